@@ -1,0 +1,183 @@
+#include "AppState.h"
+
+#include "exec/base/AppPaths.h"
+#include "files/Actions.h"
+
+AppState::AppState(QObject* parent)
+    : QObject(parent)
+    , m_toolsReady(AppPaths::toolsInstalled())
+{
+}
+
+template <typename T>
+void AppState::assign(T& field, const T& value, void (AppState::*changed)())
+{
+    if (field == value) {
+        return;
+    }
+    field = value;
+    emit(this->*changed)();
+}
+
+QList<FileAction> AppState::actions() const
+{
+    return Actions::forSelection(m_kind, m_files.size(), m_files);
+}
+
+void AppState::setRequestText(const QString& text)
+{
+    assign(m_requestText, text, &AppState::requestTextChanged);
+}
+
+void AppState::setDialog(std::optional<DialogKind> dialog)
+{
+    assign(m_dialog, dialog, &AppState::dialogChanged);
+}
+
+void AppState::selectOption(int index)
+{
+    if (!m_review || index < 0 || index >= m_review->options.size()) {
+        return;
+    }
+    ReviewState review = *m_review;
+    review.selected = index;
+    setReview(review);
+}
+
+void AppState::cancelThinking()
+{
+    m_task.cancel();
+    setStage(m_currentAction ? Stage::asking : Stage::idle);
+}
+
+void AppState::changeRequest()
+{
+    setReview(std::nullopt);
+    setStage(m_currentAction ? Stage::asking : Stage::idle);
+}
+
+void AppState::cancelPlan()
+{
+    setReview(std::nullopt);
+    setOutcome(std::nullopt);
+    setCurrentAction(std::nullopt);
+    setStage(Stage::idle);
+}
+
+void AppState::backFromFailure()
+{
+    if (m_failureBack == Stage::review && m_review) {
+        setStage(Stage::review);
+    } else if (m_failureBack == Stage::asking && m_currentAction) {
+        setStage(Stage::asking);
+    } else {
+        setStage(Stage::idle);
+    }
+}
+
+QString AppState::plural(qsizetype count, const QString& word)
+{
+    return QString::number(count) + QLatin1Char(' ') + word + (count == 1 ? QString() : QStringLiteral("s"));
+}
+
+void AppState::fail(const QString& text, const QString& details)
+{
+    assign(m_failureText, text, &AppState::failureTextChanged);
+    assign(m_failureDetails, details, &AppState::failureDetailsChanged);
+    setStage(Stage::failed);
+}
+
+void AppState::setFiles(const QStringList& files)
+{
+    if (m_files == files) {
+        return;
+    }
+    m_files = files;
+    emit filesChanged();
+    emit actionsChanged();
+}
+
+void AppState::setKind(FileKind kind)
+{
+    if (m_kind == kind) {
+        return;
+    }
+    m_kind = kind;
+    emit kindChanged();
+    emit actionsChanged();
+}
+
+void AppState::setDetails(const std::optional<FileDetails>& details)
+{
+    assign(m_details, details, &AppState::detailsChanged);
+}
+
+void AppState::setStage(Stage stage)
+{
+    assign(m_stage, stage, &AppState::stageChanged);
+}
+
+void AppState::setCurrentAction(const std::optional<FileAction>& action)
+{
+    assign(m_currentAction, action, &AppState::currentActionChanged);
+}
+
+void AppState::setReview(const std::optional<ReviewState>& review)
+{
+    assign(m_review, review, &AppState::reviewChanged);
+}
+
+void AppState::setRunFraction(std::optional<double> fraction)
+{
+    assign(m_runFraction, fraction, &AppState::runFractionChanged);
+}
+
+void AppState::setRunText(const QString& text)
+{
+    assign(m_runText, text, &AppState::runTextChanged);
+}
+
+void AppState::setOutcome(const std::optional<RunOutcome>& outcome)
+{
+    assign(m_outcome, outcome, &AppState::outcomeChanged);
+}
+
+void AppState::setThinkingText(const QString& text)
+{
+    assign(m_thinkingText, text, &AppState::thinkingTextChanged);
+}
+
+void AppState::setMessage(const std::optional<QString>& message)
+{
+    assign(m_message, message, &AppState::messageChanged);
+}
+
+void AppState::setShowAutomationButton(bool show)
+{
+    assign(m_showAutomationButton, show, &AppState::showAutomationButtonChanged);
+}
+
+void AppState::setToolsReady(bool ready)
+{
+    assign(m_toolsReady, ready, &AppState::toolsReadyChanged);
+}
+
+void AppState::setToolsInstalling(bool installing)
+{
+    assign(m_toolsInstalling, installing, &AppState::toolsInstallingChanged);
+}
+
+void AppState::setInstallFraction(double fraction)
+{
+    assign(m_installFraction, fraction, &AppState::installFractionChanged);
+}
+
+void AppState::setInstallText(const QString& text)
+{
+    assign(m_installText, text, &AppState::installTextChanged);
+}
+
+void AppState::setToolsMessage(const QString& text)
+{
+    assign(m_toolsMessage, text, &AppState::toolsMessageChanged);
+}

@@ -1,0 +1,164 @@
+#pragma once
+
+#include "DialogKind.h"
+#include "ReviewState.h"
+#include "RunOutcome.h"
+#include "Stage.h"
+#include "TaskSlot.h"
+#include "files/FileAction.h"
+#include "files/FileDetails.h"
+#include "files/FileKind.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <optional>
+
+// The one controller of the user's work. Views read its properties and call its operations; every
+// change of state happens here, on the main thread, and each property signals only real changes.
+class AppState : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QStringList files READ files NOTIFY filesChanged)
+    Q_PROPERTY(FileKind kind READ kind NOTIFY kindChanged)
+    Q_PROPERTY(std::optional<FileDetails> details READ details NOTIFY detailsChanged)
+    Q_PROPERTY(Stage stage READ stage NOTIFY stageChanged)
+    Q_PROPERTY(std::optional<FileAction> currentAction READ currentAction NOTIFY currentActionChanged)
+    Q_PROPERTY(QString requestText READ requestText WRITE setRequestText NOTIFY requestTextChanged)
+    Q_PROPERTY(std::optional<ReviewState> review READ review NOTIFY reviewChanged)
+    Q_PROPERTY(std::optional<double> runFraction READ runFraction NOTIFY runFractionChanged)
+    Q_PROPERTY(QString runText READ runText NOTIFY runTextChanged)
+    Q_PROPERTY(std::optional<RunOutcome> outcome READ outcome NOTIFY outcomeChanged)
+    Q_PROPERTY(QString failureText READ failureText NOTIFY failureTextChanged)
+    Q_PROPERTY(QString failureDetails READ failureDetails NOTIFY failureDetailsChanged)
+    Q_PROPERTY(QString thinkingText READ thinkingText NOTIFY thinkingTextChanged)
+    Q_PROPERTY(std::optional<QString> message READ message NOTIFY messageChanged)
+    Q_PROPERTY(bool showAutomationButton READ showAutomationButton NOTIFY showAutomationButtonChanged)
+    Q_PROPERTY(std::optional<DialogKind> dialog READ dialog WRITE setDialog NOTIFY dialogChanged)
+    Q_PROPERTY(bool toolsReady READ toolsReady NOTIFY toolsReadyChanged)
+    Q_PROPERTY(bool toolsInstalling READ toolsInstalling NOTIFY toolsInstallingChanged)
+    Q_PROPERTY(double installFraction READ installFraction NOTIFY installFractionChanged)
+    Q_PROPERTY(QString installText READ installText NOTIFY installTextChanged)
+    Q_PROPERTY(QString toolsMessage READ toolsMessage NOTIFY toolsMessageChanged)
+    Q_PROPERTY(QList<FileAction> actions READ actions NOTIFY actionsChanged)
+
+public:
+    explicit AppState(QObject* parent = nullptr);
+
+    QStringList files() const { return m_files; }
+    FileKind kind() const { return m_kind; }
+    std::optional<FileDetails> details() const { return m_details; }
+    Stage stage() const { return m_stage; }
+    std::optional<FileAction> currentAction() const { return m_currentAction; }
+    QString requestText() const { return m_requestText; }
+    std::optional<ReviewState> review() const { return m_review; }
+    std::optional<double> runFraction() const { return m_runFraction; }
+    QString runText() const { return m_runText; }
+    std::optional<RunOutcome> outcome() const { return m_outcome; }
+    QString failureText() const { return m_failureText; }
+    QString failureDetails() const { return m_failureDetails; }
+    QString thinkingText() const { return m_thinkingText; }
+    std::optional<QString> message() const { return m_message; }
+    bool showAutomationButton() const { return m_showAutomationButton; }
+    std::optional<DialogKind> dialog() const { return m_dialog; }
+    bool toolsReady() const { return m_toolsReady; }
+    bool toolsInstalling() const { return m_toolsInstalling; }
+    double installFraction() const { return m_installFraction; }
+    QString installText() const { return m_installText; }
+    QString toolsMessage() const { return m_toolsMessage; }
+    Stage failureBack() const { return m_failureBack; }
+
+    // The actions panel shows exactly this list.
+    QList<FileAction> actions() const;
+
+    // What the user edits directly: the request, the open sheet, the option chosen under review.
+    void setRequestText(const QString& text);
+    void setDialog(std::optional<DialogKind> dialog);
+    void selectOption(int index);
+
+    // Stage operations.
+    void cancelThinking();
+    void changeRequest();
+    void cancelPlan();
+    void backFromFailure();
+
+    // "1 PDF", "0 PDFs", "2 new .jpg pictures".
+    static QString plural(qsizetype count, const QString& word);
+
+    // Setters for the operations of the intake, action, AI and run flows.
+    void setFiles(const QStringList& files);
+    void setKind(FileKind kind);
+    void setDetails(const std::optional<FileDetails>& details);
+    void setStage(Stage stage);
+    void setCurrentAction(const std::optional<FileAction>& action);
+    void setReview(const std::optional<ReviewState>& review);
+    void setRunFraction(std::optional<double> fraction);
+    void setRunText(const QString& text);
+    void setOutcome(const std::optional<RunOutcome>& outcome);
+    void setThinkingText(const QString& text);
+    void setMessage(const std::optional<QString>& message);
+    void setShowAutomationButton(bool show);
+    void setToolsReady(bool ready);
+    void setToolsInstalling(bool installing);
+    void setInstallFraction(double fraction);
+    void setInstallText(const QString& text);
+    void setToolsMessage(const QString& text);
+    void setFailureBack(Stage stage) { m_failureBack = stage; }
+    // Enters the failed stage; the caller sets `failureBack` first.
+    void fail(const QString& text, const QString& details);
+
+    // The one slot for the current AI request or run.
+    TaskSlot& task() { return m_task; }
+
+signals:
+    void filesChanged();
+    void kindChanged();
+    void detailsChanged();
+    void stageChanged();
+    void currentActionChanged();
+    void requestTextChanged();
+    void reviewChanged();
+    void runFractionChanged();
+    void runTextChanged();
+    void outcomeChanged();
+    void failureTextChanged();
+    void failureDetailsChanged();
+    void thinkingTextChanged();
+    void messageChanged();
+    void showAutomationButtonChanged();
+    void dialogChanged();
+    void toolsReadyChanged();
+    void toolsInstallingChanged();
+    void installFractionChanged();
+    void installTextChanged();
+    void toolsMessageChanged();
+    void actionsChanged();
+
+private:
+    template <typename T>
+    void assign(T& field, const T& value, void (AppState::*changed)());
+
+    QStringList m_files;
+    FileKind m_kind = FileKind::other;
+    std::optional<FileDetails> m_details;
+    Stage m_stage = Stage::idle;
+    std::optional<FileAction> m_currentAction;
+    QString m_requestText;
+    std::optional<ReviewState> m_review;
+    std::optional<double> m_runFraction;
+    QString m_runText;
+    std::optional<RunOutcome> m_outcome;
+    QString m_failureText;
+    QString m_failureDetails;
+    QString m_thinkingText;
+    std::optional<QString> m_message;
+    bool m_showAutomationButton = false;
+    std::optional<DialogKind> m_dialog;
+    bool m_toolsReady = false;
+    bool m_toolsInstalling = false;
+    double m_installFraction = 0;
+    QString m_installText;
+    QString m_toolsMessage;
+    Stage m_failureBack = Stage::idle;
+    TaskSlot m_task;
+};

@@ -1,0 +1,11 @@
+#include "DevCommands.h"
+
+using namespace Qt::StringLiterals;
+
+const QList<DevCommand>& devCommands()
+{
+    static const QList<DevCommand> commands{
+        {u"actions"_s, u"PATH...   the kind of the selection and the offered actions"_s, devActions},
+    };
+    return commands;
+}

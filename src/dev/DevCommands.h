@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+
+// One subcommand of trellick-dev: it gets the arguments after its name and returns the exit status.
+struct DevCommand
+{
+    QString name;
+    QString usage;
+    std::function<int(const QStringList&)> run;
+};
+
+const QList<DevCommand>& devCommands();
+
+// The subcommands, one file each.
+int devActions(const QStringList& args);

@@ -1,0 +1,51 @@
+#include "AppPaths.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+
+QString ensured(const QString& path)
+{
+    QDir().mkpath(path);
+    return path;
+}
+
+bool isExecutableFile(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+
+} // namespace
+
+namespace AppPaths {
+
+QString supportDir()
+{
+    // GenericDataLocation honours XDG_DATA_HOME and falls back to ~/.local/share.
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty()) {
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    }
+    return ensured(base + QStringLiteral("/Trellick"));
+}
+
+QString binDir()
+{
+    return ensured(supportDir() + QStringLiteral("/bin"));
+}
+
+QString fallbackOutputDir()
+{
+    return ensured(supportDir() + QStringLiteral("/Output"));
+}
+
+bool toolsInstalled()
+{
+    const QString bin = binDir();
+    return isExecutableFile(bin + QStringLiteral("/ffmpeg")) && isExecutableFile(bin + QStringLiteral("/ffprobe"));
+}
+
+} // namespace AppPaths

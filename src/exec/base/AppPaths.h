@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// The folders the application keeps for itself. Every getter creates its folder when read, so callers
+// never have to; a failure to create is ignored and shows up later as a failed write.
+namespace AppPaths {
+
+QString supportDir();
+QString binDir();
+QString fallbackOutputDir();
+
+// Read afresh every time, so an install or a removal is seen at once.
+bool toolsInstalled();
+
+} // namespace AppPaths

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+namespace Format {
+
+// Seconds as "m:ss" below an hour and "h:mm:ss" from an hour on; "0:00" for anything not finite or negative.
+QString time(double seconds);
+// "2.5 Mbit/s" from a million bits per second up, else whole "kbit/s".
+QString bitrate(qint64 bitsPerSecond);
+// Today's date as yyyy-MM-dd, independent of the user's locale.
+QString today();
+
+} // namespace Format

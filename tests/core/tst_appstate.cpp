@@ -1,0 +1,261 @@
+#include "core/AppState.h"
+#include "files/Actions.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+ReviewState someReview()
+{
+    ResolvedOption option;
+    option.id = QUuid::createUuid();
+    option.label = u"Fast"_s;
+    return ReviewState{{option, option}, 0, u"Keep from 0:10 to 0:40"_s, u"Trim or cut parts"_s, {}, false, true};
+}
+
+} // namespace
+
+class TestAppState : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsIdleWithNothingChosen()
+    {
+        AppState s;
+        QCOMPARE(s.stage(), Stage::idle);
+        QVERIFY(s.files().isEmpty());
+        QCOMPARE(s.kind(), FileKind::other);
+        QCOMPARE(s.failureBack(), Stage::idle);
+        QVERIFY(!s.toolsReady()); // nothing installed in the test's private data folder
+    }
+
+    void propertiesSignalOnlyRealChanges()
+    {
+        AppState s;
+        QSignalSpy stage(&s, &AppState::stageChanged);
+        QSignalSpy message(&s, &AppState::messageChanged);
+        s.setStage(Stage::review);
+        s.setStage(Stage::review);
+        QCOMPARE(stage.count(), 1);
+        s.setMessage(u"Path copied."_s);
+        s.setMessage(u"Path copied."_s);
+        s.setMessage(std::nullopt);
+        QCOMPARE(message.count(), 2);
+        // Reading through the meta-object works for every published type.
+        QCOMPARE(s.property("stage").value<Stage>(), Stage::review);
+        QVERIFY(s.property("review").isValid());
+    }
+
+    void actionsFollowFilesAndKind()
+    {
+        AppState s;
+        QSignalSpy actions(&s, &AppState::actionsChanged);
+        s.setFiles({u"/tmp/a.jpg"_s, u"/tmp/b.jpg"_s});
+        s.setKind(FileKind::image);
+        QCOMPARE(actions.count(), 2);
+        QCOMPARE(s.actions().first().id, u"convertImage"_s);
+        QCOMPARE(s.actions().size(), 5);
+    }
+
+    void cancelThinkingReturnsToTheRequestOrIdle()
+    {
+        AppState s;
+        s.setStage(Stage::thinking);
+        s.cancelThinking(); // nothing in the slot: still moves on
+        QCOMPARE(s.stage(), Stage::idle);
+
+        s.setCurrentAction(Actions::video().first());
+        s.setStage(Stage::thinking);
+        bool cancelled = false;
+        const TaskSlot::Id id = s.task().start([&] { cancelled = true; });
+        s.cancelThinking();
+        QCOMPARE(s.stage(), Stage::asking);
+        QVERIFY(cancelled);
+        QVERIFY(!s.task().isCurrent(id)); // its late answer is dropped
+    }
+
+    void changeRequestKeepsTheText()
+    {
+        AppState s;
+        s.setCurrentAction(Actions::video().first());
+        s.setRequestText(u"Keep from 0:10 to 0:40"_s);
+        s.setReview(someReview());
+        s.setStage(Stage::review);
+        s.changeRequest();
+        QCOMPARE(s.stage(), Stage::asking);
+        QVERIFY(!s.review());
+        QCOMPARE(s.requestText(), u"Keep from 0:10 to 0:40"_s);
+
+        s.setCurrentAction(std::nullopt);
+        s.setReview(someReview());
+        s.changeRequest();
+        QCOMPARE(s.stage(), Stage::idle);
+    }
+
+    void cancelPlanKeepsTheFiles()
+    {
+        AppState s;
+        s.setFiles({u"/tmp/a.mp4"_s});
+        s.setKind(FileKind::video);
+        FileDetails details;
+        details.name = u"a.mp4"_s;
+        s.setDetails(details);
+        s.setRequestText(u"Make it 2x faster"_s);
+        s.setCurrentAction(Actions::video().at(4));
+        s.setReview(someReview());
+        s.setOutcome(RunOutcome{{u"/tmp/a (fast).mp4"_s}, true, false, u"Done."_s, {}});
+        s.setStage(Stage::finished);
+
+        s.cancelPlan();
+        QCOMPARE(s.stage(), Stage::idle);
+        QVERIFY(!s.review());
+        QVERIFY(!s.outcome());
+        QVERIFY(!s.currentAction());
+        QCOMPARE(s.files(), QStringList{u"/tmp/a.mp4"_s});
+        QCOMPARE(s.kind(), FileKind::video);
+        QCOMPARE(s.details()->name, u"a.mp4"_s);
+        QCOMPARE(s.requestText(), u"Make it 2x faster"_s);
+    }
+
+    void failLeavesFailureBackToTheCaller()
+    {
+        AppState s;
+        s.setFailureBack(Stage::review);
+        s.fail(u"That did not work."_s, u"raw output"_s);
+        QCOMPARE(s.stage(), Stage::failed);
+        QCOMPARE(s.failureText(), u"That did not work."_s);
+        QCOMPARE(s.failureDetails(), u"raw output"_s);
+        QCOMPARE(s.failureBack(), Stage::review);
+    }
+
+    void backFromFailure_data()
+    {
+        QTest::addColumn<Stage>("back");
+        QTest::addColumn<bool>("hasReview");
+        QTest::addColumn<bool>("hasAction");
+        QTest::addColumn<Stage>("expected");
+        QTest::newRow("to the plan") << Stage::review << true << false << Stage::review;
+        QTest::newRow("plan gone") << Stage::review << false << true << Stage::idle;
+        QTest::newRow("to the request") << Stage::asking << false << true << Stage::asking;
+        QTest::newRow("action cleared") << Stage::asking << true << false << Stage::idle;
+        QTest::newRow("to idle") << Stage::idle << true << true << Stage::idle;
+    }
+
+    void backFromFailure()
+    {
+        QFETCH(Stage, back);
+        QFETCH(bool, hasReview);
+        QFETCH(bool, hasAction);
+        QFETCH(Stage, expected);
+        AppState s;
+        if (hasReview) {
+            s.setReview(someReview());
+        }
+        if (hasAction) {
+            s.setCurrentAction(Actions::audio().first());
+        }
+        s.setFailureBack(back);
+        s.fail(u"x"_s, {});
+        s.backFromFailure();
+        QCOMPARE(s.stage(), expected);
+    }
+
+    void selectOptionStaysInRange()
+    {
+        AppState s;
+        s.selectOption(1); // no review: nothing happens
+        QVERIFY(!s.review());
+        s.setReview(someReview());
+        s.selectOption(1);
+        QCOMPARE(s.review()->selected, 1);
+        s.selectOption(2);
+        s.selectOption(-1);
+        QCOMPARE(s.review()->selected, 1);
+    }
+
+    void plural_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("one") << 1 << u"PDF"_s << u"1 PDF"_s;
+        QTest::newRow("zero") << 0 << u"PDF"_s << u"0 PDFs"_s;
+        QTest::newRow("two") << 2 << u"new .jpg picture"_s << u"2 new .jpg pictures"_s;
+        QTest::newRow("three zips") << 3 << u"zip file"_s << u"3 zip files"_s;
+    }
+
+    void plural()
+    {
+        QFETCH(int, count);
+        QFETCH(QString, word);
+        QFETCH(QString, text);
+        QCOMPARE(AppState::plural(count, word), text);
+    }
+
+    void dialogRawValuesRoundTrip()
+    {
+        QCOMPARE(DialogKinds::rawValue(DialogKind::whatWillBeSent), u"whatWillBeSent"_s);
+        QCOMPARE(DialogKinds::fromRawValue(u"pdfMerge"_s), DialogKind::pdfMerge);
+        QCOMPARE(DialogKinds::fromRawValue(u"nothing"_s), std::nullopt);
+    }
+};
+
+class TestTaskSlot : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startingATaskCancelsTheOneBefore()
+    {
+        TaskSlot slot;
+        int cancels = 0;
+        const auto first = slot.start([&] { ++cancels; });
+        const auto second = slot.start();
+        QCOMPARE(cancels, 1);
+        QVERIFY(!slot.isCurrent(first));
+        QVERIFY(slot.isCurrent(second));
+    }
+
+    void finishedTaskIsNotCancelledLater()
+    {
+        TaskSlot slot;
+        int cancels = 0;
+        const auto id = slot.start([&] { ++cancels; });
+        slot.finish(id);
+        QVERIFY(slot.isEmpty());
+        slot.cancel();
+        QCOMPARE(cancels, 0);
+    }
+
+    void staleFinishDoesNotEmptyTheSlot()
+    {
+        TaskSlot slot;
+        const auto old = slot.start();
+        const auto current = slot.start();
+        slot.finish(old);
+        QVERIFY(slot.isCurrent(current));
+    }
+
+    void cancelHandlerMayStartANewTask()
+    {
+        TaskSlot slot;
+        TaskSlot::Id restarted = 0;
+        slot.start([&] { restarted = slot.start(); });
+        slot.cancel();
+        QVERIFY(slot.isCurrent(restarted));
+        QVERIFY(!slot.isCurrent(0));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    TestAppState state;
+    TestTaskSlot slot;
+    return QTest::qExec(&state, argc, argv) | QTest::qExec(&slot, argc, argv);
+}
+#include "tst_appstate.moc"

@@ -1,0 +1,72 @@
+#include "files/Format.h"
+
+#include <QTest>
+
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+class TestFormat : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void time_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << u"0:00"_s;
+        QTest::newRow("infinite") << std::numeric_limits<double>::infinity() << u"0:00"_s;
+        QTest::newRow("negative") << -1.0 << u"0:00"_s;
+        QTest::newRow("zero") << 0.0 << u"0:00"_s;
+        QTest::newRow("just under a half") << 0.49 << u"0:00"_s;
+        QTest::newRow("half rounds up") << 0.5 << u"0:01"_s;
+        QTest::newRow("75 s") << 75.0 << u"1:15"_s;
+        QTest::newRow("59.5 s") << 59.5 << u"1:00"_s;
+        QTest::newRow("under an hour") << 3599.4 << u"59:59"_s;
+        QTest::newRow("3599.6 s") << 3599.6 << u"1:00:00"_s;
+        QTest::newRow("3725 s") << 3725.0 << u"1:02:05"_s;
+        QTest::newRow("100 hours") << 360000.0 << u"100:00:00"_s;
+        QTest::newRow("absurd") << 1e300 << u"277777777777:46:40"_s;
+    }
+
+    void time()
+    {
+        QFETCH(double, seconds);
+        QFETCH(QString, text);
+        QCOMPARE(Format::time(seconds), text);
+    }
+
+    void bitrate_data()
+    {
+        QTest::addColumn<qint64>("bits");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << qint64(0) << u"0 kbit/s"_s;
+        QTest::newRow("below a kilobit") << qint64(999) << u"0 kbit/s"_s;
+        QTest::newRow("128 k") << qint64(128000) << u"128 kbit/s"_s;
+        QTest::newRow("truncated, not rounded") << qint64(128999) << u"128 kbit/s"_s;
+        QTest::newRow("just under a million") << qint64(999999) << u"999 kbit/s"_s;
+        QTest::newRow("one million") << qint64(1000000) << u"1.0 Mbit/s"_s;
+        QTest::newRow("2.5 M") << qint64(2500000) << u"2.5 Mbit/s"_s;
+        QTest::newRow("large") << qint64(45678901) << u"45.7 Mbit/s"_s;
+    }
+
+    void bitrate()
+    {
+        QFETCH(qint64, bits);
+        QFETCH(QString, text);
+        QCOMPARE(Format::bitrate(bits), text);
+    }
+
+    void todayIsIsoDateWhateverTheLocale()
+    {
+        QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+        const QString today = Format::today();
+        QLocale::setDefault(QLocale::c());
+        QVERIFY2(QRegularExpression(u"^[0-9]{4}-[0-9]{2}-[0-9]{2}$"_s).match(today).hasMatch(), qPrintable(today));
+        QCOMPARE(today, QDate::currentDate().toString(Qt::ISODate));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFormat)
+#include "tst_format.moc"
