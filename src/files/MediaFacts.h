@@ -1,5 +1,8 @@
 #pragma once
 
+#include "FactLine.h"
+
+#include <QList>
 #include <QMetaType>
 #include <QString>
 
@@ -20,6 +23,17 @@ struct MediaFacts
     QString source; // the reader that produced the facts, or empty
 
     bool operator==(const MediaFacts&) const = default;
+
+    // The known facts as display lines, in a fixed order: Duration, Resolution, Video codec, Frame rate,
+    // Audio codec, Sample rate, Bit rate, Pages.
+    QList<FactLine> lines() const;
+
+    // A rational rate such as "30000/1001" as "29.97 fps"; absent unless it is two numbers with a positive,
+    // finite quotient.
+    static std::optional<QString> frameRateText(const QString& rational);
+    // A four-character code, most significant byte first, trimmed of spaces; "unknown" unless all four bytes
+    // are printable ASCII.
+    static QString fourCC(quint32 code);
 };
 
 Q_DECLARE_METATYPE(MediaFacts)

@@ -1,0 +1,132 @@
+#include "files/MediaFacts.h"
+
+#include <QSet>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+static QStringList texts(const QList<FactLine>& lines)
+{
+    QStringList list;
+    for (const FactLine& line : lines) {
+        list << line.label + u": "_s + line.value;
+    }
+    return list;
+}
+
+class TestMediaFacts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void emptyFactsHaveNoLines()
+    {
+        MediaFacts facts;
+        facts.source = u"ffprobe"_s;
+        QVERIFY(facts.lines().isEmpty());
+    }
+
+    void everyFactInItsFixedOrder()
+    {
+        MediaFacts facts;
+        facts.pages = 12;
+        facts.bitRate = 2'500'000;
+        facts.sampleRate = u"48000 Hz"_s;
+        facts.audioCodec = u"aac"_s;
+        facts.frameRate = u"29.97 fps"_s;
+        facts.videoCodec = u"h264"_s;
+        facts.height = 1080;
+        facts.width = 1920;
+        facts.duration = 3599.6;
+        facts.source = u"ffprobe"_s;
+        QCOMPARE(texts(facts.lines()), (QStringList{u"Duration: 1:00:00"_s, u"Resolution: 1920 × 1080"_s,
+                                                    u"Video codec: h264"_s, u"Frame rate: 29.97 fps"_s,
+                                                    u"Audio codec: aac"_s, u"Sample rate: 48000 Hz"_s,
+                                                    u"Bit rate: 2.5 Mbit/s"_s, u"Pages: 12"_s}));
+    }
+
+    void resolutionNeedsBothSides()
+    {
+        MediaFacts facts;
+        facts.width = 640;
+        QVERIFY(facts.lines().isEmpty());
+        facts.width.reset();
+        facts.height = 480;
+        QVERIFY(facts.lines().isEmpty());
+    }
+
+    void zeroValuesAreStillFacts()
+    {
+        MediaFacts facts;
+        facts.duration = 59.5;
+        facts.bitRate = 0;
+        facts.pages = 0;
+        QCOMPARE(texts(facts.lines()), (QStringList{u"Duration: 1:00"_s, u"Bit rate: 0 kbit/s"_s, u"Pages: 0"_s}));
+    }
+
+    void everyLineHasItsOwnId()
+    {
+        MediaFacts facts;
+        facts.duration = 1;
+        facts.videoCodec = u"h264"_s;
+        facts.audioCodec = u"aac"_s;
+        QSet<QUuid> ids;
+        for (const FactLine& line : facts.lines() + facts.lines()) {
+            QVERIFY(!line.id.isNull());
+            ids.insert(line.id);
+        }
+        QCOMPARE(ids.size(), 6);
+    }
+
+    void frameRateText_data()
+    {
+        QTest::addColumn<QString>("rational");
+        QTest::addColumn<QString>("text"); // empty: no frame rate
+        QTest::newRow("0/0") << u"0/0"_s << QString();
+        QTest::newRow("zero numerator") << u"0/1"_s << QString();
+        QTest::newRow("zero denominator") << u"25/0"_s << QString();
+        QTest::newRow("negative") << u"-25/1"_s << QString();
+        QTest::newRow("one piece") << u"25"_s << QString();
+        QTest::newRow("three pieces") << u"25/1/1"_s << QString();
+        QTest::newRow("letters") << u"abc/1"_s << QString();
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("infinite quotient") << u"1e308/1e-308"_s << QString();
+        QTest::newRow("not a number") << u"nan/1"_s << QString();
+        QTest::newRow("25/1") << u"25/1"_s << u"25.00 fps"_s;
+        QTest::newRow("30000/1001") << u"30000/1001"_s << u"29.97 fps"_s;
+        QTest::newRow("empty pieces dropped") << u"/24000//1001/"_s << u"23.98 fps"_s;
+        QTest::newRow("decimals") << u"59.94/1"_s << u"59.94 fps"_s;
+    }
+
+    void frameRateText()
+    {
+        QFETCH(QString, rational);
+        QFETCH(QString, text);
+        const std::optional<QString> result = MediaFacts::frameRateText(rational);
+        QCOMPARE(result.value_or(QString()), text);
+        QCOMPARE(result.has_value(), !text.isEmpty());
+    }
+
+    void fourCC_data()
+    {
+        QTest::addColumn<quint32>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("high byte") << quint32(0x61766380) << u"unknown"_s;
+        QTest::newRow("NUL byte") << quint32(0x00000001) << u"unknown"_s;
+        QTest::newRow("all spaces") << quint32(0x20202020) << u"unknown"_s;
+        QTest::newRow("avc1") << quint32(0x61766331) << u"avc1"_s;
+        QTest::newRow("hvc1") << quint32(0x68766331) << u"hvc1"_s;
+        QTest::newRow("trailing space trimmed") << quint32(0x6d703320) << u"mp3"_s;
+        QTest::newRow("leading space trimmed") << quint32(0x20616333) << u"ac3"_s;
+    }
+
+    void fourCC()
+    {
+        QFETCH(quint32, code);
+        QFETCH(QString, text);
+        QCOMPARE(MediaFacts::fourCC(code), text);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMediaFacts)
+#include "tst_mediafacts.moc"
