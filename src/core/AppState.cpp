@@ -2,11 +2,32 @@
 
 #include "exec/base/AppPaths.h"
 #include "files/Actions.h"
+#include "files/ProbeService.h"
+#include "platform/QtMediaPlayer.h"
 
 AppState::AppState(QObject* parent)
     : QObject(parent)
     , m_toolsReady(AppPaths::toolsInstalled())
+    , m_makePlayer(&QtMediaPlayer::create)
+    , m_prober(&ProbeService::probe)
 {
+}
+
+AppState::~AppState() = default;
+
+void AppState::setOpenPanel(std::unique_ptr<OpenPanel> panel)
+{
+    m_openPanel = std::move(panel);
+}
+
+void AppState::setPlayerFactory(MediaPlayerFactory factory)
+{
+    m_makePlayer = std::move(factory);
+}
+
+void AppState::setProber(Prober prober)
+{
+    m_prober = std::move(prober);
 }
 
 template <typename T>

@@ -8,10 +8,16 @@
 #include "files/FileAction.h"
 #include "files/FileDetails.h"
 #include "files/FileKind.h"
+#include "files/MediaFacts.h"
+#include "platform/MediaPlayer.h"
+#include "platform/OpenPanel.h"
 
+#include <QFuture>
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 // The one controller of the user's work. Views read its properties and call its operations; every
@@ -22,6 +28,7 @@ class AppState : public QObject
     Q_PROPERTY(QStringList files READ files NOTIFY filesChanged)
     Q_PROPERTY(FileKind kind READ kind NOTIFY kindChanged)
     Q_PROPERTY(std::optional<FileDetails> details READ details NOTIFY detailsChanged)
+    Q_PROPERTY(MediaPlayer* player READ player NOTIFY playerChanged)
     Q_PROPERTY(Stage stage READ stage NOTIFY stageChanged)
     Q_PROPERTY(std::optional<FileAction> currentAction READ currentAction NOTIFY currentActionChanged)
     Q_PROPERTY(QString requestText READ requestText WRITE setRequestText NOTIFY requestTextChanged)
@@ -43,11 +50,22 @@ class AppState : public QObject
     Q_PROPERTY(QList<FileAction> actions READ actions NOTIFY actionsChanged)
 
 public:
+    // Reads a file's facts off the main thread.
+    using Prober = std::function<QFuture<MediaFacts>(const QString& path, FileKind kind)>;
+
     explicit AppState(QObject* parent = nullptr);
+    ~AppState() override;
+
+    // The operating-system pieces; the defaults are the real ones, except the open panel, which only the
+    // window can provide.
+    void setOpenPanel(std::unique_ptr<OpenPanel> panel);
+    void setPlayerFactory(MediaPlayerFactory factory);
+    void setProber(Prober prober);
 
     QStringList files() const { return m_files; }
     FileKind kind() const { return m_kind; }
     std::optional<FileDetails> details() const { return m_details; }
+    MediaPlayer* player() const { return m_player; }
     Stage stage() const { return m_stage; }
     std::optional<FileAction> currentAction() const { return m_currentAction; }
     QString requestText() const { return m_requestText; }
@@ -75,6 +93,18 @@ public:
     void setRequestText(const QString& text);
     void setDialog(std::optional<DialogKind> dialog);
     void selectOption(int index);
+
+    // File intake. Every way in ends in `load`, which replaces the selection and resets the work.
+    void handleDrop(const QStringList& paths); // the dropped local files, in the order they arrived
+    void chooseFiles();
+    void useFinderSelection();
+    void openAutomationSettings();
+    void load(const QStringList& paths);
+    void clearFiles();
+    // Reads the first file's facts again in the background, for example after ffprobe was installed.
+    void reprobe();
+    // The quick facts shown at once; `facts` stays empty until the probe delivers.
+    static FileDetails basicDetails(const QString& path);
 
     // Stage operations.
     void cancelThinking();
@@ -114,6 +144,7 @@ signals:
     void filesChanged();
     void kindChanged();
     void detailsChanged();
+    void playerChanged();
     void stageChanged();
     void currentActionChanged();
     void requestTextChanged();
@@ -137,10 +168,12 @@ signals:
 private:
     template <typename T>
     void assign(T& field, const T& value, void (AppState::*changed)());
+    void dropPlayer();
 
     QStringList m_files;
     FileKind m_kind = FileKind::other;
     std::optional<FileDetails> m_details;
+    MediaPlayer* m_player = nullptr;
     Stage m_stage = Stage::idle;
     std::optional<FileAction> m_currentAction;
     QString m_requestText;
@@ -161,4 +194,10 @@ private:
     QString m_toolsMessage;
     Stage m_failureBack = Stage::idle;
     TaskSlot m_task;
+
+    std::unique_ptr<OpenPanel> m_openPanel;
+    MediaPlayerFactory m_makePlayer;
+    Prober m_prober;
+    // Only the newest probe may fill in the facts; an older one that finishes late is dropped.
+    quint64 m_probeGeneration = 0;
 };

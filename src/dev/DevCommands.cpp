@@ -6,6 +6,7 @@ const QList<DevCommand>& devCommands()
 {
     static const QList<DevCommand> commands{
         {u"actions"_s, u"PATH...   the kind of the selection and the offered actions"_s, devActions},
+        {u"probe"_s, u"PATH        the file's name, kind, size and probed facts"_s, devProbe},
     };
     return commands;
 }

@@ -1,0 +1,172 @@
+// File intake: the ways files arrive, loading them, and probing the first one.
+#include "AppState.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QLocale>
+#include <QMimeDatabase>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString fallbackKindText(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::video:
+        return u"Video"_s;
+    case FileKind::audio:
+        return u"Audio"_s;
+    case FileKind::image:
+        return u"Image"_s;
+    case FileKind::pdf:
+        return u"PDF document"_s;
+    case FileKind::archive:
+        return u"Archive"_s;
+    case FileKind::folder:
+        return u"Folder"_s;
+    case FileKind::other:
+        break;
+    }
+    return u"File"_s;
+}
+
+// Decimal units, with the precision a file manager shows: "12 bytes", "345 kB", "1.2 MB", "3.45 GB".
+QString sizeText(qint64 bytes)
+{
+    const int precision = bytes < 1'000'000 ? 0 : bytes < 1'000'000'000 ? 1 : 2;
+    return QLocale().formattedDataSize(bytes, precision, QLocale::DataSizeSIFormat);
+}
+
+} // namespace
+
+void AppState::handleDrop(const QStringList& paths)
+{
+    load(paths);
+}
+
+void AppState::chooseFiles()
+{
+    if (!m_openPanel) {
+        return;
+    }
+    const QStringList chosen = m_openPanel->choose(u"Choose the file or files to work on"_s);
+    if (!chosen.isEmpty()) {
+        load(chosen);
+    }
+}
+
+void AppState::useFinderSelection()
+{
+    setMessage(std::nullopt);
+    setShowAutomationButton(false);
+    // Linux has no shared file-manager selection to ask for, so this always ends like a failed request.
+    setMessage(u"Could not ask Finder (code -600). Make sure Finder is running, or drop the file here instead."_s);
+}
+
+void AppState::openAutomationSettings()
+{
+    // There is no automation permission pane on Linux, and the button is never shown here.
+}
+
+void AppState::load(const QStringList& paths)
+{
+    QStringList kept;
+    for (const QString& path : paths) {
+        if (!path.isEmpty() && QFileInfo::exists(path)) {
+            kept << path;
+        }
+    }
+    if (kept.isEmpty()) {
+        setMessage(u"That file could not be found."_s);
+        return;
+    }
+    m_task.cancel();
+    dropPlayer();
+    setFiles(kept);
+    setKind(FileKinds::detect(kept));
+    setStage(Stage::idle);
+    setReview(std::nullopt);
+    setOutcome(std::nullopt);
+    setCurrentAction(std::nullopt);
+    setRequestText({});
+    setMessage(std::nullopt);
+    setShowAutomationButton(false);
+    setDetails(basicDetails(kept.first()));
+    if (kept.size() == 1 && (m_kind == FileKind::video || m_kind == FileKind::audio)) {
+        m_player = m_makePlayer(kept.first(), this);
+        emit playerChanged();
+    }
+    reprobe();
+}
+
+void AppState::clearFiles()
+{
+    m_task.cancel();
+    dropPlayer();
+    setFiles({});
+    setDetails(std::nullopt);
+    setStage(Stage::idle);
+    setReview(std::nullopt);
+    setOutcome(std::nullopt);
+    setCurrentAction(std::nullopt);
+    setMessage(std::nullopt);
+}
+
+void AppState::dropPlayer()
+{
+    if (!m_player) {
+        return;
+    }
+    m_player->pause();
+    // Later, so that a view still holding it while it handles playerChanged is not left with a dangling pointer.
+    std::exchange(m_player, nullptr)->deleteLater();
+    emit playerChanged();
+}
+
+void AppState::reprobe()
+{
+    if (m_files.isEmpty()) {
+        return;
+    }
+    const QString path = m_files.first();
+    const quint64 generation = ++m_probeGeneration;
+    auto* watcher = new QFutureWatcher<MediaFacts>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, path, generation] {
+        watcher->deleteLater();
+        const QFuture<MediaFacts> future = watcher->future();
+        if (generation != m_probeGeneration || m_files.isEmpty() || m_files.first() != path || !m_details
+            || !future.isValid() || future.resultCount() == 0) {
+            return;
+        }
+        FileDetails details = *m_details;
+        details.facts = future.result();
+        setDetails(details);
+    });
+    watcher->setFuture(m_prober(path, FileKinds::detect(path)));
+}
+
+FileDetails AppState::basicDetails(const QString& path)
+{
+    const QFileInfo info(path);
+    FileDetails details;
+    details.path = path;
+    details.name = info.fileName();
+    details.ext = info.suffix().toLower();
+    details.kind = FileKinds::detect(path);
+    if (details.kind == FileKind::folder) {
+        const qsizetype count
+            = QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).size();
+        details.sizeText = QString::number(count) + u" items"_s;
+    } else {
+        details.sizeBytes = info.size();
+        details.sizeText = sizeText(details.sizeBytes);
+    }
+    // The generic "unknown" type has a description too, but the fallback word says more.
+    const QMimeType mime = QMimeDatabase().mimeTypeForFile(info);
+    const QString comment = mime.isValid() && !mime.isDefault() ? mime.comment() : QString();
+    details.kindText = comment.isEmpty() ? fallbackKindText(details.kind) : comment;
+    details.iconName = mime.iconName();
+    return details;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "FileKind.h"
+#include "MediaFacts.h"
+
+#include <QFuture>
+#include <QString>
+
+#include <optional>
+
+// Reads a few technical facts about a file with the best reader for its kind: the installed ffprobe for
+// video and audio (libavformat in-process when ffprobe is missing or fails), libvips for pictures and
+// Qt PDF for PDFs. Probing never fails; what cannot be read is simply absent.
+namespace ProbeService {
+
+// Time limit for one ffprobe child, so a file that makes it hang cannot keep a probe running forever.
+inline constexpr int ffprobeTimeLimitMs = 15000;
+
+// Runs `probeNow` on the global thread pool, so the caller's thread never waits.
+QFuture<MediaFacts> probe(const QString& path, FileKind kind);
+// The same, blocking: for worker threads and command-line tools only.
+MediaFacts probeNow(const QString& path, FileKind kind);
+
+// Runs AppPaths::binDir()/ffprobe on the file; absent when it is not installed, fails, times out or
+// prints something that is not a JSON object.
+std::optional<MediaFacts> viaFFprobe(const QString& path);
+// The facts in ffprobe's `-show_format -show_streams -of json` output; absent when it is not a JSON object.
+std::optional<MediaFacts> parseFFprobe(const QString& json);
+
+} // namespace ProbeService
