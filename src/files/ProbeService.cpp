@@ -96,6 +96,10 @@ QFuture<MediaFacts> probe(const QString& path, FileKind kind)
 
 MediaFacts probeNow(const QString& path, FileKind kind)
 {
+    // Opening a named pipe or a device named like a video would block, or read forever.
+    if (kind != FileKind::folder && !QFileInfo(path).isFile()) {
+        return {};
+    }
     switch (kind) {
     case FileKind::video:
     case FileKind::audio:

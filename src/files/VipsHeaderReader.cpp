@@ -19,11 +19,37 @@ struct Unref
 template <typename T>
 using Ref = std::unique_ptr<T, Unref>;
 
-// The loaders of the picture formats the application offers. Everything else libvips can read (SVG, PDF,
-// FITS, Matlab, ...) stays closed, because the file's content, not its name, picks the loader.
-const QList<QByteArray> allowedLoaders = {"VipsForeignLoadJpegSource", "VipsForeignLoadPngSource",
-                                          "VipsForeignLoadHeifSource", "VipsForeignLoadWebpSource",
-                                          "VipsForeignLoadTiffSource", "VipsForeignLoadNsgifSource"};
+using SourceLoader = int (*)(VipsSource*, VipsImage**, ...);
+
+// The picture formats the application offers, told apart by their first bytes; the loader then checks
+// the rest. Everything else libvips can read (SVG, PDF, FITS, Matlab, ...) stays closed, because the
+// file's content, not its name, would pick the loader. libvips's own sniffing is not used: for a large
+// file of zeros one of its loaders reads the whole file looking for the end of a first text line.
+SourceLoader loaderFor(const QByteArray& head)
+{
+    if (head.startsWith("\xff\xd8\xff")) {
+        return vips_jpegload_source;
+    }
+    if (head.startsWith("\x89PNG\r\n\x1a\n")) {
+        return vips_pngload_source;
+    }
+    if (head.startsWith("GIF87a") || head.startsWith("GIF89a")) {
+        return vips_gifload_source;
+    }
+    if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP") {
+        return vips_webpload_source;
+    }
+    // Classic and big TIFF, in both byte orders; the signatures hold NUL bytes, hence the explicit lengths.
+    for (const char* tiff : {"II*\0", "MM\0*", "II+\0", "MM\0+"}) {
+        if (head.startsWith(QByteArrayView(tiff, 4))) {
+            return vips_tiffload_source;
+        }
+    }
+    if (head.mid(4, 4) == "ftyp") { // an ISO media file; libheif refuses those that hold no picture
+        return vips_heifload_source;
+    }
+    return nullptr;
+}
 
 bool started()
 {
@@ -31,14 +57,6 @@ bool started()
     static bool ok = false;
     std::call_once(once, [] { ok = VIPS_INIT("trellick") == 0; });
     return ok;
-}
-
-// libvips reads BMP only through ImageMagick, which guesses the format from the content on its own;
-// it is given only files that really start with a BMP signature.
-bool isBmp(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(2) == "BM";
 }
 
 void takeSize(VipsImage* image, MediaFacts& facts)
@@ -58,22 +76,24 @@ MediaFacts read(const QString& path)
     if (!started()) {
         return facts;
     }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return facts;
+    }
+    const QByteArray head = file.read(12);
     const QByteArray name = QFile::encodeName(path);
-    // A source, not a file name: libvips would read "[...]" in a file name as load options.
-    const Ref<VipsSource> source(vips_source_new_from_file(name.constData()));
-    if (source) {
-        const char* loader = vips_foreign_find_load_source(source.get());
-        if (loader && allowedLoaders.contains(QByteArray(loader))) {
-            const Ref<VipsImage> image(
-                vips_image_new_from_source(source.get(), "", "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
-            if (image) {
-                takeSize(image.get(), facts);
-            }
-        } else if (isBmp(path)) {
-            VipsImage* raw = nullptr;
-            if (vips_magickload(name.constData(), &raw, nullptr) == 0) {
-                takeSize(Ref<VipsImage>(raw).get(), facts);
-            }
+    VipsImage* raw = nullptr;
+    if (const SourceLoader loader = loaderFor(head)) {
+        // A source, not a file name: libvips would read "[...]" in a file name as load options.
+        const Ref<VipsSource> source(vips_source_new_from_file(name.constData()));
+        if (source && loader(source.get(), &raw, nullptr) == 0) {
+            takeSize(Ref<VipsImage>(raw).get(), facts);
+        }
+    } else if (head.startsWith("BM")) {
+        // libvips reads BMP only through ImageMagick, which guesses formats on its own; it gets only files
+        // that start with the BMP signature.
+        if (vips_magickload(name.constData(), &raw, nullptr) == 0) {
+            takeSize(Ref<VipsImage>(raw).get(), facts);
         }
     }
     vips_error_clear();
