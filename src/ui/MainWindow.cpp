@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "FileDialogOpenPanel.h"
 #include "core/AppState.h"
 
 #include <QLabel>
@@ -13,4 +14,5 @@ MainWindow::MainWindow(AppState* state, QWidget* parent)
     auto* label = new QLabel(QStringLiteral("Drop a file here"), this);
     label->setAlignment(Qt::AlignCenter);
     setCentralWidget(label);
+    m_state->setOpenPanel(std::make_unique<FileDialogOpenPanel>(this));
 }

@@ -1,0 +1,381 @@
+#include "TestFiles.h"
+#include "TestMedia.h"
+#include "core/AppState.h"
+
+#include <QPointer>
+#include <QPromise>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class FakePlayer : public MediaPlayer
+{
+public:
+    FakePlayer(const QString& path, QObject* parent)
+        : MediaPlayer(parent)
+        , m_path(path)
+    {
+    }
+    QString path() const override { return m_path; }
+    void pause() override { paused = true; }
+    double position() const override { return 12.5; }
+    QMediaPlayer* mediaPlayer() const override { return nullptr; }
+
+    bool paused = false;
+
+private:
+    QString m_path;
+};
+
+// Answers only through the planted answer; showing a real window would be a fault in a test.
+class NoWindowPanel : public OpenPanel
+{
+protected:
+    QStringList show(const QString&) override
+    {
+        qWarning("the open panel was shown");
+        return {};
+    }
+};
+
+struct PendingProbe
+{
+    QString path;
+    std::shared_ptr<QPromise<MediaFacts>> promise;
+
+    void deliver(const QString& codec) const
+    {
+        MediaFacts facts;
+        facts.videoCodec = codec;
+        facts.source = u"test"_s;
+        promise->addResult(facts);
+        promise->finish();
+    }
+};
+
+} // namespace
+
+class TestIntake : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QList<PendingProbe> m_probes;
+
+    QString file(const QString& name, const QByteArray& bytes = "x")
+    {
+        return TestFiles::write(m_dir.filePath(name), bytes);
+    }
+
+    // An AppState with a fake player and probes that finish only when the test says so.
+    std::unique_ptr<AppState> makeState()
+    {
+        auto state = std::make_unique<AppState>();
+        state->setPlayerFactory([](const QString& path, QObject* parent) { return new FakePlayer(path, parent); });
+        state->setProber([this](const QString& path, FileKind) {
+            auto promise = std::make_shared<QPromise<MediaFacts>>();
+            promise->start();
+            m_probes.append({path, promise});
+            return promise->future();
+        });
+        state->setOpenPanel(std::make_unique<NoWindowPanel>());
+        return state;
+    }
+
+    static std::optional<QString> shownCodec(const AppState& state)
+    {
+        return state.details() ? state.details()->facts.videoCodec : std::nullopt;
+    }
+
+private slots:
+    void init() { m_probes.clear(); }
+
+    void missingFilesAreLeftOut()
+    {
+        auto state = makeState();
+        const QString a = file(u"a.mp4"_s);
+        const QString c = file(u"c.mp4"_s);
+        state->load({a, m_dir.filePath(u"gone.mp4"_s), c});
+        QCOMPARE(state->files(), (QStringList{a, c}));
+        QCOMPARE(state->message(), std::nullopt);
+    }
+
+    void onlyMissingFilesOnlySetTheNotice()
+    {
+        auto state = makeState();
+        const QString a = file(u"a.png"_s);
+        state->load({a});
+        state->setStage(Stage::review);
+        state->load({m_dir.filePath(u"gone.mp4"_s), QString()});
+        QCOMPARE(state->message(), u"That file could not be found."_s);
+        QCOMPARE(state->files(), QStringList{a});
+        QCOMPARE(state->stage(), Stage::review);
+        QCOMPARE(m_probes.size(), 1);
+    }
+
+    void selection_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<FileKind>("kind");
+        QTest::addColumn<bool>("player");
+        QTest::newRow("a video and a picture") << QStringList{u"v.mp4"_s, u"p.jpg"_s} << FileKind::other << false;
+        QTest::newRow("two videos") << QStringList{u"v.mp4"_s, u"w.mov"_s} << FileKind::video << false;
+        QTest::newRow("one picture") << QStringList{u"p.jpg"_s} << FileKind::image << false;
+        QTest::newRow("one video") << QStringList{u"v.mp4"_s} << FileKind::video << true;
+        QTest::newRow("one audio file") << QStringList{u"s.mp3"_s} << FileKind::audio << true;
+    }
+
+    void selection()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(FileKind, kind);
+        QFETCH(bool, player);
+        auto state = makeState();
+        QStringList paths;
+        for (const QString& name : names) {
+            paths << file(name);
+        }
+        state->load(paths);
+        QCOMPARE(state->kind(), kind);
+        QCOMPARE(state->player() != nullptr, player);
+        if (player) {
+            QCOMPARE(state->player()->path(), paths.first());
+        }
+        // Details, player and probe describe the first file only.
+        QCOMPARE(state->details()->name, names.first());
+        QCOMPARE(m_probes.size(), 1);
+        QCOMPARE(m_probes.first().path, paths.first());
+    }
+
+    void loadResetsTheWork()
+    {
+        auto state = makeState();
+        state->load({file(u"a.mp4"_s)});
+        QPointer<MediaPlayer> oldPlayer = state->player();
+        bool cancelled = false;
+        state->task().start([&cancelled] { cancelled = true; });
+        state->setStage(Stage::review);
+        state->setCurrentAction(FileAction{u"trim"_s, u"Trim or cut parts"_s, {}, ActionStyle::ai, {}, {}, {}, false});
+        state->setRequestText(u"Keep from 0:10 to 0:40"_s);
+        state->setMessage(u"Path copied."_s);
+        state->setShowAutomationButton(true);
+        state->setOutcome(RunOutcome{});
+
+        const QString b = file(u"b.mp4"_s);
+        state->load({b});
+        QVERIFY(cancelled);
+        QVERIFY(state->task().isEmpty());
+        QCOMPARE(state->stage(), Stage::idle);
+        QCOMPARE(state->currentAction(), std::nullopt);
+        QCOMPARE(state->requestText(), QString());
+        QCOMPARE(state->message(), std::nullopt);
+        QVERIFY(!state->showAutomationButton());
+        QCOMPARE(state->outcome(), std::nullopt);
+        QCOMPARE(state->review(), std::nullopt);
+        QCOMPARE(state->details()->path, b);
+        QCOMPARE(state->player()->path(), b);
+        // The old player was paused and goes away once the event loop runs.
+        QVERIFY(oldPlayer && static_cast<FakePlayer*>(oldPlayer.data())->paused);
+        QTRY_VERIFY(!oldPlayer);
+    }
+
+    void clearFilesKeepsKindRequestAndButton()
+    {
+        auto state = makeState();
+        state->load({file(u"a.mp3"_s)});
+        QPointer<MediaPlayer> player = state->player();
+        state->setRequestText(u"Make it louder"_s);
+        state->setShowAutomationButton(true);
+        state->setMessage(u"Path copied."_s);
+        state->setStage(Stage::finished);
+        state->clearFiles();
+        QVERIFY(state->files().isEmpty());
+        QCOMPARE(state->details(), std::nullopt);
+        QCOMPARE(state->player(), nullptr);
+        QCOMPARE(state->stage(), Stage::idle);
+        QCOMPARE(state->message(), std::nullopt);
+        QCOMPARE(state->kind(), FileKind::audio);
+        QCOMPARE(state->requestText(), u"Make it louder"_s);
+        QVERIFY(state->showAutomationButton());
+        QTRY_VERIFY(!player);
+        // A probe that finishes after the clear changes nothing.
+        m_probes.first().deliver(u"mp3"_s);
+        QTest::qWait(20);
+        QCOMPARE(state->details(), std::nullopt);
+    }
+
+    void factsArriveForTheCurrentFile()
+    {
+        auto state = makeState();
+        const QString a = file(u"a.mp4"_s);
+        state->load({a});
+        QSignalSpy details(state.get(), &AppState::detailsChanged);
+        m_probes.first().deliver(u"h264"_s);
+        QTRY_COMPARE(shownCodec(*state), u"h264"_s);
+        QCOMPARE(state->details()->path, a);
+        QCOMPARE(details.count(), 1);
+    }
+
+    void aLateProbeOfAnotherSelectionIsDropped()
+    {
+        auto state = makeState();
+        state->load({file(u"a.mp4"_s)});
+        state->load({file(u"b.mp4"_s)});
+        QCOMPARE(m_probes.size(), 2);
+        m_probes[1].deliver(u"vp9"_s);
+        QTRY_COMPARE(shownCodec(*state), u"vp9"_s);
+        m_probes[0].deliver(u"h264"_s);
+        QTest::qWait(20);
+        QCOMPARE(shownCodec(*state), u"vp9"_s);
+        QCOMPARE(state->details()->name, u"b.mp4"_s);
+    }
+
+    void anOlderProbeOfTheSameFileIsDropped()
+    {
+        // After tools were installed the file is probed again; the first probe may finish last.
+        auto state = makeState();
+        state->load({file(u"a.mp4"_s)});
+        state->reprobe();
+        QCOMPARE(m_probes.size(), 2);
+        m_probes[1].deliver(u"newer"_s);
+        QTRY_COMPARE(shownCodec(*state), u"newer"_s);
+        m_probes[0].deliver(u"older"_s);
+        QTest::qWait(20);
+        QCOMPARE(shownCodec(*state), u"newer"_s);
+    }
+
+    void reprobeWithoutFilesDoesNothing()
+    {
+        auto state = makeState();
+        state->reprobe();
+        QVERIFY(m_probes.isEmpty());
+    }
+
+    void aProbeOutlivingTheStateIsHarmless()
+    {
+        auto state = makeState();
+        state->load({file(u"a.mp4"_s)});
+        state.reset();
+        m_probes.first().deliver(u"h264"_s);
+        QTest::qWait(20);
+    }
+
+    void realProbeFillsInTheFacts()
+    {
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+        AppState state;
+        state.setPlayerFactory([](const QString& path, QObject* parent) { return new FakePlayer(path, parent); });
+        const QString wav = m_dir.filePath(u"tone.wav"_s);
+        QVERIFY(TestMedia::wav(wav));
+        QVERIFY(TestMedia::installFFprobe());
+        state.load({wav});
+        QTRY_COMPARE_WITH_TIMEOUT(state.details()->facts.source, u"ffprobe"_s, 20000);
+        QCOMPARE(state.details()->facts.sampleRate, u"44100 Hz"_s);
+    }
+
+    void dropKeepsTheArrivalOrder()
+    {
+        auto state = makeState();
+        const QString a = file(u"a.jpg"_s);
+        const QString b = file(u"b.jpg"_s);
+        state->handleDrop({b, a});
+        QCOMPARE(state->files(), (QStringList{b, a}));
+        state->handleDrop({});
+        QCOMPARE(state->message(), u"That file could not be found."_s);
+    }
+
+    void chooseFiles()
+    {
+        auto state = makeState();
+        const QString a = file(u"a.pdf"_s);
+        const QString folder = m_dir.filePath(u"folder"_s);
+        QVERIFY(QDir().mkpath(folder));
+        OpenPanel::setNextAnswer({folder, a});
+        state->chooseFiles();
+        QCOMPARE(state->files(), (QStringList{folder, a}));
+        QCOMPARE(state->kind(), FileKind::other);
+
+        OpenPanel::setNextAnswer({}); // cancelled
+        state->setMessage(u"Path copied."_s);
+        state->chooseFiles();
+        QCOMPARE(state->files(), (QStringList{folder, a}));
+        QCOMPARE(state->message(), u"Path copied."_s);
+    }
+
+    void finderSelectionIsNotAvailable()
+    {
+        auto state = makeState();
+        state->setShowAutomationButton(true);
+        state->useFinderSelection();
+        QCOMPARE(state->message(), u"Could not ask Finder (code -600). Make sure Finder is running, or drop the file here instead."_s);
+        QVERIFY(!state->showAutomationButton());
+        state->openAutomationSettings();
+        QVERIFY(state->files().isEmpty());
+    }
+
+    void basicDetails_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("ext");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("sizeText");
+        QTest::addColumn<QString>("kindText");
+        QTest::addColumn<QString>("iconName");
+        QTest::newRow("unknown binary falls back by kind")
+            << u"blob"_s << QByteArray("\x01\x02\x03\x00\xff", 5) << QString() << qint64(5) << u"5 bytes"_s
+            << u"File"_s << u"application-octet-stream"_s;
+        QTest::newRow("upper-case extension") << u"Clip.MOV"_s << QByteArray(1500, 'x') << u"mov"_s << qint64(1500)
+                                              << u"2 kB"_s << u"QuickTime video"_s << u"video-quicktime"_s;
+        QTest::newRow("megabytes") << u"photo.png"_s << QByteArray("\x89PNG\r\n\x1a\n").append(1'234'559, '\0')
+                                   << u"png"_s << qint64(1'234'567) << u"1.2 MB"_s << u"PNG image"_s
+                                   << u"image-png"_s;
+        QTest::newRow("last extension only") << u"backup.tar.gz"_s << QByteArray("\x1f\x8b", 2) << u"gz"_s
+                                             << qint64(2) << u"2 bytes"_s << u"Tar archive (gzip-compressed)"_s
+                                             << u"application-x-compressed-tar"_s;
+    }
+
+    void basicDetails()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, ext);
+        QFETCH(qint64, size);
+        QFETCH(QString, sizeText);
+        QFETCH(QString, kindText);
+        QFETCH(QString, iconName);
+        const QString path = file(name, bytes);
+        const FileDetails details = AppState::basicDetails(path);
+        QCOMPARE(details.path, path);
+        QCOMPARE(details.name, name);
+        QCOMPARE(details.ext, ext);
+        QCOMPARE(details.kind, FileKinds::detect(path));
+        QCOMPARE(details.sizeBytes, size);
+        QCOMPARE(details.sizeText, sizeText);
+        QCOMPARE(details.kindText, kindText);
+        QCOMPARE(details.iconName, iconName);
+        QCOMPARE(details.facts, MediaFacts());
+    }
+
+    void folderCountsItsEntries()
+    {
+        const QString folder = m_dir.filePath(u"one.mov"_s); // a folder wins over its extension
+        QVERIFY(QDir().mkpath(folder));
+        file(u"one.mov/.hidden"_s);
+        FileDetails details = AppState::basicDetails(folder);
+        QCOMPARE(details.kind, FileKind::folder);
+        QCOMPARE(details.sizeText, u"1 items"_s);
+        QCOMPARE(details.sizeBytes, 0);
+        QCOMPARE(details.kindText, u"Folder"_s.toLower()); // the MIME description of a directory
+        file(u"one.mov/second"_s);
+        QCOMPARE(AppState::basicDetails(folder).sizeText, u"2 items"_s);
+    }
+};
+
+QTEST_MAIN(TestIntake)
+#include "tst_intake.moc"
