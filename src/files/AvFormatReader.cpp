@@ -10,6 +10,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -61,6 +62,40 @@ const AVStream* firstStream(const AVFormatContext* context, AVMediaType type)
         }
     }
     return nullptr;
+}
+
+std::optional<double> durationOf(const AVFormatContext* context)
+{
+    if (context->duration != AV_NOPTS_VALUE && context->duration > 0) {
+        return static_cast<double>(context->duration) / AV_TIME_BASE;
+    }
+    // Before the streams are analysed only the streams' own lengths may be known.
+    std::optional<double> longest;
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        const AVStream* stream = context->streams[i];
+        if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+            longest = std::max(longest.value_or(0), static_cast<double>(stream->duration) * av_q2d(stream->time_base));
+        }
+    }
+    return longest;
+}
+
+// Containers such as MP4 and WAV describe every stream in their header. Only when something is missing
+// are the first packets read and decoded, which costs more time than the whole header read and puts
+// the decoders in front of the file's data.
+bool headerIsEnough(const AVFormatContext* context)
+{
+    if ((context->ctx_flags & AVFMTCTX_NOHEADER) != 0 || context->nb_streams == 0 || !durationOf(context)) {
+        return false;
+    }
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        const AVCodecParameters* codec = context->streams[i]->codecpar;
+        if (codec->codec_id == AV_CODEC_ID_NONE
+            || (codec->codec_type == AVMEDIA_TYPE_VIDEO && (codec->width <= 0 || codec->height <= 0))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void readVideo(const AVStream* stream, MediaFacts& facts)
@@ -115,13 +150,11 @@ MediaFacts read(const QString& path)
         return facts; // avformat_open_input frees the context when it fails
     }
     const FormatContext context(raw);
-    // Fills in what the header leaves open (a raw stream's size, an MP3's duration); a failure here still
-    // leaves the header's facts.
-    avformat_find_stream_info(context.get(), nullptr);
-
-    if (context->duration != AV_NOPTS_VALUE && context->duration > 0) {
-        facts.duration = static_cast<double>(context->duration) / AV_TIME_BASE;
+    if (!headerIsEnough(context.get())) {
+        // A failure here still leaves what the header said.
+        avformat_find_stream_info(context.get(), nullptr);
     }
+    facts.duration = durationOf(context.get());
     if (const AVStream* video = firstStream(context.get(), AVMEDIA_TYPE_VIDEO)) {
         readVideo(video, facts);
     }
