@@ -125,9 +125,9 @@ std::optional<MediaFacts> viaFFprobe(const QString& path)
     if (!isExecutableFile(program)) {
         return std::nullopt;
     }
-    const ProcResult result
-        = ProcessUtil::run(program, {u"-v"_s, u"error"_s, u"-show_format"_s, u"-show_streams"_s, u"-of"_s, u"json"_s, path},
-                           {}, ffprobeTimeLimitMs);
+    const ProcResult result = ProcessUtil::run(
+        program, {u"-v"_s, u"error"_s, u"-show_format"_s, u"-show_streams"_s, u"-of"_s, u"json"_s, path}, {},
+        ffprobeTimeLimitMs);
     if (result.status != 0) {
         return std::nullopt;
     }

@@ -1,5 +1,7 @@
 // GLib names a struct member "signals", which Qt defines as a keyword: libvips (on GLib) comes first.
+// clang-format off
 #include <vips/vips.h>
+// clang-format on
 
 #include "VipsHeaderReader.h"
 

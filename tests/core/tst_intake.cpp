@@ -312,7 +312,8 @@ private slots:
         auto state = makeState();
         state->setShowAutomationButton(true);
         state->useFinderSelection();
-        QCOMPARE(state->message(), u"Could not ask Finder (code -600). Make sure Finder is running, or drop the file here instead."_s);
+        QCOMPARE(state->message(),
+                 u"Could not ask Finder (code -600). Make sure Finder is running, or drop the file here instead."_s);
         QVERIFY(!state->showAutomationButton());
         state->openAutomationSettings();
         QVERIFY(state->files().isEmpty());
@@ -328,16 +329,15 @@ private slots:
         QTest::addColumn<QString>("kindText");
         QTest::addColumn<QString>("iconName");
         QTest::newRow("unknown binary falls back by kind")
-            << u"blob"_s << QByteArray("\x01\x02\x03\x00\xff", 5) << QString() << qint64(5) << u"5 bytes"_s
-            << u"File"_s << u"application-octet-stream"_s;
+            << u"blob"_s << QByteArray("\x01\x02\x03\x00\xff", 5) << QString() << qint64(5) << u"5 bytes"_s << u"File"_s
+            << u"application-octet-stream"_s;
         QTest::newRow("upper-case extension") << u"Clip.MOV"_s << QByteArray(1500, 'x') << u"mov"_s << qint64(1500)
                                               << u"2 kB"_s << u"QuickTime video"_s << u"video-quicktime"_s;
         QTest::newRow("megabytes") << u"photo.png"_s << QByteArray("\x89PNG\r\n\x1a\n").append(1'234'559, '\0')
-                                   << u"png"_s << qint64(1'234'567) << u"1.2 MB"_s << u"PNG image"_s
-                                   << u"image-png"_s;
-        QTest::newRow("last extension only") << u"backup.tar.gz"_s << QByteArray("\x1f\x8b", 2) << u"gz"_s
-                                             << qint64(2) << u"2 bytes"_s << u"Tar archive (gzip-compressed)"_s
-                                             << u"application-x-compressed-tar"_s;
+                                   << u"png"_s << qint64(1'234'567) << u"1.2 MB"_s << u"PNG image"_s << u"image-png"_s;
+        QTest::newRow("last extension only")
+            << u"backup.tar.gz"_s << QByteArray("\x1f\x8b", 2) << u"gz"_s << qint64(2) << u"2 bytes"_s
+            << u"Tar archive (gzip-compressed)"_s << u"application-x-compressed-tar"_s;
     }
 
     void basicDetails()

@@ -39,10 +39,10 @@ private slots:
         facts.width = 1920;
         facts.duration = 3599.6;
         facts.source = u"ffprobe"_s;
-        QCOMPARE(texts(facts.lines()), (QStringList{u"Duration: 1:00:00"_s, u"Resolution: 1920 × 1080"_s,
-                                                    u"Video codec: h264"_s, u"Frame rate: 29.97 fps"_s,
-                                                    u"Audio codec: aac"_s, u"Sample rate: 48000 Hz"_s,
-                                                    u"Bit rate: 2.5 Mbit/s"_s, u"Pages: 12"_s}));
+        QCOMPARE(texts(facts.lines()),
+                 (QStringList{u"Duration: 1:00:00"_s, u"Resolution: 1920 × 1080"_s, u"Video codec: h264"_s,
+                              u"Frame rate: 29.97 fps"_s, u"Audio codec: aac"_s, u"Sample rate: 48000 Hz"_s,
+                              u"Bit rate: 2.5 Mbit/s"_s, u"Pages: 12"_s}));
     }
 
     void resolutionNeedsBothSides()

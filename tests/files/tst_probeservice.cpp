@@ -89,28 +89,34 @@ private slots:
             << json("{'format': {'duration': 'N/A', 'bit_rate': ''}}") << true << QStringList();
         QTest::newRow("format not an object") << json("{'format': 3}") << true << QStringList();
         QTest::newRow("cover art skipped")
-            << json("{'streams': [{'codec_type': 'video', 'codec_name': 'png', 'width': 600, 'height': 600, 'disposition': {'attached_pic': 1}}, {'codec_type': 'audio', 'codec_name': 'mp3'}]}")
+            << json("{'streams': [{'codec_type': 'video', 'codec_name': 'png', 'width': 600, 'height': 600, "
+                    "'disposition': {'attached_pic': 1}}, {'codec_type': 'audio', 'codec_name': 'mp3'}]}")
             << true << QStringList{u"Audio codec: mp3"_s};
         QTest::newRow("0/0 does not fall back to r_frame_rate")
-            << json("{'streams': [{'codec_type': 'video', 'codec_name': 'h264', 'width': 64, 'height': 48, 'avg_frame_rate': '0/0', 'r_frame_rate': '25/1'}]}")
+            << json("{'streams': [{'codec_type': 'video', 'codec_name': 'h264', 'width': 64, 'height': 48, "
+                    "'avg_frame_rate': '0/0', 'r_frame_rate': '25/1'}]}")
             << true << QStringList{u"Resolution: 64 × 48"_s, u"Video codec: h264"_s};
         QTest::newRow("r_frame_rate when avg_frame_rate is missing")
             << json("{'streams': [{'codec_type': 'video', 'codec_name': 'h264', 'r_frame_rate': '30000/1001'}]}")
             << true << QStringList{u"Video codec: h264"_s, u"Frame rate: 29.97 fps"_s};
         QTest::newRow("first video stream wins")
-            << json("{'streams': [{'codec_type': 'video', 'codec_name': 'h264', 'width': 64, 'height': 48}, {'codec_type': 'video', 'codec_name': 'hevc', 'width': 1920, 'height': 1080}]}")
+            << json("{'streams': [{'codec_type': 'video', 'codec_name': 'h264', 'width': 64, 'height': 48}, "
+                    "{'codec_type': 'video', 'codec_name': 'hevc', 'width': 1920, 'height': 1080}]}")
             << true << QStringList{u"Resolution: 64 × 48"_s, u"Video codec: h264"_s};
         QTest::newRow("a stream without codec name lets the next one in")
-            << json("{'streams': [{'codec_type': 'video', 'width': 64, 'height': 48, 'avg_frame_rate': '5/1'}, {'codec_type': 'video', 'codec_name': 'vp9', 'width': 640, 'height': 360}]}")
+            << json("{'streams': [{'codec_type': 'video', 'width': 64, 'height': 48, 'avg_frame_rate': '5/1'}, "
+                    "{'codec_type': 'video', 'codec_name': 'vp9', 'width': 640, 'height': 360}]}")
             << true << QStringList{u"Resolution: 640 × 360"_s, u"Video codec: vp9"_s};
         QTest::newRow("first audio stream only")
-            << json("{'streams': [{'codec_type': 'audio', 'codec_name': 'aac', 'sample_rate': '48000'}, {'codec_type': 'audio', 'codec_name': 'ac3', 'sample_rate': '44100'}]}")
+            << json("{'streams': [{'codec_type': 'audio', 'codec_name': 'aac', 'sample_rate': '48000'}, {'codec_type': "
+                    "'audio', 'codec_name': 'ac3', 'sample_rate': '44100'}]}")
             << true << QStringList{u"Audio codec: aac"_s, u"Sample rate: 48000 Hz"_s};
         QTest::newRow("sizes that are not whole numbers")
             << json("{'streams': [{'codec_type': 'video', 'codec_name': 'h264', 'width': 64.5, 'height': '48'}]}")
             << true << QStringList{u"Video codec: h264"_s};
         QTest::newRow("other stream types ignored")
-            << json("{'streams': [{'codec_type': 'subtitle', 'codec_name': 'mov_text'}, {'codec_name': 'bin_data'}, 'not an object']}")
+            << json("{'streams': [{'codec_type': 'subtitle', 'codec_name': 'mov_text'}, {'codec_name': 'bin_data'}, "
+                    "'not an object']}")
             << true << QStringList();
     }
 
@@ -134,10 +140,10 @@ private slots:
         QTest::addColumn<FileKind>("kind");
         QTest::addColumn<QString>("source");
         QTest::addColumn<QStringList>("lines"); // without the bit rate, which depends on the encoder and container
-        QTest::newRow("ffprobe: video")
-            << true << u"clip.mp4"_s << FileKind::video << u"ffprobe"_s
-            << QStringList{u"Duration: 0:02"_s,      u"Resolution: 320 × 240"_s, u"Video codec: h264"_s,
-                           u"Frame rate: 25.00 fps"_s, u"Audio codec: aac"_s,       u"Sample rate: 44100 Hz"_s};
+        QTest::newRow("ffprobe: video") << true << u"clip.mp4"_s << FileKind::video << u"ffprobe"_s
+                                        << QStringList{u"Duration: 0:02"_s,    u"Resolution: 320 × 240"_s,
+                                                       u"Video codec: h264"_s, u"Frame rate: 25.00 fps"_s,
+                                                       u"Audio codec: aac"_s,  u"Sample rate: 44100 Hz"_s};
         QTest::newRow("ffprobe: cover art is not a video")
             << true << u"song.mp3"_s << FileKind::audio << u"ffprobe"_s
             << QStringList{u"Duration: 0:02"_s, u"Audio codec: mp3"_s, u"Sample rate: 44100 Hz"_s};
@@ -243,8 +249,9 @@ private slots:
         QCOMPARE(facts.source, u"Qt PDF"_s);
         QCOMPARE(texts(facts), QStringList{u"Pages: 3"_s});
 
-        QVERIFY(TestFiles::runTool(u"/usr/bin/qpdf"_s, {u"--encrypt"_s, u"user"_s, u"owner"_s, u"256"_s, u"--"_s,
-                                                        path(u"three.pdf"_s), path(u"locked.pdf"_s)}));
+        QVERIFY(TestFiles::runTool(
+            u"/usr/bin/qpdf"_s,
+            {u"--encrypt"_s, u"user"_s, u"owner"_s, u"256"_s, u"--"_s, path(u"three.pdf"_s), path(u"locked.pdf"_s)}));
         facts = ProbeService::probeNow(path(u"locked.pdf"_s), FileKind::pdf);
         QCOMPARE(facts.source, u"Qt PDF"_s);
         QCOMPARE(texts(facts), QStringList());
@@ -264,7 +271,7 @@ private slots:
         QTest::addColumn<FileKind>("kind");
         QTest::addColumn<QStringList>("allowed"); // the labels that may still be shown
         QTest::newRow("truncated video") << u"truncated.mp4"_s << FileKind::video
-                                         << QStringList{u"Duration"_s, u"Resolution"_s, u"Video codec"_s,
+                                         << QStringList{u"Duration"_s,   u"Resolution"_s,  u"Video codec"_s,
                                                         u"Frame rate"_s, u"Audio codec"_s, u"Sample rate"_s,
                                                         u"Bit rate"_s};
         QTest::newRow("text named .mp4") << u"text.mp4"_s << FileKind::video << QStringList();

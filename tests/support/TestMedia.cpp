@@ -30,8 +30,8 @@ namespace TestMedia {
 bool videoMp4(const QString& path)
 {
     return runFFmpeg(lavfi(u"testsrc=size=320x240:rate=25"_s) + lavfi(u"sine=frequency=440:sample_rate=44100"_s)
-                     + QStringList{u"-t"_s, u"2"_s, u"-c:v"_s, u"libx264"_s, u"-pix_fmt"_s, u"yuv420p"_s,
-                                   u"-c:a"_s, u"aac"_s, path});
+                     + QStringList{u"-t"_s, u"2"_s, u"-c:v"_s, u"libx264"_s, u"-pix_fmt"_s, u"yuv420p"_s, u"-c:a"_s,
+                                   u"aac"_s, path});
 }
 
 bool mp3WithCover(const QString& path)
@@ -39,9 +39,9 @@ bool mp3WithCover(const QString& path)
     const QString cover = path + u".cover.png"_s;
     const bool ok = runFFmpeg(lavfi(u"color=red:size=64x64"_s) + QStringList{u"-frames:v"_s, u"1"_s, cover})
         && runFFmpeg(lavfi(u"sine=frequency=440:sample_rate=44100"_s)
-                     + QStringList{u"-i"_s, cover, u"-t"_s, u"2"_s, u"-map"_s, u"0:a"_s, u"-map"_s, u"1:v"_s,
-                                   u"-c:a"_s, u"libmp3lame"_s, u"-c:v"_s, u"png"_s, u"-disposition:v"_s,
-                                   u"attached_pic"_s, u"-id3v2_version"_s, u"3"_s, path});
+                     + QStringList{u"-i"_s, cover, u"-t"_s, u"2"_s, u"-map"_s, u"0:a"_s, u"-map"_s, u"1:v"_s, u"-c:a"_s,
+                                   u"libmp3lame"_s, u"-c:v"_s, u"png"_s, u"-disposition:v"_s, u"attached_pic"_s,
+                                   u"-id3v2_version"_s, u"3"_s, path});
     QFile::remove(cover);
     return ok;
 }
