@@ -7,6 +7,7 @@ const QList<DevCommand>& devCommands()
     static const QList<DevCommand> commands{
         {u"actions"_s, u"PATH...   the kind of the selection and the offered actions"_s, devActions},
         {u"probe"_s, u"PATH        the file's name, kind, size and probed facts"_s, devProbe},
+        {u"sandbox"_s, u"[--off | --compare N] [--read PATH]... [--out DIR]... [-- PROGRAM ARGS...]   how tool runs are sandboxed here, or run one confined"_s, devSandbox},
     };
     return commands;
 }

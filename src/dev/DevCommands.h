@@ -18,3 +18,4 @@ const QList<DevCommand>& devCommands();
 // The subcommands, one file each.
 int devActions(const QStringList& args);
 int devProbe(const QStringList& args);
+int devSandbox(const QStringList& args);
