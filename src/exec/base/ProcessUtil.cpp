@@ -1,5 +1,7 @@
 #include "ProcessUtil.h"
 
+#include "platform/Sandbox.h"
+
 #include <QProcess>
 #include <QStringDecoder>
 #include <QtConcurrent>
@@ -13,7 +15,8 @@ QString strictUtf8(const QByteArray& bytes)
     return decoder.hasError() ? QString() : text;
 }
 
-ProcResult run(const QString& program, const QStringList& args, const QString& cwd, std::optional<int> timeoutMs)
+ProcResult run(const QString& program, const QStringList& args, const QString& cwd, std::optional<int> timeoutMs,
+               const std::optional<SandboxPolicy>& sandbox)
 {
     QProcess process;
     process.setProgram(program);
@@ -21,6 +24,9 @@ ProcResult run(const QString& program, const QStringList& args, const QString& c
     process.setStandardInputFile(QProcess::nullDevice());
     if (!cwd.isEmpty()) {
         process.setWorkingDirectory(cwd);
+    }
+    if (sandbox) {
+        Sandbox(*sandbox).applyTo(process);
     }
     process.start();
     if (!process.waitForStarted(-1)) {
@@ -37,9 +43,10 @@ ProcResult run(const QString& program, const QStringList& args, const QString& c
 }
 
 QFuture<ProcResult> capture(const QString& program, const QStringList& args, const QString& cwd,
-                            std::optional<int> timeoutMs)
+                            std::optional<int> timeoutMs, const std::optional<SandboxPolicy>& sandbox)
 {
-    return QtConcurrent::run([program, args, cwd, timeoutMs] { return run(program, args, cwd, timeoutMs); });
+    return QtConcurrent::run(
+        [program, args, cwd, timeoutMs, sandbox] { return run(program, args, cwd, timeoutMs, sandbox); });
 }
 
 } // namespace ProcessUtil

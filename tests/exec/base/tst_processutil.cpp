@@ -1,6 +1,7 @@
 #include "exec/base/ProcessUtil.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -54,6 +55,21 @@ private slots:
         const ProcResult r = ProcessUtil::capture(u"/bin/cat"_s, {}, {}, 10000).result();
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QString());
+    }
+
+    void sandboxedChildReadsOnlyWhatItWasGiven()
+    {
+        QTemporaryDir dir;
+        const QString given = dir.filePath(u"given.txt"_s), other = dir.filePath(u"other.txt"_s);
+        QVERIFY(QFile(given).open(QIODevice::WriteOnly) && QFile(other).open(QIODevice::WriteOnly));
+        SandboxPolicy policy;
+        policy.program = u"/bin/cat"_s;
+        policy.readPaths = {given};
+        const ProcResult allowed = ProcessUtil::capture(u"/bin/cat"_s, {given}, {}, 10000, policy).result();
+        QCOMPARE(allowed.status, 0);
+        const ProcResult refused = ProcessUtil::capture(u"/bin/cat"_s, {other}, {}, 10000, policy).result();
+        QCOMPARE(refused.status, 1);
+        QVERIFY2(refused.err.contains(u"Permission denied"_s), qPrintable(refused.err));
     }
 
     void timeLimitStopsAHangingChild()
