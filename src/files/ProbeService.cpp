@@ -125,9 +125,13 @@ std::optional<MediaFacts> viaFFprobe(const QString& path)
     if (!isExecutableFile(program)) {
         return std::nullopt;
     }
+    // ffprobe parses a file from anywhere, so it runs confined to reading that one file.
+    SandboxPolicy sandbox;
+    sandbox.program = program;
+    sandbox.readPaths = {path};
     const ProcResult result = ProcessUtil::run(
         program, {u"-v"_s, u"error"_s, u"-show_format"_s, u"-show_streams"_s, u"-of"_s, u"json"_s, path}, {},
-        ffprobeTimeLimitMs);
+        ffprobeTimeLimitMs, sandbox);
     if (result.status != 0) {
         return std::nullopt;
     }
