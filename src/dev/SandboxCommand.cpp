@@ -17,9 +17,9 @@ namespace {
 QString layerNames(SandboxLayers layers)
 {
     const QList<std::pair<SandboxLayer, QString>> names{
-        {SandboxLayer::resourceLimits, u"resource limits"_s}, {SandboxLayer::noNewPrivileges, u"no new privileges"_s},
+        {SandboxLayer::resourceLimits, u"resource limits"_s},  {SandboxLayer::noNewPrivileges, u"no new privileges"_s},
         {SandboxLayer::systemCallFilter, u"seccomp filter"_s}, {SandboxLayer::networkNamespace, u"own network"_s},
-        {SandboxLayer::fileAccess, u"Landlock files"_s},        {SandboxLayer::tcpAccess, u"Landlock TCP"_s},
+        {SandboxLayer::fileAccess, u"Landlock files"_s},       {SandboxLayer::tcpAccess, u"Landlock TCP"_s},
         {SandboxLayer::scopes, u"Landlock scopes"_s},
     };
     QStringList applied;
@@ -76,7 +76,8 @@ int compare(const QStringList& command, const SandboxPolicy& policy, int rounds)
         unconfined << times[1];
         differences << times[0] - times[1];
     }
-    QTextStream(stdout) << u"%1 rounds: confined %2 ms, unconfined %3 ms, overhead per step %4 ms (medians)\n"_s.arg(rounds)
+    QTextStream(stdout) << u"%1 rounds: confined %2 ms, unconfined %3 ms, overhead per step %4 ms (medians)\n"_s
+                               .arg(rounds)
                                .arg(median(confined), 0, 'f', 2)
                                .arg(median(unconfined), 0, 'f', 2)
                                .arg(median(differences), 0, 'f', 2);
@@ -104,7 +105,8 @@ int devSandbox(const QStringList& args)
         } else if (option == u"--compare" && hasValue && options[i + 1].toInt() > 0) {
             rounds = options[++i].toInt();
         } else if ((option == u"--read" || option == u"--out") && hasValue) {
-            (option == u"--read" ? policy.readPaths : policy.outputFolders) << QFileInfo(options[++i]).absoluteFilePath();
+            (option == u"--read" ? policy.readPaths : policy.outputFolders)
+                << QFileInfo(options[++i]).absoluteFilePath();
         } else {
             QTextStream(stderr) << "usage: trellick-dev sandbox [--off | --compare N] [--read PATH]... [--out DIR]... "
                                    "[-- PROGRAM ARGS...]\n";

@@ -106,7 +106,8 @@ void ChildConfinement::apply() const noexcept
     // The filter comes last so that nothing above needs a system call it refuses.
     if (!m_syscallFilter.isEmpty()) {
         sock_fprog program{};
-        program.len = static_cast<unsigned short>(static_cast<std::size_t>(m_syscallFilter.size()) / sizeof(sock_filter));
+        program.len
+            = static_cast<unsigned short>(static_cast<std::size_t>(m_syscallFilter.size()) / sizeof(sock_filter));
         program.filter = reinterpret_cast<sock_filter*>(const_cast<char*>(m_syscallFilter.constData()));
         if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program, 0, 0) != 0) {
             fail("The sandbox could not be set up (seccomp).\n");

@@ -131,7 +131,9 @@ void LandlockRuleset::allow(const QString& path, Access access)
     if (target < 0) {
         return;
     }
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (fstat(target, &info) == 0) {
         PathBeneathAttr rule;
         rule.allowedAccess = rightsFor(access) & m_handled;

@@ -19,10 +19,18 @@ constexpr std::uint64_t openFiles = 256;
 const QStringList systemTrees{u"/usr"_s, u"/lib"_s, u"/lib64"_s, u"/lib32"_s, u"/bin"_s, u"/sbin"_s};
 // Configuration the C library and the tools' libraries read, and no more of /etc: the loader's cache,
 // the time zone (zip's timestamps), user and group names, fonts, the processor and memory layout.
-const QStringList systemConfiguration{u"/etc/ld.so.cache"_s, u"/etc/ld.so.conf"_s, u"/etc/ld.so.conf.d"_s,
-                                      u"/etc/localtime"_s, u"/etc/timezone"_s, u"/etc/nsswitch.conf"_s,
-                                      u"/etc/passwd"_s, u"/etc/group"_s, u"/etc/fonts"_s,
-                                      u"/sys/devices/system/cpu"_s, u"/sys/devices/system/node"_s, u"/proc/cpuinfo"_s};
+const QStringList systemConfiguration{u"/etc/ld.so.cache"_s,
+                                      u"/etc/ld.so.conf"_s,
+                                      u"/etc/ld.so.conf.d"_s,
+                                      u"/etc/localtime"_s,
+                                      u"/etc/timezone"_s,
+                                      u"/etc/nsswitch.conf"_s,
+                                      u"/etc/passwd"_s,
+                                      u"/etc/group"_s,
+                                      u"/etc/fonts"_s,
+                                      u"/sys/devices/system/cpu"_s,
+                                      u"/sys/devices/system/node"_s,
+                                      u"/proc/cpuinfo"_s};
 const QStringList randomDevices{u"/dev/urandom"_s, u"/dev/random"_s, u"/dev/zero"_s};
 
 QProcessEnvironment freshEnvironment(const QString& scratchDir)
@@ -72,8 +80,8 @@ Sandbox::Sandbox(const SandboxPolicy& policy)
 {
     const SandboxSupport support = SandboxSupport::current();
     auto child = std::make_shared<ChildConfinement>();
-    child->setLimits({addressSpace, static_cast<std::uint64_t>(std::max<qint64>(policy.fileSizeLimit, 1)),
-                      cpuSeconds, openFiles});
+    child->setLimits(
+        {addressSpace, static_cast<std::uint64_t>(std::max<qint64>(policy.fileSizeLimit, 1)), cpuSeconds, openFiles});
     m_layers = SandboxLayer::resourceLimits | SandboxLayer::noNewPrivileges;
     if (support.systemCallFilter) {
         child->setSyscallFilter(SyscallFilter::standard().program());

@@ -7,7 +7,6 @@
 #include <QMutex>
 
 #include <algorithm>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,8 +27,7 @@ bool userNamespacesWork()
         return false;
     }
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 

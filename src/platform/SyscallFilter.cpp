@@ -14,7 +14,7 @@ namespace {
 // started outside the sandbox. Pairs of connected sockets within the process stay possible.
 // io_uring bypasses the filter's view of individual operations; ptrace would reach other processes.
 constexpr int refusedCalls[] = {
-    SCMP_SYS(socket), SCMP_SYS(io_uring_setup), SCMP_SYS(io_uring_enter), SCMP_SYS(io_uring_register),
+    SCMP_SYS(socket), SCMP_SYS(io_uring_setup),   SCMP_SYS(io_uring_enter),    SCMP_SYS(io_uring_register),
     SCMP_SYS(ptrace), SCMP_SYS(process_vm_readv), SCMP_SYS(process_vm_writev),
 };
 

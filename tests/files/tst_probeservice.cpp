@@ -211,8 +211,9 @@ private slots:
     {
         // Says 1 s when it could read the file beside the one it was given, 2 s when it could not.
         const QString beside = TestFiles::write(path(u"beside.txt"_s), "private");
-        installFakeFFprobe("if cat '" + beside.toUtf8() + "' >/dev/null 2>&1; then d=1; else d=2; fi\n"
-                           "echo \"{\\\"format\\\": {\\\"duration\\\": \\\"$d\\\"}}\"\n");
+        installFakeFFprobe("if cat '" + beside.toUtf8()
+                           + "' >/dev/null 2>&1; then d=1; else d=2; fi\n"
+                             "echo \"{\\\"format\\\": {\\\"duration\\\": \\\"$d\\\"}}\"\n");
         const std::optional<MediaFacts> facts = ProbeService::viaFFprobe(path(u"clip.mp4"_s));
         QVERIFY(facts);
         QCOMPARE(facts->duration, std::optional<double>(2.0));

@@ -36,8 +36,14 @@ void report(const char* name, bool allowed, const std::string& reason = {})
     }
 }
 
-bool has(const char* name) { return arguments.count(name) != 0; }
-const std::string& arg(const char* name) { return arguments[name]; }
+bool has(const char* name)
+{
+    return arguments.count(name) != 0;
+}
+const std::string& arg(const char* name)
+{
+    return arguments[name];
+}
 
 bool readAll(const std::string& path, std::string& bytes)
 {
@@ -169,7 +175,10 @@ void tryPtrace(pid_t pid)
     report("ptrace", true);
 }
 
-void trySignal(pid_t pid) { report("signal", kill(pid, SIGCONT) == 0); }
+void trySignal(pid_t pid)
+{
+    report("signal", kill(pid, SIGCONT) == 0);
+}
 
 void printEnvironment()
 {

@@ -143,9 +143,9 @@ private slots:
         QVERIFY(a.open(QIODevice::WriteOnly) && b.open(QIODevice::WriteOnly) && a.write("a") && b.write("b"));
         QProcess make;
         make.setWorkingDirectory(media);
-        make.start(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=d=2"_s, u"tone.wav"_s,
-                                 u"-f"_s, u"lavfi"_s, u"-i"_s, u"testsrc=d=2:s=160x120"_s, u"-c:v"_s, u"libx264"_s,
-                                 u"clip.mp4"_s});
+        make.start(u"ffmpeg"_s,
+                   {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=d=2"_s, u"tone.wav"_s, u"-f"_s,
+                    u"lavfi"_s, u"-i"_s, u"testsrc=d=2:s=160x120"_s, u"-c:v"_s, u"libx264"_s, u"clip.mp4"_s});
         QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
         m_bystander.start(u"sleep"_s, {u"120"_s});
         QVERIFY(m_bystander.waitForStarted());
@@ -260,16 +260,21 @@ private slots:
     {
         QTest::addColumn<SandboxSupport>("support");
         QTest::addColumn<QString>("sentence");
-        QTest::newRow("no Landlock") << SandboxSupport{0, true, true}
-                                     << u"Tool runs are partly sandboxed on this computer: steps cannot use the network, but this system does not let Trellick limit which files they open."_s;
-        QTest::newRow("no user namespaces") << SandboxSupport{7, true, false}
-                                            << u"Tool runs are partly sandboxed on this computer: each step can open only its own files and cannot use the network, but this system does not allow every protection Trellick asks for."_s;
-        QTest::newRow("no filter, no namespaces") << SandboxSupport{7, false, false}
-                                                  << u"Tool runs are partly sandboxed on this computer: each step can open only its own files, but this system does not let Trellick keep steps off the network."_s;
-        QTest::newRow("limits alone") << SandboxSupport{0, false, false}
-                                      << u"Tool runs are partly sandboxed on this computer: only their memory, time and file sizes are limited."_s;
-        QTest::newRow("everything") << SandboxSupport{1, true, true}
-                                    << u"Tool runs are fully sandboxed on this computer: each step can open only its own files and cannot use the network."_s;
+        QTest::newRow("no Landlock")
+            << SandboxSupport{0, true, true}
+            << u"Tool runs are partly sandboxed on this computer: steps cannot use the network, but this system does not let Trellick limit which files they open."_s;
+        QTest::newRow("no user namespaces")
+            << SandboxSupport{7, true, false}
+            << u"Tool runs are partly sandboxed on this computer: each step can open only its own files and cannot use the network, but this system does not allow every protection Trellick asks for."_s;
+        QTest::newRow("no filter, no namespaces")
+            << SandboxSupport{7, false, false}
+            << u"Tool runs are partly sandboxed on this computer: each step can open only its own files, but this system does not let Trellick keep steps off the network."_s;
+        QTest::newRow("limits alone")
+            << SandboxSupport{0, false, false}
+            << u"Tool runs are partly sandboxed on this computer: only their memory, time and file sizes are limited."_s;
+        QTest::newRow("everything")
+            << SandboxSupport{1, true, true}
+            << u"Tool runs are fully sandboxed on this computer: each step can open only its own files and cannot use the network."_s;
     }
 
     void sentenceSaysHowMuchIsSandboxed()
@@ -288,21 +293,33 @@ private slots:
         QTest::addColumn<QString>("check"); // a word the check of the output must print
         const QString media = path(u"media"_s);
         QTest::newRow("ffmpeg: WAV to MP3")
-            << u"/usr/bin/ffmpeg"_s
-            << QStringList{u"-nostdin"_s, u"-i"_s, media + u"/tone.wav"_s, u"-b:a"_s, u"128k"_s, media + u"/out/tone.mp3"_s}
+            << u"/usr/bin/ffmpeg"_s << QStringList{u"-nostdin"_s, u"-i"_s,   media + u"/tone.wav"_s,
+                                                   u"-b:a"_s,     u"128k"_s, media + u"/out/tone.mp3"_s}
             << media + u"/tone.wav"_s << media + u"/out/tone.mp3"_s << u"mp3"_s;
         QTest::newRow("ffmpeg: cut with fast start")
             << u"/usr/bin/ffmpeg"_s
-            << QStringList{u"-nostdin"_s, u"-progress"_s, u"pipe:1"_s, u"-nostats"_s, u"-ss"_s, u"0.5"_s, u"-i"_s,
-                           media + u"/clip.mp4"_s, u"-c"_s, u"copy"_s, u"-movflags"_s, u"+faststart"_s,
+            << QStringList{u"-nostdin"_s,
+                           u"-progress"_s,
+                           u"pipe:1"_s,
+                           u"-nostats"_s,
+                           u"-ss"_s,
+                           u"0.5"_s,
+                           u"-i"_s,
+                           media + u"/clip.mp4"_s,
+                           u"-c"_s,
+                           u"copy"_s,
+                           u"-movflags"_s,
+                           u"+faststart"_s,
                            media + u"/out/clip (cut).mp4"_s}
             << media + u"/clip.mp4"_s << media + u"/out/clip (cut).mp4"_s << u"h264"_s;
-        QTest::newRow("zip: a file")
-            << u"/usr/bin/zip"_s << QStringList{u"-q"_s, u"-j"_s, media + u"/out/tone.zip"_s, media + u"/tone.wav"_s}
-            << media + u"/tone.wav"_s << media + u"/out/tone.zip"_s << u"tone.wav"_s;
-        QTest::newRow("zip: a folder")
-            << u"/usr/bin/zip"_s << QStringList{u"-q"_s, u"-r"_s, media + u"/out/folder.zip"_s, u"folder"_s}
-            << media + u"/folder"_s << media + u"/out/folder.zip"_s << u"folder/inner/b.txt"_s;
+        QTest::newRow("zip: a file") << u"/usr/bin/zip"_s
+                                     << QStringList{u"-q"_s, u"-j"_s, media + u"/out/tone.zip"_s,
+                                                    media + u"/tone.wav"_s}
+                                     << media + u"/tone.wav"_s << media + u"/out/tone.zip"_s << u"tone.wav"_s;
+        QTest::newRow("zip: a folder") << u"/usr/bin/zip"_s
+                                       << QStringList{u"-q"_s, u"-r"_s, media + u"/out/folder.zip"_s, u"folder"_s}
+                                       << media + u"/folder"_s << media + u"/out/folder.zip"_s
+                                       << u"folder/inner/b.txt"_s;
     }
 
     void realToolsWorkConfined()
@@ -347,8 +364,9 @@ private slots:
         policy.readPaths = {path(u"media/clip.mp4"_s)};
         QProcess process;
         Sandbox(policy).applyTo(process);
-        process.start(u"/usr/bin/ffprobe"_s, {u"-v"_s, u"error"_s, u"-show_format"_s, u"-show_streams"_s, u"-of"_s,
-                                               u"json"_s, path(u"media/clip.mp4"_s)});
+        process.start(u"/usr/bin/ffprobe"_s,
+                      {u"-v"_s, u"error"_s, u"-show_format"_s, u"-show_streams"_s, u"-of"_s, u"json"_s,
+                       path(u"media/clip.mp4"_s)});
         QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.exitCode(), 0);
         QVERIFY(process.readAllStandardOutput().contains("\"codec_name\": \"h264\""));
@@ -371,7 +389,6 @@ private slots:
         QCOMPARE(SandboxPolicy::fileSizeLimitFor(input), limit);
     }
 };
-
 
 QTEST_GUILESS_MAIN(TestSandbox)
 #include "tst_sandbox.moc"

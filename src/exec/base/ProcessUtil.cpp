@@ -36,10 +36,12 @@ ProcResult run(const QString& program, const QStringList& args, const QString& c
     if (!process.waitForFinished(timeoutMs.value_or(-1))) {
         process.kill();
         process.waitForFinished(-1);
-        return {-1, strictUtf8(process.readAllStandardOutput()), QStringLiteral("The program took too long and was stopped.")};
+        return {-1, strictUtf8(process.readAllStandardOutput()),
+                QStringLiteral("The program took too long and was stopped.")};
     }
     // On a crash QProcess reports the signal number as the exit code, like a wait status would.
-    return {process.exitCode(), strictUtf8(process.readAllStandardOutput()), strictUtf8(process.readAllStandardError())};
+    return {process.exitCode(), strictUtf8(process.readAllStandardOutput()),
+            strictUtf8(process.readAllStandardError())};
 }
 
 QFuture<ProcResult> capture(const QString& program, const QStringList& args, const QString& cwd,

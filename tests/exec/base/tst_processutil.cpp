@@ -23,10 +23,12 @@ private slots:
     void floodingBothStreamsDoesNotDeadlock()
     {
         // 8 MB on standard error and 3 MB on standard output: far beyond any pipe buffer.
-        const ProcResult r = ProcessUtil::capture(
-                                 u"/bin/sh"_s,
-                                 {u"-c"_s, u"head -c 8000000 /dev/zero | tr '\\0' e >&2; head -c 3000000 /dev/zero | tr '\\0' o; exit 3"_s})
-                                 .result();
+        const ProcResult r
+            = ProcessUtil::capture(
+                  u"/bin/sh"_s,
+                  {u"-c"_s,
+                   u"head -c 8000000 /dev/zero | tr '\\0' e >&2; head -c 3000000 /dev/zero | tr '\\0' o; exit 3"_s})
+                  .result();
         QCOMPARE(r.status, 3);
         QCOMPARE(r.err.size(), 8000000);
         QCOMPARE(r.out.size(), 3000000);
