@@ -17,6 +17,9 @@ struct ResolvedStep
     QString summary;
     std::optional<QString> executable; // absent for native jobs
     QStringList args;
+    // The files and folders the step reads (the chosen input, an earlier step's result): its sandbox lets
+    // it read these and nothing else of the user's.
+    QStringList inputs;
     std::optional<QString> cwd;
     QString outputPath;
     bool outputIsFolder = false;
