@@ -2,9 +2,9 @@
 
 #include "DialogKind.h"
 #include "ReviewState.h"
-#include "RunOutcome.h"
 #include "Stage.h"
 #include "TaskSlot.h"
+#include "exec/RunOutcome.h"
 #include "files/FileAction.h"
 #include "files/FileDetails.h"
 #include "files/FileKind.h"
