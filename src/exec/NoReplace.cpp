@@ -1,0 +1,198 @@
+#include "NoReplace.h"
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString systemError(int code)
+{
+    return qt_error_string(code);
+}
+
+bool writeAll(int fd, const char* data, ssize_t size)
+{
+    for (ssize_t done = 0; done < size;) {
+        const ssize_t n = ::write(fd, data + done, size_t(size - done));
+        if (n < 0 && errno != EINTR) {
+            return false;
+        }
+        done += std::max<ssize_t>(n, 0);
+    }
+    return true;
+}
+
+std::optional<QString> copyRegular(const QByteArray& from, const QByteArray& to, mode_t mode, bool& created)
+{
+    const int in = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        return systemError(errno);
+    }
+    const int out = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode & 0777);
+    if (out < 0) {
+        const int code = errno;
+        ::close(in);
+        return systemError(code);
+    }
+    created = true;
+    int code = 0;
+    bool plain = false; // copy_file_range is not offered between every pair of file systems
+    for (;;) {
+        ssize_t n = 0;
+        if (!plain) {
+            n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+                plain = true;
+                continue;
+            }
+        } else {
+            char buffer[1 << 16];
+            n = ::read(in, buffer, sizeof buffer);
+            if (n > 0 && !writeAll(out, buffer, n)) {
+                n = -1;
+            }
+        }
+        if (n == 0) {
+            break;
+        }
+        if (n < 0 && errno != EINTR) {
+            code = errno;
+            break;
+        }
+    }
+    ::close(in);
+    if (::close(out) != 0 && code == 0) {
+        code = errno;
+    }
+    return code == 0 ? std::nullopt : std::optional<QString>(systemError(code));
+}
+
+std::optional<QString> copyItem(const QByteArray& from, const QByteArray& to, bool& created)
+{
+    struct stat info
+    {
+    };
+    if (::lstat(from.constData(), &info) != 0) {
+        return systemError(errno);
+    }
+    if (S_ISREG(info.st_mode)) {
+        return copyRegular(from, to, info.st_mode, created);
+    }
+    if (S_ISLNK(info.st_mode)) {
+        QByteArray target(qsizetype(info.st_size) + 1, '\0');
+        const ssize_t n = ::readlink(from.constData(), target.data(), size_t(target.size()));
+        if (n < 0) {
+            return systemError(errno);
+        }
+        target.truncate(n);
+        if (::symlink(target.constData(), to.constData()) != 0) {
+            return systemError(errno);
+        }
+        created = true;
+        return std::nullopt;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        return systemError(EOPNOTSUPP); // devices, pipes and sockets are not copied
+    }
+    if (::mkdir(to.constData(), (info.st_mode & 07777) | S_IRWXU) != 0) {
+        return systemError(errno);
+    }
+    created = true;
+    DIR* dir = ::opendir(from.constData());
+    if (!dir) {
+        return systemError(errno);
+    }
+    std::optional<QString> failure;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..") {
+            continue;
+        }
+        bool inner = false;
+        failure = copyItem(from + '/' + name, to + '/' + name, inner);
+        if (failure) {
+            break;
+        }
+    }
+    ::closedir(dir);
+    return failure;
+}
+
+void removeItem(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isDir() && !info.isSymLink()) {
+        QDir(path).removeRecursively();
+    } else {
+        QFile::remove(path);
+    }
+}
+
+} // namespace
+
+namespace NoReplace {
+
+std::FILE* createFile(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (!file) {
+        ::close(fd);
+    }
+    return file;
+}
+
+std::optional<QString> writeNew(const QString& path, const QByteArray& bytes)
+{
+    std::FILE* file = createFile(path);
+    if (!file) {
+        return systemError(errno);
+    }
+    const bool written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file) == size_t(bytes.size());
+    const int code = errno;
+    if (std::fclose(file) != 0 || !written) {
+        QFile::remove(path);
+        return systemError(written ? errno : code);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> copy(const QString& from, const QString& to)
+{
+    bool created = false;
+    std::optional<QString> failure = copyItem(QFile::encodeName(from), QFile::encodeName(to), created);
+    if (failure && created) {
+        removeItem(to);
+    }
+    return failure;
+}
+
+std::optional<QString> move(const QString& from, const QString& to)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0) {
+        return std::nullopt;
+    }
+    // Another file system, or one that cannot rename without replacing: copy, then remove the original.
+    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS) {
+        return systemError(errno);
+    }
+    if (std::optional<QString> failure = copy(from, to)) {
+        return failure;
+    }
+    // The item is in its new place now; what cannot be removed of the original stays rather than failing.
+    removeItem(from);
+    return std::nullopt;
+}
+
+} // namespace NoReplace

@@ -1,0 +1,279 @@
+// The PDF jobs of NativeOps: qpdf copies and writes PDF structure, the renderer rasterises pages.
+#include "NativeOps.h"
+#include "NoReplace.h"
+#include "PageEncoder.h"
+#include "PdfRenderer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <map>
+#include <memory>
+#include <qpdf/Pipeline.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFAcroFormDocumentHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString notOpened = u"The PDF could not be opened."_s;
+
+std::unique_ptr<QPDF> openPdf(const QString& path)
+{
+    auto pdf = std::make_unique<QPDF>();
+    pdf->setSuppressWarnings(true); // damaged files are repaired quietly where qpdf can
+    try {
+        pdf->processFile(QFile::encodeName(path).constData());
+        pdf->getAllPages(); // a page tree qpdf cannot read counts as not opened
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    return pdf;
+}
+
+// Appends a page of another document whole: its content, resources, annotations and rotation, with form
+// fields re-attached the way qpdf's own page copying does it.
+void appendPage(QPDFPageDocumentHelper& target, QPDFAcroFormDocumentHelper& targetForms, QPDFPageObjectHelper page,
+                QPDFAcroFormDocumentHelper& sourceForms)
+{
+    target.addPage(page, false);
+    if (sourceForms.hasAcroForm()) {
+        QPDFPageObjectHelper added = target.getAllPages().back();
+        targetForms.fixCopiedAnnotations(added.getObjectHandle(), page.getObjectHandle(), sourceForms);
+    }
+}
+
+// Writes `pdf` to a new file at `dest`, never replacing one; a failed write leaves nothing behind.
+bool writeNew(QPDF& pdf, const QString& dest, const std::string& minimumVersion)
+{
+    std::FILE* file = NoReplace::createFile(dest);
+    if (!file) {
+        return false;
+    }
+    const QByteArray name = QFile::encodeName(dest); // qpdf keeps the pointer, not a copy
+    try {
+        QPDFWriter writer(pdf);
+        writer.setOutputFile(name.constData(), file, true);
+        if (!minimumVersion.empty()) {
+            writer.setMinimumPDFVersion(minimumVersion);
+        }
+        writer.write();
+    } catch (const std::exception&) {
+        QFile::remove(dest);
+        return false;
+    }
+    return true;
+}
+
+// The JPEG pages of a smaller copy wait in a scratch file until qpdf writes them, so memory holds only
+// the pages in flight.
+class JpegSpool : public QPDFObjectHandle::StreamDataProvider
+{
+public:
+    bool open() { return m_file.open(); }
+
+    bool add(QPDFObjGen id, const QByteArray& bytes)
+    {
+        const qint64 offset = m_file.size();
+        if (!m_file.seek(offset) || m_file.write(bytes) != bytes.size()) {
+            return false;
+        }
+        m_parts[id] = {offset, bytes.size()};
+        return true;
+    }
+
+    void provideStreamData(QPDFObjGen const& og, Pipeline* pipeline) override
+    {
+        const auto [offset, size] = m_parts.at(og);
+        m_file.seek(offset);
+        const QByteArray bytes = m_file.read(size);
+        if (bytes.size() != size) {
+            throw std::runtime_error("scratch file unreadable");
+        }
+        pipeline->write(reinterpret_cast<const unsigned char*>(bytes.constData()), size_t(bytes.size()));
+        pipeline->finish();
+    }
+
+private:
+    QTemporaryFile m_file;
+    std::map<QPDFObjGen, std::pair<qint64, qint64>> m_parts;
+};
+
+QByteArray points(double value)
+{
+    QByteArray text = QByteArray::number(value, 'f', 4);
+    while (text.endsWith('0')) {
+        text.chop(1);
+    }
+    if (text.endsWith('.')) {
+        text.chop(1);
+    }
+    return text;
+}
+
+// One page of the smaller copy: the picture stretched over a page of the source page's size.
+bool addPicturePage(QPDF& pdf, QPDFPageDocumentHelper& pages, JpegSpool& spool,
+                    const std::shared_ptr<JpegSpool>& provider, const PdfRenderer::Page& rendered)
+{
+    QPDFObjectHandle image = QPDFObjectHandle::newStream(&pdf);
+    QPDFObjectHandle dict = image.getDict();
+    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(rendered.pixels.width()));
+    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(rendered.pixels.height()));
+    dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName("/DeviceRGB"));
+    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+    if (!spool.add(image.getObjGen(), rendered.encoded)) {
+        return false;
+    }
+    // Stored as it is: the JPEG bytes are the stream, decoded by the viewer.
+    image.replaceStreamData(provider, QPDFObjectHandle::newName("/DCTDecode"), QPDFObjectHandle::newNull());
+
+    const QByteArray w = points(rendered.points.width());
+    const QByteArray h = points(rendered.points.height());
+    const QPDFObjectHandle content
+        = QPDFObjectHandle::newStream(&pdf, QByteArray("q " + w + " 0 0 " + h + " 0 0 cm /Im0 Do Q").toStdString());
+    QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
+    xobjects.replaceKey("/Im0", image);
+    QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
+    resources.replaceKey("/XObject", xobjects);
+    QPDFObjectHandle page = QPDFObjectHandle::newDictionary();
+    page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+    page.replaceKey("/MediaBox",
+                    QPDFObjectHandle::newArray(
+                        QPDFObjectHandle::Rectangle(0, 0, rendered.points.width(), rendered.points.height())));
+    page.replaceKey("/Resources", resources);
+    page.replaceKey("/Contents", content);
+    pages.addPage(pdf.makeIndirectObject(page), false);
+    return true;
+}
+
+} // namespace
+
+namespace NativeOps {
+
+std::optional<QString> pdfExtract(const QString& src, const QList<int>& pages, const QString& dest)
+{
+    const std::unique_ptr<QPDF> source = openPdf(src);
+    if (!source) {
+        return notOpened;
+    }
+    try {
+        QPDF out;
+        out.emptyPDF();
+        QPDFPageDocumentHelper outPages(out);
+        QPDFAcroFormDocumentHelper outForms(out);
+        QPDFAcroFormDocumentHelper sourceForms(*source);
+        const std::vector<QPDFPageObjectHelper> sourcePages = QPDFPageDocumentHelper(*source).getAllPages();
+        bool any = false;
+        for (const int index : pages) {
+            if (index >= 0 && size_t(index) < sourcePages.size()) {
+                appendPage(outPages, outForms, sourcePages.at(size_t(index)), sourceForms);
+                any = true;
+            }
+        }
+        if (!any) {
+            return u"None of those pages exist in this PDF."_s;
+        }
+        if (writeNew(out, dest, source->getPDFVersion())) {
+            return std::nullopt;
+        }
+    } catch (const std::exception&) {
+    }
+    return u"The new PDF could not be saved."_s;
+}
+
+std::optional<QString> pdfMerge(const QStringList& sources, const QString& dest)
+{
+    // Pages are copied lazily, so every source stays open until the result is written.
+    std::vector<std::unique_ptr<QPDF>> opened;
+    std::string version;
+    try {
+        QPDF out;
+        out.emptyPDF();
+        QPDFPageDocumentHelper outPages(out);
+        QPDFAcroFormDocumentHelper outForms(out);
+        bool any = false;
+        for (const QString& path : sources) {
+            std::unique_ptr<QPDF> source = openPdf(path);
+            if (!source) {
+                return u"“"_s + QFileInfo(path).fileName() + u"” could not be opened as a PDF."_s;
+            }
+            version = std::max(version, source->getPDFVersion());
+            QPDFAcroFormDocumentHelper sourceForms(*source);
+            for (const QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*source).getAllPages()) {
+                appendPage(outPages, outForms, page, sourceForms);
+                any = true;
+            }
+            opened.push_back(std::move(source));
+        }
+        if (any && writeNew(out, dest, version)) {
+            return std::nullopt;
+        }
+    } catch (const std::exception&) {
+    }
+    return u"The merged PDF could not be saved."_s;
+}
+
+std::optional<QString> shrink(const QString& src, const QString& dest, double scale, double quality)
+{
+    const std::unique_ptr<PdfRenderer> renderer = PdfRenderer::open(src);
+    if (!renderer || renderer->pageCount() == 0) {
+        return notOpened;
+    }
+    const QString notCreated = u"The new PDF could not be created."_s;
+    auto spool = std::make_shared<JpegSpool>();
+    if (!spool->open()) {
+        return notCreated;
+    }
+    try {
+        QPDF out;
+        out.emptyPDF();
+        QPDFPageDocumentHelper outPages(out);
+        int added = 0;
+        const bool complete = renderer->renderPages(
+            scale, [quality](const PdfRenderer::Raster& raster) { return PageEncoder::jpeg(raster, quality); },
+            [&](const PdfRenderer::Page& page) {
+                if (page.encoded.isEmpty()) {
+                    return true; // a page that did not render is left out
+                }
+                if (!addPicturePage(out, outPages, *spool, spool, page)) {
+                    return false;
+                }
+                ++added;
+                return true;
+            });
+        // A copy without a single page would only look like success.
+        if (complete && added > 0 && writeNew(out, dest, {})) {
+            return std::nullopt;
+        }
+    } catch (const std::exception&) {
+    }
+    return notCreated;
+}
+
+std::optional<QString> pagesToImages(const QString& src, const QString& destDir)
+{
+    const std::unique_ptr<PdfRenderer> renderer = PdfRenderer::open(src);
+    if (!renderer || renderer->pageCount() == 0) {
+        return notOpened;
+    }
+    const int digits = int(QString::number(renderer->pageCount()).size());
+    std::optional<QString> failure;
+    renderer->renderPages(2.0, PageEncoder::png, [&](const PdfRenderer::Page& page) {
+        if (page.encoded.isEmpty()) {
+            return true; // a page that did not render is left out
+        }
+        const QString name = u"page-"_s + QString::number(page.index + 1).rightJustified(digits, u'0') + u".png"_s;
+        failure = NoReplace::writeNew(QDir(destDir).filePath(name), page.encoded);
+        return !failure;
+    });
+    return failure;
+}
+
+} // namespace NativeOps

@@ -1,0 +1,297 @@
+#include "RunJob.h"
+
+#include "NativeOps.h"
+#include "ToolRunner.h"
+#include "exec/base/ProcessUtil.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QProcess>
+#include <QtConcurrent>
+#include <cerrno>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString cancelledText = u"Cancelled. Nothing was changed."_s;
+const QString notCreatedText = u"The tool finished but did not create the new file."_s;
+
+// lstat rather than QFileInfo::exists, so that a dangling symbolic link counts as taken.
+bool pathTaken(const QString& path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+// Only lines starting with these carry the position reached, in microseconds (both do, despite the name).
+std::optional<double> progressMicroseconds(const QString& line, bool& isPositionLine)
+{
+    isPositionLine = line.startsWith(u"out_time_us="_s) || line.startsWith(u"out_time_ms="_s);
+    if (!isPositionLine) {
+        return std::nullopt;
+    }
+    const QStringList pieces = line.split(QLatin1Char('='), Qt::SkipEmptyParts);
+    bool ok = false;
+    const double value = pieces.isEmpty() ? 0.0 : pieces.last().toDouble(&ok);
+    return ok ? std::optional<double>(value) : std::nullopt;
+}
+
+} // namespace
+
+RunJob::RunJob(ResolvedOption option, std::optional<double> fallbackDuration, Progress progress, QObject* parent)
+    : QObject(parent)
+    , m_option(std::move(option))
+    , m_fallbackDuration(fallbackDuration)
+    , m_progress(std::move(progress))
+{
+}
+
+RunJob::~RunJob()
+{
+    // Quitting in the middle of a run: stop the tool rather than leave it writing.
+    if (m_process && m_process->state() != QProcess::NotRunning) {
+        m_process->kill();
+        m_process->waitForFinished(2000);
+    }
+}
+
+void RunJob::start()
+{
+    if (m_step != Step::idle) {
+        return;
+    }
+    if (m_option.tempDir) {
+        // Only a folder this run made itself is deleted at the end: a folder that was already there
+        // (or a link planted under that name) is someone else's.
+        const QString dir = *m_option.tempDir;
+        QDir().mkpath(QFileInfo(dir).absolutePath());
+        m_ownsTempDir = ::mkdir(QFile::encodeName(dir).constData(), 0700) == 0;
+    }
+    startStep();
+}
+
+void RunJob::cancel()
+{
+    m_cancelled = true;
+    if (m_process && m_process->state() != QProcess::NotRunning) {
+        m_process->terminate();
+    }
+}
+
+QString RunJob::statusLine() const
+{
+    const ResolvedStep& step = m_option.steps.at(m_index);
+    if (m_option.steps.size() < 2) {
+        return step.summary;
+    }
+    return u"Step "_s + QString::number(m_index + 1) + u" of "_s + QString::number(m_option.steps.size()) + u": "_s
+        + step.summary;
+}
+
+void RunJob::report(std::optional<double> stepFraction)
+{
+    if (!m_progress) {
+        return;
+    }
+    const double total = double(m_option.steps.size());
+    if (stepFraction) {
+        m_progress((*stepFraction + double(m_index)) / total, statusLine());
+    } else {
+        m_progress(std::nullopt, statusLine());
+    }
+}
+
+void RunJob::startStep()
+{
+    if (m_index >= m_option.steps.size()) {
+        if (m_progress) {
+            m_progress(1.0, u"Done"_s);
+        }
+        finish({m_option.finalOutputs(), true, false, u"Done."_s, {}});
+        return;
+    }
+    if (m_cancelled) {
+        failCancelled();
+        return;
+    }
+    const ResolvedStep& step = m_option.steps.at(m_index);
+    m_madeOutputFolder = false;
+    report(0.0);
+    if (pathTaken(step.outputPath)) {
+        fail(u"A file named “"_s + QFileInfo(step.outputPath).fileName()
+             + u"” already exists, so nothing was written. Plan the action again to get a fresh name."_s);
+        return;
+    }
+    if (step.outputIsFolder) {
+        if (::mkdir(QFile::encodeName(step.outputPath).constData(), 0755) != 0) {
+            fail(u"Could not create the output folder."_s, qt_error_string(errno));
+            return;
+        }
+        m_madeOutputFolder = true;
+    }
+    if (step.native) {
+        startNative(step);
+    } else {
+        startProcess(step);
+    }
+}
+
+void RunJob::startProcess(const ResolvedStep& step)
+{
+    m_step = Step::process;
+    if (!step.executable) {
+        processEnded(-1, u"No program to run."_s);
+        return;
+    }
+    m_isFFmpeg = QFileInfo(*step.executable).fileName() == u"ffmpeg"_s;
+    QStringList args = step.args;
+    if (m_isFFmpeg) {
+        args = QStringList{u"-progress"_s, u"pipe:1"_s, u"-nostats"_s} + args;
+    }
+    m_errorBytes.clear();
+    m_lines = std::make_unique<LineSplitter>();
+
+    auto* process = new QProcess(this);
+    m_process = process;
+    process->setProgram(*step.executable);
+    process->setArguments(args);
+    process->setStandardInputFile(QProcess::nullDevice());
+    if (step.cwd) {
+        process->setWorkingDirectory(*step.cwd);
+    }
+    connect(process, &QProcess::readyReadStandardError, this,
+            [this, process] { m_errorBytes += process->readAllStandardError(); });
+    connect(process, &QProcess::readyReadStandardOutput, this, &RunJob::readProgress);
+    connect(process, &QProcess::finished, this, [this, process](int exitCode, QProcess::ExitStatus) {
+        // For a crash QProcess gives the signal number as the exit code, as a wait status would.
+        m_errorBytes += process->readAllStandardError();
+        process->deleteLater();
+        processEnded(exitCode, ProcessUtil::strictUtf8(m_errorBytes));
+    });
+    connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            process->deleteLater();
+            processEnded(-1, u"Could not start the tool: "_s + process->errorString());
+        }
+    });
+    process->start();
+}
+
+void RunJob::readProgress()
+{
+    if (!m_process) {
+        return;
+    }
+    const QByteArray chunk = m_process->readAllStandardOutput();
+    if (!m_isFFmpeg || chunk.isEmpty()) {
+        return;
+    }
+    const std::optional<double> totalSeconds = m_option.resultSeconds ? m_option.resultSeconds : m_fallbackDuration;
+    for (const QString& line : m_lines->feed(chunk)) {
+        bool isPositionLine = false;
+        const std::optional<double> micro = progressMicroseconds(line, isPositionLine);
+        if (!isPositionLine) {
+            continue;
+        }
+        if (!micro || !totalSeconds || *totalSeconds <= 0) {
+            report(std::nullopt);
+        } else {
+            report(std::clamp(*micro / 1e6 / *totalSeconds, 0.0, 1.0));
+        }
+    }
+}
+
+void RunJob::processEnded(int status, const QString& errorText)
+{
+    if (m_step != Step::process) {
+        return; // a failed start may be reported twice
+    }
+    m_step = Step::idle;
+    m_process = nullptr;
+    if (m_cancelled) {
+        cleanupStep();
+        failCancelled();
+        return;
+    }
+    if (status != 0) {
+        const QString summary = ToolRunner::friendly(errorText, status);
+        // When the tool says the file was already there, that file is not ours to delete.
+        if (summary != ToolRunner::friendly(u"already exists"_s, status)) {
+            cleanupStep();
+        }
+        fail(summary, errorText);
+        return;
+    }
+    stepSucceeded();
+}
+
+void RunJob::startNative(const ResolvedStep& step)
+{
+    m_step = Step::native;
+    auto* watcher = new QFutureWatcher<std::optional<QString>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        nativeEnded(watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run([job = *step.native] { return NativeOps::run(job); }));
+}
+
+void RunJob::nativeEnded(const std::optional<QString>& failure)
+{
+    m_step = Step::idle;
+    if (failure) {
+        // The job itself removes any file it began; a folder made for it here goes too.
+        cleanupStep();
+        fail(u"That did not work: "_s + *failure, *failure);
+        return;
+    }
+    stepSucceeded();
+}
+
+void RunJob::stepSucceeded()
+{
+    if (!pathTaken(m_option.steps.at(m_index).outputPath)) {
+        fail(notCreatedText);
+        return;
+    }
+    ++m_index;
+    startStep();
+}
+
+void RunJob::cleanupStep()
+{
+    // Only what this step made: a folder made here, or a tool's file. An in-process job removes its own.
+    const ResolvedStep& step = m_option.steps.at(m_index);
+    if (step.outputIsFolder) {
+        if (m_madeOutputFolder) {
+            QDir(step.outputPath).removeRecursively();
+        }
+    } else if (!step.native) {
+        QFile::remove(step.outputPath);
+    }
+}
+
+void RunJob::fail(const QString& summary, const QString& details)
+{
+    finish({{}, false, false, summary, details});
+}
+
+void RunJob::failCancelled()
+{
+    finish({{}, false, true, cancelledText, {}});
+}
+
+void RunJob::finish(RunOutcome outcome)
+{
+    m_step = Step::done;
+    if (m_ownsTempDir) {
+        QDir(*m_option.tempDir).removeRecursively();
+    }
+    emit finished(outcome);
+    deleteLater();
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "LineSplitter.h"
+#include "RunOutcome.h"
+#include "plans/ResolvedOption.h"
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QProcess;
+
+// One run of a resolved option, step by step, on the thread that owns it (the interface thread): child
+// processes are driven by their signals and in-process jobs run on the thread pool, so nothing here blocks.
+// It emits finished() exactly once and deletes itself afterwards.
+class RunJob : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Receives the fraction done (absent while there is no measure) and the status line.
+    using Progress = std::function<void(std::optional<double> fraction, const QString& status)>;
+
+    RunJob(ResolvedOption option, std::optional<double> fallbackDuration, Progress progress, QObject* parent);
+    ~RunJob() override;
+
+    void start();
+    // Asks the run to stop: a running tool gets SIGTERM; harmless before the start and after the end.
+    void cancel();
+
+signals:
+    void finished(const RunOutcome& outcome);
+
+private:
+    enum class Step { idle, process, native, done };
+
+    void startStep();
+    void startProcess(const ResolvedStep& step);
+    void startNative(const ResolvedStep& step);
+    void readProgress();
+    void processEnded(int status, const QString& errorText);
+    void nativeEnded(const std::optional<QString>& failure);
+    void stepSucceeded();
+    void fail(const QString& summary, const QString& details = {});
+    void failCancelled();
+    void finish(RunOutcome outcome);
+    void cleanupStep();
+    QString statusLine() const;
+    void report(std::optional<double> stepFraction);
+
+    ResolvedOption m_option;
+    std::optional<double> m_fallbackDuration;
+    Progress m_progress;
+    Step m_step = Step::idle;
+    qsizetype m_index = 0;
+    bool m_cancelled = false;
+    bool m_ownsTempDir = false;
+    bool m_madeOutputFolder = false;
+    QPointer<QProcess> m_process;
+    bool m_isFFmpeg = false;
+    QByteArray m_errorBytes;
+    std::unique_ptr<LineSplitter> m_lines;
+};

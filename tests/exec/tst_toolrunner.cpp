@@ -1,0 +1,418 @@
+#include "TestFiles.h"
+#include "TestPdf.h"
+#include "exec/LineSplitter.h"
+#include "exec/ToolRunner.h"
+#include "exec/base/ProcessUtil.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Report = std::pair<std::optional<double>, QString>;
+
+struct Finished
+{
+    RunOutcome outcome;
+    QList<Report> reports;
+};
+
+ResolvedStep step(const QString& summary, const std::optional<QString>& executable, const QStringList& args,
+                  const QString& output)
+{
+    ResolvedStep s;
+    s.id = QUuid::createUuid();
+    s.summary = summary;
+    s.executable = executable;
+    s.args = args;
+    s.outputPath = output;
+    return s;
+}
+
+ResolvedOption option(QList<ResolvedStep> steps, std::optional<double> resultSeconds = std::nullopt)
+{
+    ResolvedOption o;
+    o.id = QUuid::createUuid();
+    if (!steps.isEmpty()) {
+        steps.last().isFinal = true;
+    }
+    o.steps = steps;
+    o.resultSeconds = resultSeconds;
+    return o;
+}
+
+// Runs `option` to its end; `whileRunning` is called once the run has started.
+Finished run(const ResolvedOption& option, std::optional<double> fallback = std::nullopt,
+             const std::function<void(ToolRunner&, Finished&)>& whileRunning = {})
+{
+    ToolRunner runner;
+    Finished result;
+    bool done = false;
+    RunJob* job = runner.run(option, fallback, [&](std::optional<double> fraction, const QString& status) {
+        result.reports << Report{fraction, status};
+    });
+    QObject::connect(job, &RunJob::finished, &runner, [&](const RunOutcome& outcome) {
+        result.outcome = outcome;
+        done = true;
+    });
+    if (whileRunning) {
+        whileRunning(runner, result);
+    }
+    if (!QTest::qWaitFor([&] { return done; }, 180000)) {
+        qWarning("the run did not finish");
+    }
+    runner.cancel(); // after the end: harmless
+    return result;
+}
+
+QByteArray hashOf(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+} // namespace
+
+class TestToolRunner : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_bin; // a tools folder holding Debian's ffmpeg under its own name
+    QString m_video;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    // A small program standing in for a tool: a shell script run directly, without a shell in between.
+    QString script(const QString& name, const QByteArray& body) const
+    {
+        const QString file = TestFiles::write(path(u"tools/"_s + name), "#!/bin/sh\n" + body);
+        QFile(file).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return file;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_bin = path(u"bin"_s);
+        QVERIFY(QDir().mkpath(m_bin));
+        QVERIFY(QFile::link(u"/usr/bin/ffmpeg"_s, m_bin + u"/ffmpeg"_s));
+        m_video = path(u"holiday.mp4"_s);
+        QVERIFY(TestFiles::runTool(m_bin + u"/ffmpeg"_s,
+                                   {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
+                                    u"testsrc=duration=8:size=320x240:rate=25"_s, u"-c:v"_s, u"libx264"_s, u"-preset"_s,
+                                    u"ultrafast"_s, m_video}));
+    }
+
+    void lineSplitterCarriesUnfinishedLines()
+    {
+        LineSplitter splitter;
+        QCOMPARE(splitter.feed("out_time_us=50"), QStringList());
+        QCOMPARE(splitter.feed("00000\nprogress=continue\nfr"),
+                 (QStringList{u"out_time_us=5000000"_s, u"progress=continue"_s}));
+        QCOMPARE(splitter.feed("\xff\xfe\n"), QStringList()); // not UTF-8: contributes nothing
+        QCOMPARE(splitter.feed("ame=3\n"), QStringList{u"frame=3"_s});
+    }
+
+    void friendlyMessages_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("nothing known") << u"something odd"_s << 3 << u"The tool stopped with an error (code 3)."_s;
+        QTest::newRow("no program") << u"No program to run."_s << -1 << u"The tool stopped with an error (code -1)."_s;
+        QTest::newRow("encoder") << u"Unknown encoder 'libfoo'"_s << 1
+                                 << u"This copy of ffmpeg does not include a needed encoder or decoder."_s;
+        QTest::newRow("encoder first") << u"Encoder not found; permission denied"_s << 1
+                                       << u"This copy of ffmpeg does not include a needed encoder or decoder."_s;
+        QTest::newRow("exists") << u"File 'a.mp4' already exists. Exiting."_s << 1
+                                << u"A file with that name already exists, so nothing was written."_s;
+        QTest::newRow("not overwriting") << u"Not overwriting - exiting"_s << 1
+                                         << u"A file with that name already exists, so nothing was written."_s;
+        QTest::newRow("missing") << u"x.mp4: No such file or directory"_s << 1
+                                 << u"The tool could not find the file. It may have been moved or renamed."_s;
+        QTest::newRow("denied any case") << u"PERMISSION Denied"_s << 1
+                                         << u"macOS did not allow writing there. Check the folder's permissions."_s;
+        QTest::newRow("not permitted") << u"Operation not permitted"_s << 1
+                                       << u"macOS did not allow writing there. Check the folder's permissions."_s;
+        QTest::newRow("damaged") << u"Invalid data found when processing input"_s << 1
+                                 << u"The file looks damaged or is not the type it claims to be."_s;
+        QTest::newRow("moov") << u"moov atom not found"_s << 1
+                              << u"The file looks damaged or is not the type it claims to be."_s;
+        QTest::newRow("argument") << u"Invalid argument"_s << 1
+                                  << u"The tool did not understand the command. Try changing your request."_s;
+        QTest::newRow("option") << u"Unrecognized option 'foo'."_s << 1
+                                << u"The tool did not understand the command. Try changing your request."_s;
+        QTest::newRow("parsing") << u"Error parsing options"_s << 1
+                                 << u"The tool did not understand the command. Try changing your request."_s;
+        QTest::newRow("opening") << u"Error opening output files"_s << 1
+                                 << u"The tool did not understand the command. Try changing your request."_s;
+    }
+
+    void friendlyMessages()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QCOMPARE(ToolRunner::friendly(text, status), message);
+    }
+
+    void noStepsIsDone()
+    {
+        const Finished f = run(option({}));
+        QCOMPARE(f.outcome, (RunOutcome{{}, true, false, u"Done."_s, {}}));
+        QCOMPARE(f.reports, QList<Report>{Report(1.0, u"Done"_s)});
+    }
+
+    void stepsReportTheirPlace()
+    {
+        ResolvedOption o
+            = option({step(u"First"_s, u"/usr/bin/touch"_s, {path(u"scratch/one"_s)}, path(u"scratch/one"_s)),
+                      step(u"Second"_s, u"/usr/bin/touch"_s, {path(u"scratch/two"_s)}, path(u"scratch/two"_s)),
+                      step(u"Third"_s, u"/usr/bin/touch"_s, {path(u"three"_s)}, path(u"three"_s))});
+        o.tempDir = path(u"scratch"_s);
+        const Finished f = run(o);
+        QCOMPARE(f.outcome, (RunOutcome{{path(u"three"_s)}, true, false, u"Done."_s, {}}));
+        QCOMPARE(f.reports,
+                 (QList<Report>{{0.0, u"Step 1 of 3: First"_s},
+                                {1.0 / 3, u"Step 2 of 3: Second"_s},
+                                {2.0 / 3, u"Step 3 of 3: Third"_s},
+                                {1.0, u"Done"_s}}));
+        QVERIFY(!QFile::exists(path(u"scratch"_s))); // the scratch folder goes, the result stays
+        QVERIFY(QFile::exists(path(u"three"_s)));
+
+        const Finished single = run(option({step(u"Only"_s, u"/usr/bin/touch"_s, {path(u"only"_s)}, path(u"only"_s))}));
+        QCOMPARE(single.reports.first(), Report(0.0, u"Only"_s));
+    }
+
+    void ffmpegProgressBecomesFractions()
+    {
+        const QString fake = script(u"fake/ffmpeg"_s,
+                                    "printf '%s\\n' \"$@\" > \"$0.args\"\n"
+                                    "printf 'frame=1\\nout_time_us=N/A\\n'; sleep 0.3\n"
+                                    "printf 'out_time_us=50'; sleep 0.3\n"
+                                    "printf '00000\\nout_time_ms=30000000\\nprogress=end\\n'\n"
+                                    "for last; do :; done; touch \"$last\"\n");
+        const QString out = path(u"progress.mp4"_s);
+        const Finished f = run(option({step(u"Prepare"_s, u"/usr/bin/touch"_s, {path(u"first"_s)}, path(u"first"_s)),
+                                       step(u"Cut"_s, fake, {u"-i"_s, m_video, out}, out)},
+                                      10.0));
+        QVERIFY(f.outcome.ok);
+        QCOMPARE(f.reports,
+                 (QList<Report>{{0.0, u"Step 1 of 2: Prepare"_s},
+                                {0.5, u"Step 2 of 2: Cut"_s},
+                                {std::nullopt, u"Step 2 of 2: Cut"_s},
+                                {0.75, u"Step 2 of 2: Cut"_s},
+                                {1.0, u"Step 2 of 2: Cut"_s},
+                                {1.0, u"Done"_s}}));
+        QFile args(fake + u".args"_s);
+        QVERIFY(args.open(QIODevice::ReadOnly));
+        QCOMPARE(args.readAll(), "-progress\npipe:1\n-nostats\n-i\n" + m_video.toUtf8() + "\n" + out.toUtf8() + "\n");
+
+        // The input's own duration stands in when the plan gives none; without either there is no measure.
+        const QString out2 = path(u"progress2.mp4"_s);
+        const Finished f2 = run(option({step(u"Cut"_s, fake, {out2}, out2)}), 20.0);
+        QVERIFY(f2.reports.contains(Report(0.25, u"Cut"_s)));
+        const QString out3 = path(u"progress3.mp4"_s);
+        const Finished f3 = run(option({step(u"Cut"_s, fake, {out3}, out3)}));
+        QCOMPARE(f3.reports.count(Report(std::nullopt, u"Cut"_s)), 3);
+    }
+
+    void otherToolsGetNoExtraArguments()
+    {
+        // Real zip and tar, as the direct actions use them: run in the input's folder, no progress.
+        TestFiles::write(path(u"album/a.txt"_s), "a");
+        const QString zip = path(u"album.zip"_s);
+        ResolvedOption zipOption
+            = option({step(u"Zip"_s, u"/usr/bin/zip"_s, {u"-q"_s, u"-r"_s, u"-X"_s, zip, u"album"_s}, zip)});
+        zipOption.steps[0].cwd = m_dir.path();
+        const Finished z = run(zipOption);
+        QVERIFY(z.outcome.ok);
+        QCOMPARE(z.reports, (QList<Report>{{0.0, u"Zip"_s}, {1.0, u"Done"_s}}));
+        QVERIFY(TestFiles::runTool(u"/usr/bin/unzip"_s, {u"-t"_s, zip}));
+        ResolvedOption tarOption = option(
+            {step(u"Tar"_s, u"/usr/bin/tar"_s, {u"-cf"_s, path(u"album.tar"_s), u"album"_s}, path(u"album.tar"_s))});
+        tarOption.steps[0].cwd = m_dir.path();
+        QVERIFY(run(tarOption).outcome.ok);
+        QVERIFY(TestFiles::runTool(u"/usr/bin/tar"_s, {u"-tf"_s, path(u"album.tar"_s)}));
+    }
+
+    void realFFmpegTrims()
+    {
+        const QString out = path(u"holiday (cut).mp4"_s);
+        const ResolvedOption o = option({step(u"Keep 0:02 to 0:05"_s, m_bin + u"/ffmpeg"_s,
+                                              {u"-hide_banner"_s, u"-n"_s, u"-nostdin"_s, u"-ss"_s, u"2"_s, u"-i"_s,
+                                               m_video, u"-t"_s, u"3"_s, u"-c"_s, u"copy"_s, out},
+                                              out)},
+                                        3.0);
+        const Finished f = run(o);
+        QVERIFY2(f.outcome.ok, qPrintable(f.outcome.details));
+        QCOMPARE(f.outcome.outputs, QStringList{out});
+        const ProcResult probe = ProcessUtil::run(
+            u"/usr/bin/ffprobe"_s,
+            {u"-v"_s, u"error"_s, u"-show_entries"_s, u"format=duration"_s, u"-of"_s, u"csv=p=0"_s, out});
+        const double seconds = probe.out.trimmed().toDouble();
+        QVERIFY2(seconds > 2.5 && seconds < 4.0, qPrintable(probe.out));
+        QVERIFY(std::any_of(f.reports.cbegin(), f.reports.cend() - 1, [](const Report& r) { return r.first > 0.5; }));
+    }
+
+    void cancellingRealFFmpegRemovesPartialOutput()
+    {
+        const QByteArray before = hashOf(m_video);
+        const QString out = path(u"holiday (slow).mp4"_s);
+        const ResolvedOption o
+            = option({step(u"Re-encode"_s, m_bin + u"/ffmpeg"_s,
+                           {u"-hide_banner"_s, u"-n"_s, u"-nostdin"_s, u"-stream_loop"_s, u"20"_s, u"-i"_s, m_video,
+                            u"-vf"_s, u"scale=1280:960"_s, u"-c:v"_s, u"libx264"_s, u"-preset"_s, u"slow"_s, out},
+                           out)},
+                     168.0);
+        const Finished f = run(o, std::nullopt, [&](ToolRunner& runner, Finished& progress) {
+            // Stop once ffmpeg has written part of the file and reported a position.
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    return QFile::exists(out) && progress.reports.size() > 1 && progress.reports.last().first > 0.0;
+                },
+                120000));
+            runner.cancel();
+            runner.cancel(); // twice is harmless
+        });
+        QCOMPARE(f.outcome, (RunOutcome{{}, false, true, u"Cancelled. Nothing was changed."_s, {}}));
+        QVERIFY(!QFile::exists(out));
+        QCOMPARE(hashOf(m_video), before);
+    }
+
+    void cancelBeforeTheStartRunsNothing()
+    {
+        const QString out = path(u"never"_s);
+        const Finished f = run(option({step(u"Touch"_s, u"/usr/bin/touch"_s, {out}, out)}), std::nullopt,
+                               [](ToolRunner& runner, Finished&) { runner.cancel(); });
+        QVERIFY(f.outcome.cancelled);
+        QVERIFY(!QFile::exists(out));
+    }
+
+    void existingOutputStopsTheRun()
+    {
+        const QString out = TestFiles::write(path(u"taken.mp4"_s), "precious");
+        const QString later = path(u"later"_s);
+        const Finished f = run(option(
+            {step(u"One"_s, u"/usr/bin/touch"_s, {out}, out), step(u"Two"_s, u"/usr/bin/touch"_s, {later}, later)}));
+        QCOMPARE(
+            f.outcome,
+            (RunOutcome{
+                {},
+                false,
+                false,
+                u"A file named “taken.mp4” already exists, so nothing was written. Plan the action again to get a fresh name."_s,
+                {}}));
+        QCOMPARE(QFileInfo(out).size(), 8);
+        QVERIFY(!QFile::exists(later));
+    }
+
+    void failuresBecomeSentences()
+    {
+        // A tool that writes part of its file and then fails: the part goes, the words become a sentence.
+        const QString out = path(u"failed.mp4"_s);
+        const QString failing
+            = script(u"failing"_s, "echo partial > \"$1\"; echo 'open: Permission DENIED' >&2; exit 1\n");
+        const Finished f = run(option({step(u"Fail"_s, failing, {out}, out)}));
+        QCOMPARE(f.outcome,
+                 (RunOutcome{{},
+                             false,
+                             false,
+                             u"macOS did not allow writing there. Check the folder's permissions."_s,
+                             u"open: Permission DENIED\n"_s}));
+        QVERIFY(!QFile::exists(out));
+
+        const QString silent = script(u"silent"_s, "exit 0\n");
+        const Finished s = run(option({step(u"Nothing"_s, silent, {path(u"x"_s)}, path(u"x"_s))}));
+        QCOMPARE(s.outcome.summary, u"The tool finished but did not create the new file."_s);
+        QVERIFY(!s.outcome.ok);
+
+        const Finished none = run(option({step(u"None"_s, std::nullopt, {}, path(u"y"_s))}));
+        QCOMPARE(none.outcome.summary, u"The tool stopped with an error (code -1)."_s);
+        QCOMPARE(none.outcome.details, u"No program to run."_s);
+
+        const Finished missing = run(option({step(u"Gone"_s, path(u"no-such-tool"_s), {}, path(u"z"_s))}));
+        QCOMPARE(missing.outcome.summary, u"The tool could not find the file. It may have been moved or renamed."_s);
+        QVERIFY(missing.outcome.details.startsWith(u"Could not start the tool: "_s));
+
+        const QString crashing = script(u"crashing"_s, "kill -SEGV $$\n");
+        const Finished c = run(option({step(u"Crash"_s, crashing, {}, path(u"w"_s))}));
+        QCOMPARE(c.outcome.summary, u"The tool stopped with an error (code 11)."_s);
+    }
+
+    void aFileThatAppearedMeanwhileIsNotDeleted()
+    {
+        // Between the runner's check and the tool's start another program created the file: the tool
+        // refuses, and the file that is not ours must survive the clean-up.
+        const QString out = path(u"raced.mp4"_s);
+        const QString racing
+            = script(u"racing"_s, "echo theirs > \"$1\"; echo \"File '$1' already exists. Exiting.\" >&2; exit 1\n");
+        const Finished f = run(option({step(u"Race"_s, racing, {out}, out)}));
+        QCOMPARE(f.outcome.summary, u"A file with that name already exists, so nothing was written."_s);
+        QVERIFY(QFile::exists(out));
+    }
+
+    void laterStepsDoNotRunAfterAFailure()
+    {
+        const QString failing = script(u"failing2"_s, "exit 4\n");
+        ResolvedOption o = option({step(u"One"_s, u"/usr/bin/touch"_s, {path(u"tmp2/one"_s)}, path(u"tmp2/one"_s)),
+                                   step(u"Two"_s, failing, {}, path(u"tmp2/two"_s)),
+                                   step(u"Three"_s, u"/usr/bin/touch"_s, {path(u"three3"_s)}, path(u"three3"_s))});
+        o.tempDir = path(u"tmp2"_s);
+        const Finished f = run(o);
+        QCOMPARE(f.outcome.summary, u"The tool stopped with an error (code 4)."_s);
+        QVERIFY(!QFile::exists(path(u"tmp2"_s)));
+        QVERIFY(!QFile::exists(path(u"three3"_s)));
+    }
+
+    void aScratchFolderThatWasThereIsLeftAlone()
+    {
+        TestFiles::write(path(u"theirs/keep.txt"_s), "keep");
+        ResolvedOption o = option({step(u"One"_s, u"/usr/bin/touch"_s, {path(u"mine"_s)}, path(u"mine"_s))});
+        o.tempDir = path(u"theirs"_s);
+        QVERIFY(run(o).outcome.ok);
+        QVERIFY(QFile::exists(path(u"theirs/keep.txt"_s)));
+    }
+
+    void nativeSteps()
+    {
+        const QString pdf = TestPdf::write(path(u"three.pdf"_s), 3);
+        ResolvedStep pictures = step(u"Pictures"_s, std::nullopt, {}, path(u"three pictures"_s));
+        pictures.outputIsFolder = true;
+        pictures.native = NativeJobs::PdfImages{pdf, path(u"three pictures"_s)};
+        const Finished ok = run(option({pictures}));
+        QVERIFY(ok.outcome.ok);
+        QCOMPARE(QDir(path(u"three pictures"_s)).entryList(QDir::Files).size(), 3);
+
+        const QString junk = TestFiles::write(path(u"junk.pdf"_s), "junk");
+        ResolvedStep failing = step(u"Pictures"_s, std::nullopt, {}, path(u"junk pictures"_s));
+        failing.outputIsFolder = true;
+        failing.native = NativeJobs::PdfImages{junk, path(u"junk pictures"_s)};
+        const Finished bad = run(option({failing}));
+        QCOMPARE(bad.outcome,
+                 (RunOutcome{{},
+                             false,
+                             false,
+                             u"That did not work: The PDF could not be opened."_s,
+                             u"The PDF could not be opened."_s}));
+        QVERIFY(!QFile::exists(path(u"junk pictures"_s)));
+
+        ResolvedStep copy = step(u"Copy"_s, std::nullopt, {}, path(u"three copy.pdf"_s));
+        copy.native = NativeJobs::Copy{pdf, path(u"three copy.pdf"_s)};
+        const Finished c = run(option({copy}));
+        QCOMPARE(c.outcome.outputs, QStringList{path(u"three copy.pdf"_s)});
+        QCOMPARE(QFileInfo(path(u"three copy.pdf"_s)).size(), QFileInfo(pdf).size());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestToolRunner)
+#include "tst_toolrunner.moc"
