@@ -190,8 +190,9 @@ std::optional<QString> pdfExtract(const QString& src, const QList<int>& pages, c
 
 std::optional<QString> pdfMerge(const QStringList& sources, const QString& dest)
 {
-    // Pages are copied lazily, so every source stays open until the result is written.
-    std::vector<std::unique_ptr<QPDF>> opened;
+    // Pages are copied lazily, so every source stays open until the result is written. A file named
+    // twice is read once: its repeated pages then share their content instead of being copied again.
+    std::map<QString, std::unique_ptr<QPDF>> opened;
     std::string version;
     try {
         QPDF out;
@@ -200,17 +201,19 @@ std::optional<QString> pdfMerge(const QStringList& sources, const QString& dest)
         QPDFAcroFormDocumentHelper outForms(out);
         bool any = false;
         for (const QString& path : sources) {
-            std::unique_ptr<QPDF> source = openPdf(path);
+            std::unique_ptr<QPDF>& source = opened[path];
             if (!source) {
-                return u"“"_s + QFileInfo(path).fileName() + u"” could not be opened as a PDF."_s;
+                source = openPdf(path);
+                if (!source) {
+                    return u"“"_s + QFileInfo(path).fileName() + u"” could not be opened as a PDF."_s;
+                }
+                version = std::max(version, source->getPDFVersion());
             }
-            version = std::max(version, source->getPDFVersion());
             QPDFAcroFormDocumentHelper sourceForms(*source);
             for (const QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*source).getAllPages()) {
                 appendPage(outPages, outForms, page, sourceForms);
                 any = true;
             }
-            opened.push_back(std::move(source));
         }
         if (any && writeNew(out, dest, version)) {
             return std::nullopt;

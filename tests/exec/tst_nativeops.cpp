@@ -243,6 +243,9 @@ private slots:
         QCOMPARE(f.rotations.at(7), 90);
         QVERIFY(pdfText(path(u"merged.pdf"_s)).startsWith(u"Page 1 Page 2 Page 3 Page 1 Page 2 Page 1"_s));
 
+        QCOMPARE(NativeOps::pdfMerge({a, a}, path(u"twice.pdf"_s)), std::nullopt);
+        QCOMPARE(pdfText(path(u"twice.pdf"_s)), u"Page 1 Page 2 Page 1 Page 2"_s);
+
         const QString notPdf = TestFiles::write(path(u"notes “draft”.pdf"_s), "hello");
         QCOMPARE(NativeOps::pdfMerge({a, notPdf}, path(u"merged2.pdf"_s)),
                  u"“notes “draft”.pdf” could not be opened as a PDF."_s);
