@@ -8,6 +8,8 @@ const QList<DevCommand>& devCommands()
         {u"actions"_s, u"PATH...   the kind of the selection and the offered actions"_s, devActions},
         {u"probe"_s, u"PATH        the file's name, kind, size and probed facts"_s, devProbe},
         {u"sandbox"_s, u"[--off | --compare N] [--read PATH]... [--out DIR]... [-- PROGRAM ARGS...]   how tool runs are sandboxed here, or run one confined"_s, devSandbox},
+        {u"plan-check"_s, u"--input FILE [--trusted]   checks a model reply from standard input; runs nothing"_s,
+         devPlanCheck},
     };
     return commands;
 }

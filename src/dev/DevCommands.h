@@ -19,3 +19,4 @@ const QList<DevCommand>& devCommands();
 int devActions(const QStringList& args);
 int devProbe(const QStringList& args);
 int devSandbox(const QStringList& args);
+int devPlanCheck(const QStringList& args);

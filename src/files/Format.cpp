@@ -37,4 +37,16 @@ QString today()
     return QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
 }
 
+QString shellQuote(const QString& text)
+{
+    static const QString safe = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_@%+=:,./-");
+    const bool plain = !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return safe.contains(c); });
+    if (plain) {
+        return text;
+    }
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
 } // namespace Format

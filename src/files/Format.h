@@ -10,5 +10,8 @@ QString time(double seconds);
 QString bitrate(qint64 bitsPerSecond);
 // Today's date as yyyy-MM-dd, independent of the user's locale.
 QString today();
+// The text as a POSIX shell word, for showing exact commands: unchanged when every character is
+// shell-safe, otherwise in single quotes with each inner quote written as '\''.
+QString shellQuote(const QString& text);
 
 } // namespace Format

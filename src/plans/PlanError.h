@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+// A refusal of a plan or of an answer: the one sentence the user (and, on a retry, the model) is shown.
+struct PlanError
+{
+    QString message;
+
+    bool operator==(const PlanError&) const = default;
+};
