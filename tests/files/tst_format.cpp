@@ -58,6 +58,26 @@ private slots:
         QCOMPARE(Format::bitrate(bits), text);
     }
 
+    void shellQuote_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("empty") << QString() << u"''"_s;
+        QTest::newRow("safe characters") << u"scale=1280:-2"_s << u"scale=1280:-2"_s;
+        QTest::newRow("all safe kinds") << u"a_Z9@%+=:,./-"_s << u"a_Z9@%+=:,./-"_s;
+        QTest::newRow("space") << u"a b.mp4"_s << u"'a b.mp4'"_s;
+        QTest::newRow("single quote") << u"It's"_s << u"'It'\\''s'"_s;
+        QTest::newRow("dollar and backtick") << u"$(rm)`x`"_s << u"'$(rm)`x`'"_s;
+        QTest::newRow("non-ASCII") << u"été"_s << u"'été'"_s;
+    }
+
+    void shellQuote()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(Format::shellQuote(text), shown);
+    }
+
     void todayIsIsoDateWhateverTheLocale()
     {
         QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
