@@ -550,12 +550,18 @@ PlanResult<ResolvedOption> PlanFactory::resolve(const RawOption& raw, const QStr
                 } else {
                     resolved.args << inputPath;
                 }
+                if (!resolved.inputs.contains(inputPath)) {
+                    resolved.inputs << inputPath;
+                }
                 readsInput = true;
             } else if (arg == prevPlaceholder) {
                 if (!prev) {
                     return fail(k, u" uses the result of an earlier step, but there is none."_s);
                 }
                 resolved.args << *prev;
+                if (!resolved.inputs.contains(*prev)) {
+                    resolved.inputs << *prev;
+                }
                 readsInput = true;
             } else if (arg == outputPlaceholder) {
                 resolved.args << resolved.outputPath;

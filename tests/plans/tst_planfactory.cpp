@@ -173,6 +173,7 @@ private slots:
         const QString dashed = TestFiles::write(m_dir.filePath(u"-m"_s));
         const ResolvedOption moved = resolveOne(reply, false, dashed);
         QCOMPARE(moved.steps[0].args.last(), u"./-m"_s);
+        QCOMPARE(moved.steps[0].inputs, QStringList{dashed});
     }
 
     void splitOutput_data()
@@ -236,6 +237,7 @@ private slots:
                      qPrintable(option.steps[k].outputPath));
             QVERIFY(!option.steps[k].isFinal);
             QCOMPARE(option.steps[k + 1].args[4], option.steps[k].outputPath);
+            QCOMPARE(option.steps[k + 1].inputs, QStringList{option.steps[k].outputPath});
         }
         QVERIFY(option.steps[5].isFinal);
         QCOMPARE(option.finalOutputs(), QStringList{m_dir.filePath(u"s.png"_s)});
