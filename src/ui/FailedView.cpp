@@ -1,0 +1,69 @@
+#include "FailedView.h"
+
+#include "CollapsibleSection.h"
+#include "Style.h"
+#include "SymbolLabel.h"
+#include "core/AppState.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QHideEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+FailedView::FailedView(AppState* state, QWidget* parent)
+    : QWidget(parent)
+    , m_state(state)
+    , m_text(Style::selectable(QString(), Style::Text::body, this))
+    , m_detailsText(new QPlainTextEdit(this))
+{
+    setObjectName(u"failedView"_s);
+    auto* headline = new SymbolLabel(u"xmark.octagon.fill"_s, u"That didn't work"_s, Style::Text::headline, this);
+    headline->setColor(Style::red());
+    m_text->setObjectName(u"failureText"_s);
+    m_detailsText->setReadOnly(true);
+    m_detailsText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_detailsText->setMaximumHeight(220);
+    Style::name(m_detailsText, u"Details"_s, u"failureDetails"_s);
+    m_details = new CollapsibleSection(u"Show Details"_s, u"showDetails"_s, m_detailsText, this);
+
+    QPushButton* back = Style::button(u"Back"_s, u"backFromFailure"_s, this);
+    QPushButton* close = Style::button(u"Close"_s, u"closeFailure"_s, this);
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    buttons->addWidget(back);
+    buttons->addWidget(close);
+    buttons->addStretch();
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(8);
+    column->addWidget(headline);
+    column->addWidget(m_text);
+    column->addWidget(m_details);
+    column->addLayout(buttons);
+    connect(back, &QPushButton::clicked, m_state, &AppState::backFromFailure);
+    connect(close, &QPushButton::clicked, m_state, &AppState::cancelPlan);
+    connect(m_state, &AppState::failureTextChanged, this, &FailedView::refresh);
+    connect(m_state, &AppState::failureDetailsChanged, this, &FailedView::refresh);
+    refresh();
+}
+
+void FailedView::refresh()
+{
+    m_text->setText(m_state->failureText());
+    m_detailsText->setPlainText(m_state->failureDetails());
+    m_details->setVisible(!m_state->failureDetails().isEmpty());
+}
+
+void FailedView::hideEvent(QHideEvent* event)
+{
+    if (!event->spontaneous()) {
+        m_details->setExpanded(false);
+    }
+    QWidget::hideEvent(event);
+}

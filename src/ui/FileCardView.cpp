@@ -1,0 +1,108 @@
+#include "FileCardView.h"
+
+#include "AdaptiveGridLayout.h"
+#include "Style.h"
+#include "Symbols.h"
+#include "core/AppState.h"
+
+#include <QEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr int iconSize = 56;
+}
+
+FileCardView::FileCardView(AppState* state, QWidget* parent)
+    : RoundedBox(12, Fill::secondary, parent)
+    , m_state(state)
+    , m_icon(new QLabel(this))
+    , m_title(Style::selectable(QString(), Style::Text::title3, this))
+    , m_subtitle(Style::label(QString(), Style::Text::body, this))
+    , m_facts(new QWidget(this))
+    , m_factsLayout(new AdaptiveGridLayout(170, 12, 2, m_facts))
+{
+    setObjectName(u"fileCard"_s);
+    m_icon->setFixedSize(iconSize, iconSize);
+    QFont bold = m_title->font();
+    bold.setBold(true);
+    m_title->setFont(bold);
+    m_title->setObjectName(u"fileCardTitle"_s);
+    m_subtitle->setObjectName(u"fileCardSubtitle"_s);
+
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    texts->addStretch();
+    texts->addWidget(m_title);
+    texts->addWidget(m_subtitle);
+    texts->addStretch();
+    auto* header = new QHBoxLayout;
+    header->setSpacing(12);
+    header->addWidget(m_icon, 0, Qt::AlignTop);
+    header->addLayout(texts, 1);
+
+    QPushButton* another = Style::button(u"Choose another..."_s, u"chooseAnother"_s, this);
+    QPushButton* clear = Style::button(u"Clear"_s, u"clearFiles"_s, this);
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    buttons->addWidget(another);
+    buttons->addWidget(clear);
+    buttons->addStretch();
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(14, 14, 14, 14);
+    column->setSpacing(12);
+    column->addLayout(header);
+    column->addWidget(m_facts);
+    column->addLayout(buttons);
+
+    connect(m_state, &AppState::detailsChanged, this, &FileCardView::refresh);
+    connect(m_state, &AppState::filesChanged, this, &FileCardView::refresh);
+    refresh();
+}
+
+void FileCardView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange) {
+        refresh();
+    }
+    RoundedBox::changeEvent(event);
+}
+
+void FileCardView::refresh()
+{
+    const std::optional<FileDetails> details = m_state->details();
+    if (!details) {
+        return;
+    }
+    const QStringList files = m_state->files();
+    const QIcon icon
+        = Symbols::fileIcon(details->iconName, details->kind == FileKind::folder, palette().color(QPalette::WindowText));
+    m_icon->setPixmap(icon.pixmap(QSize(iconSize, iconSize), devicePixelRatioF()));
+    if (files.size() > 1) {
+        QStringList names;
+        for (const QString& path : files) {
+            names.append(QFileInfo(path).fileName());
+        }
+        m_title->setText(QString::number(files.size()) + u" files"_s);
+        m_subtitle->setText(names.join(u", "_s));
+        m_subtitle->setFont(Style::font(Style::Text::caption));
+    } else {
+        m_title->setText(details->name);
+        m_subtitle->setText(details->kindText + u" · "_s + details->sizeText);
+        m_subtitle->setFont(Style::font(Style::Text::body));
+    }
+    Style::secondary(m_subtitle);
+    refreshFacts();
+}
+
+void FileCardView::refreshFacts()
+{
+    Style::clear(m_factsLayout);
+    m_facts->setVisible(m_factsLayout->count() > 0);
+}

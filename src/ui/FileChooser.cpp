@@ -1,0 +1,32 @@
+#include "FileChooser.h"
+
+#include <QFileDialog>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+std::optional<QStringList>& nextAnswer()
+{
+    static std::optional<QStringList> answer;
+    return answer;
+}
+
+} // namespace
+
+namespace FileChooser {
+
+QStringList choosePdfs(QWidget* parent)
+{
+    if (std::optional<QStringList> answer = std::exchange(nextAnswer(), std::nullopt)) {
+        return *answer;
+    }
+    return QFileDialog::getOpenFileNames(parent, u"Add PDFs"_s, QString(), u"PDF documents (*.pdf *.PDF)"_s);
+}
+
+void setNextAnswer(const QStringList& paths)
+{
+    nextAnswer() = paths;
+}
+
+} // namespace FileChooser

@@ -1,0 +1,63 @@
+#include "InfoDialog.h"
+
+#include "Style.h"
+#include "core/AppState.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+InfoDialog::InfoDialog(AppState* state, QWidget* parent)
+    : Sheet(state, u"Info"_s, u"infoDialog"_s, parent)
+{
+    auto* inner = new QWidget;
+    auto* column = new QVBoxLayout(inner);
+    column->setContentsMargins(0, 0, 8, 0);
+    column->setSpacing(8);
+    for (const QString& path : m_state->files()) {
+        QLabel* label = Style::selectable(path, Style::Text::body, inner);
+        label->setObjectName(u"infoPath"_s);
+        column->addWidget(label);
+    }
+    if (const std::optional<FileDetails> details = m_state->details()) {
+        auto* grid = new QGridLayout;
+        grid->setHorizontalSpacing(8);
+        grid->setVerticalSpacing(4);
+        grid->setColumnMinimumWidth(0, 110);
+        grid->setColumnStretch(1, 1);
+        addRow(grid, u"Name"_s, details->name);
+        addRow(grid, u"Kind"_s, details->kindText);
+        addRow(grid, u"Size"_s, details->sizeText);
+        if (!details->facts.source.isEmpty()) {
+            addRow(grid, u"Read with"_s, details->facts.source);
+        }
+        column->addLayout(grid);
+    }
+    column->addStretch();
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidget(inner);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setMaximumHeight(300);
+    scroll->setMinimumHeight(std::min(300, inner->sizeHint().height()));
+    content()->addWidget(scroll);
+    content()->addWidget(Style::label(u"The command that shows the same details:"_s, Style::Text::callout, this));
+    buttons()->addStretch();
+    addCloseButton(u"Close"_s)->setDefault(true);
+}
+
+void InfoDialog::addRow(QGridLayout* grid, const QString& label, const QString& value)
+{
+    const int row = grid->rowCount();
+    QLabel* name = Style::label(label, Style::Text::body);
+    Style::secondary(name);
+    name->setWordWrap(false);
+    grid->addWidget(name, row, 0, Qt::AlignTop);
+    QLabel* text = Style::selectable(value, Style::Text::body);
+    text->setObjectName(u"info_"_s + label);
+    grid->addWidget(text, row, 1);
+}

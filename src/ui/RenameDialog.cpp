@@ -1,0 +1,113 @@
+#include "RenameDialog.h"
+
+#include "CollapsibleSection.h"
+#include "Style.h"
+#include "core/AppState.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+RenameDialog::RenameDialog(AppState* state, QWidget* parent)
+    : Sheet(state, u"Rename"_s, u"renameDialog"_s, parent)
+    , m_keepCopy(new QCheckBox(u"Keep the original (save a renamed copy)"_s, this))
+    , m_request(new QLineEdit(this))
+    , m_suggest(Style::button(u"Suggest"_s, u"suggest"_s, this))
+    , m_sentText(new QPlainTextEdit(this))
+    , m_problem(Style::label(QString(), Style::Text::callout, this))
+{
+    m_state->setMessage(std::nullopt);
+    const QStringList files = m_state->files();
+
+    auto* list = new QWidget;
+    auto* rows = new QVBoxLayout(list);
+    rows->setContentsMargins(0, 0, 8, 0);
+    rows->setSpacing(6);
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString current = QFileInfo(files[i]).fileName();
+        QLabel* currentName = Style::label(current, Style::Text::caption, list);
+        Style::secondary(currentName);
+        auto* field = new QLineEdit(current, list);
+        field->setPlaceholderText(u"New name"_s);
+        field->setClearButtonEnabled(true);
+        Style::name(field, u"New name for "_s + current, u"newName"_s + QString::number(i));
+        rows->addWidget(currentName);
+        rows->addWidget(field);
+        m_nameFields.append(field);
+    }
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidget(list);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setMaximumHeight(240);
+    scroll->setMinimumHeight(std::min(240, list->sizeHint().height()));
+    content()->addWidget(scroll);
+
+    Style::name(m_keepCopy, m_keepCopy->text(), u"keepCopy"_s);
+    content()->addWidget(m_keepCopy);
+    auto* divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    content()->addWidget(divider);
+    content()->addWidget(
+        Style::label(u"Need help with the name? Describe it and the AI suggests one."_s, Style::Text::callout, this));
+
+    m_request->setPlaceholderText(u"For example: make it lower case and add today's date"_s);
+    Style::name(m_request, u"Naming request"_s, u"renameRequest"_s);
+    m_suggest->setAutoDefault(false);
+    auto* suggestRow = new QHBoxLayout;
+    suggestRow->setSpacing(8);
+    suggestRow->addWidget(m_request, 1);
+    suggestRow->addWidget(m_suggest);
+    content()->addLayout(suggestRow);
+
+    m_sentText->setReadOnly(true);
+    m_sentText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_sentText->setMinimumHeight(140);
+    m_sentText->setMaximumHeight(220);
+    Style::name(m_sentText, u"What will be sent"_s, u"sentText"_s);
+    m_sent = new CollapsibleSection(u"What will be sent"_s, u"showSent"_s, m_sentText, this);
+    content()->addWidget(m_sent);
+
+    m_problem->setObjectName(u"problem"_s);
+    Style::tint(m_problem, Style::red());
+    m_problem->hide();
+    content()->addWidget(m_problem);
+    showStateMessage();
+
+    buttons()->addStretch();
+    addCloseButton(u"Cancel"_s);
+    addDefaultButton(u"Preview"_s, u"preview"_s);
+    connect(m_request, &QLineEdit::textChanged, this, &RenameDialog::refreshSuggest);
+    refreshSuggest();
+}
+
+QStringList RenameDialog::names() const
+{
+    QStringList names;
+    for (const QLineEdit* field : m_nameFields) {
+        names.append(field->text());
+    }
+    return names;
+}
+
+bool RenameDialog::keepCopy() const
+{
+    return m_keepCopy->isChecked();
+}
+
+void RenameDialog::refreshSuggest()
+{
+    m_suggest->setText(m_busy ? u"Asking..."_s : u"Suggest"_s);
+    m_suggest->setEnabled(!m_busy && !m_request->text().trimmed().isEmpty());
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "Sheet.h"
+
+#include <QList>
+#include <QStringList>
+
+class CollapsibleSection;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// New names for the chosen files, optionally suggested by the AI.
+class RenameDialog : public Sheet
+{
+    Q_OBJECT
+
+public:
+    explicit RenameDialog(AppState* state, QWidget* parent = nullptr);
+
+    QStringList names() const;
+    bool keepCopy() const;
+
+private:
+    void refreshSuggest();
+
+    QList<QLineEdit*> m_nameFields;
+    QCheckBox* m_keepCopy;
+    QLineEdit* m_request;
+    QPushButton* m_suggest;
+    CollapsibleSection* m_sent;
+    QPlainTextEdit* m_sentText;
+    QLabel* m_problem;
+    bool m_busy = false;
+};

@@ -1,0 +1,40 @@
+#include "RequestEdit.h"
+
+#include <QTextBlock>
+
+#include <algorithm>
+
+RequestEdit::RequestEdit(QWidget* parent)
+    : QPlainTextEdit(parent)
+{
+    setTabChangesFocus(true);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    connect(this, &QPlainTextEdit::textChanged, this, &RequestEdit::fit);
+    fit();
+}
+
+int RequestEdit::heightForLines(int lines) const
+{
+    const QMargins margins = contentsMargins();
+    return fontMetrics().lineSpacing() * lines + int(2 * document()->documentMargin()) + margins.top()
+        + margins.bottom() + 2;
+}
+
+QSize RequestEdit::sizeHint() const
+{
+    int lines = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        lines += std::max(1, block.layout() ? block.layout()->lineCount() : 1);
+    }
+    return {QPlainTextEdit::sizeHint().width(), heightForLines(std::clamp(lines, 2, 5))};
+}
+
+QSize RequestEdit::minimumSizeHint() const
+{
+    return {100, heightForLines(2)};
+}
+
+void RequestEdit::fit()
+{
+    setFixedHeight(sizeHint().height());
+}

@@ -1,0 +1,62 @@
+#include "ResultView.h"
+
+#include "Style.h"
+#include "SymbolLabel.h"
+#include "core/AppState.h"
+
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+ResultView::ResultView(AppState* state, QWidget* parent)
+    : QWidget(parent)
+    , m_state(state)
+    , m_outputs(new QWidget(this))
+    , m_outputsLayout(new QVBoxLayout(m_outputs))
+{
+    setObjectName(u"resultView"_s);
+    auto* done = new SymbolLabel(u"checkmark.circle.fill"_s, u"Done"_s, Style::Text::headline, this);
+    done->setColor(Style::green());
+    m_outputsLayout->setContentsMargins(0, 0, 0, 0);
+    m_outputsLayout->setSpacing(2);
+    QLabel* unchanged = Style::label(u"Your original file was not changed."_s, Style::Text::callout, this);
+    Style::secondary(unchanged);
+
+    QPushButton* show = Style::button(u"Show in Finder"_s, u"showOutputs"_s, this);
+    QPushButton* play = Style::button(u"Play"_s, u"playResult"_s, this);
+    QPushButton* another = Style::button(u"Run another action on this"_s, u"runAnother"_s, this);
+    QPushButton* close = Style::button(u"Close"_s, u"closeResult"_s, this);
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    buttons->addWidget(show);
+    buttons->addWidget(play);
+    buttons->addWidget(another);
+    buttons->addStretch();
+    buttons->addWidget(close);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(8);
+    column->addWidget(done);
+    column->addWidget(m_outputs);
+    column->addWidget(unchanged);
+    column->addLayout(buttons);
+    connect(close, &QPushButton::clicked, m_state, &AppState::cancelPlan);
+    connect(m_state, &AppState::outcomeChanged, this, &ResultView::refresh);
+    refresh();
+}
+
+void ResultView::refresh()
+{
+    Style::clear(m_outputsLayout);
+    const std::optional<RunOutcome> outcome = m_state->outcome();
+    for (const QString& path : outcome ? outcome->outputs : QStringList()) {
+        QLabel* name = Style::selectable(QFileInfo(path).fileName(), Style::Text::body, m_outputs);
+        name->setObjectName(u"outputName"_s);
+        m_outputsLayout->addWidget(name);
+    }
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QWidget>
+
+// Tests find widgets the way a screen reader does: by accessible name, among those shown.
+namespace WidgetFinder {
+
+template <typename T = QWidget>
+T* shown(QWidget* root, const QString& accessibleName)
+{
+    for (T* widget : root->findChildren<T*>()) {
+        if (widget->accessibleName() == accessibleName && widget->isVisibleTo(root)) {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+template <typename T = QWidget>
+T* shownByObjectName(QWidget* root, const QString& objectName)
+{
+    for (T* widget : root->findChildren<T*>(objectName)) {
+        if (widget->isVisibleTo(root)) {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+// Names of the shown buttons under `root`, in layout (creation) order.
+inline QStringList buttonTexts(QWidget* root, const QString& objectNamePrefix)
+{
+    QStringList texts;
+    for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
+        if (button->objectName().startsWith(objectNamePrefix) && button->isVisibleTo(root)) {
+            texts.append(button->text());
+        }
+    }
+    return texts;
+}
+
+} // namespace WidgetFinder

@@ -1,0 +1,222 @@
+#include "TestFiles.h"
+#include "WidgetFinder.h"
+#include "core/AppState.h"
+#include "ui/DialogRouter.h"
+#include "ui/FileChooser.h"
+#include "ui/MainWindow.h"
+#include "ui/PDFExtractDialog.h"
+#include "ui/PDFMergeDialog.h"
+#include "ui/RenameDialog.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+using WidgetFinder::shown;
+
+namespace {
+
+void writePdf(const QString& path, int pages)
+{
+    QPdfWriter writer(path);
+    QPainter painter(&writer);
+    for (int i = 0; i < pages; ++i) {
+        if (i > 0) {
+            writer.newPage();
+        }
+        painter.drawText(100, 100, u"Page "_s + QString::number(i + 1));
+    }
+}
+
+} // namespace
+
+class TestDialogs : public QObject
+{
+    Q_OBJECT
+
+    AppState* m_state = nullptr;
+    MainWindow* m_window = nullptr;
+    QTemporaryDir m_dir;
+
+    QString file(const QString& name) { return m_dir.filePath(name); }
+
+    QDialog* open(DialogKind kind)
+    {
+        m_state->setDialog(kind);
+        QDialog* dialog = m_window->dialogRouter()->current();
+        return dialog;
+    }
+
+private slots:
+    void init()
+    {
+        m_state = new AppState;
+        m_window = new MainWindow(m_state);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    }
+
+    void cleanup()
+    {
+        delete m_window;
+        delete m_state;
+    }
+
+    void formatDialogsOfferTheirFormatsInOrder_data()
+    {
+        QTest::addColumn<DialogKind>("kind");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QStringList>("formats");
+        QTest::newRow("pictures") << DialogKind::convertImage << u"Convert pictures to..."_s
+                                  << QStringList{u"jpg"_s, u"png"_s, u"heic"_s, u"webp"_s};
+        QTest::newRow("audio") << DialogKind::convertAudio << u"Convert audio to..."_s
+                               << QStringList{u"m4a"_s, u"wav"_s, u"flac"_s, u"mp3"_s};
+    }
+
+    void formatDialogsOfferTheirFormatsInOrder()
+    {
+        QFETCH(DialogKind, kind);
+        QFETCH(QString, title);
+        QFETCH(QStringList, formats);
+        QDialog* dialog = open(kind);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->findChild<QLabel*>(u"sheetTitle"_s)->text(), title);
+        QCOMPARE(WidgetFinder::buttonTexts(dialog, u"format_"_s), formats);
+        shown<QPushButton>(dialog, u"Cancel"_s)->click();
+        QCOMPARE(m_state->dialog(), std::nullopt);
+    }
+
+    void renameIsPrefilledWithTheCurrentNames()
+    {
+        const QStringList files{file(u"a.txt"_s), file(u"Photo 1.JPG"_s), file(u"notes"_s)};
+        m_state->setFiles(files);
+        m_state->setMessage(u"Path copied."_s);
+        auto* dialog = qobject_cast<RenameDialog*>(open(DialogKind::rename));
+        QVERIFY(dialog);
+        QCOMPARE(m_state->message(), std::nullopt); // cleared when shown
+        QCOMPARE(dialog->names(), (QStringList{u"a.txt"_s, u"Photo 1.JPG"_s, u"notes"_s}));
+        QVERIFY(!dialog->keepCopy());
+        auto* field = shown<QLineEdit>(dialog, u"New name for Photo 1.JPG"_s);
+        QVERIFY(field);
+        QCOMPARE(field->placeholderText(), u"New name"_s);
+        field->setText(u"beach.jpg"_s);
+        QCOMPARE(dialog->names().value(1), u"beach.jpg"_s);
+    }
+
+    void renameSuggestNeedsARequest()
+    {
+        m_state->setFiles({file(u"a.txt"_s)});
+        QDialog* dialog = open(DialogKind::rename);
+        auto* suggest = shown<QPushButton>(dialog, u"Suggest"_s);
+        QVERIFY(!suggest->isEnabled());
+        shown<QLineEdit>(dialog, u"Naming request"_s)->setText(u" \t "_s);
+        QVERIFY(!suggest->isEnabled());
+        shown<QLineEdit>(dialog, u"Naming request"_s)->setText(u"lower case"_s);
+        QVERIFY(suggest->isEnabled());
+    }
+
+    void extractTellsThePageCount_data()
+    {
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("not a PDF") << 0 << u"Type the pages to keep, like 1-3, 5."_s;
+        QTest::newRow("three pages") << 3 << u"This PDF has 3 pages. Type the pages to keep, like 1-3, 5."_s;
+    }
+
+    void extractTellsThePageCount()
+    {
+        QFETCH(int, pages);
+        QFETCH(QString, text);
+        const QString path = file(u"doc.pdf"_s);
+        if (pages > 0) {
+            writePdf(path, pages);
+        } else {
+            TestFiles::write(path, "%PDF-1.4 this is not really a PDF");
+        }
+        m_state->setFiles({path});
+        auto* dialog = qobject_cast<PDFExtractDialog*>(open(DialogKind::pdfExtract));
+        QVERIFY(dialog);
+        QCOMPARE(dialog->count(), pages);
+        QCOMPARE(dialog->findChild<QLabel*>(u"pagesHint"_s)->text(), text);
+        auto* preview = shown<QPushButton>(dialog, u"Preview"_s);
+        QVERIFY(preview->isDefault());
+        QVERIFY(!preview->isEnabled());
+        shown<QLineEdit>(dialog, u"Pages"_s)->setText(u"  "_s);
+        QVERIFY(!preview->isEnabled());
+        shown<QLineEdit>(dialog, u"Pages"_s)->setText(u"1-2"_s);
+        QVERIFY(preview->isEnabled());
+    }
+
+    void mergeArrangesTheOrder()
+    {
+        const QString a = file(u"a.pdf"_s), b = file(u"b.pdf"_s), c = file(u"c.pdf"_s);
+        m_state->setFiles({a, file(u"picture.jpg"_s), b, c});
+        auto* dialog = qobject_cast<PDFMergeDialog*>(open(DialogKind::pdfMerge));
+        QVERIFY(dialog);
+        QCOMPARE(dialog->order(), (QStringList{a, b, c}));
+        QVERIFY(!shown<QToolButton>(dialog, u"Move up a.pdf"_s)->isEnabled());
+        QVERIFY(!shown<QToolButton>(dialog, u"Move down c.pdf"_s)->isEnabled());
+        shown<QToolButton>(dialog, u"Move up c.pdf"_s)->click();
+        QCOMPARE(dialog->order(), (QStringList{a, c, b}));
+        shown<QToolButton>(dialog, u"Move down a.pdf"_s)->click();
+        QCOMPARE(dialog->order(), (QStringList{c, a, b}));
+        QStringList rows;
+        for (QLabel* label : dialog->findChildren<QLabel*>(u"mergeRow"_s)) {
+            if (label->isVisibleTo(dialog)) {
+                rows.append(label->text());
+            }
+        }
+        QCOMPARE(rows, (QStringList{u"1. c.pdf"_s, u"2. a.pdf"_s, u"3. b.pdf"_s}));
+
+        // Adding skips what is already listed and keeps the chooser's order.
+        const QString d = file(u"d.pdf"_s), e = file(u"e.pdf"_s);
+        FileChooser::setNextAnswer({e, a, d});
+        shown<QPushButton>(dialog, u"Add PDFs..."_s)->click();
+        QCOMPARE(dialog->order(), (QStringList{c, a, b, e, d}));
+
+        auto* preview = shown<QPushButton>(dialog, u"Preview"_s);
+        for (const QString& name : {u"c.pdf"_s, u"a.pdf"_s, u"b.pdf"_s, u"e.pdf"_s}) {
+            QVERIFY(preview->isEnabled());
+            shown<QToolButton>(dialog, u"Remove "_s + name)->click();
+        }
+        QCOMPARE(dialog->order(), QStringList{d});
+        QVERIFY(!preview->isEnabled());
+        shown<QToolButton>(dialog, u"Remove d.pdf"_s)->click();
+        QVERIFY(dialog->order().isEmpty());
+        QVERIFY(!preview->isEnabled());
+    }
+
+    void infoListsPathsAndDetails()
+    {
+        m_state->setFiles({file(u"a.mp4"_s), file(u"b.mp4"_s)});
+        FileDetails details;
+        details.name = u"a.mp4"_s;
+        details.kindText = u"MPEG-4 video"_s;
+        details.sizeText = u"3 MB"_s;
+        details.facts.duration = 12;
+        details.facts.source = u"libavformat"_s;
+        m_state->setDetails(details);
+        QDialog* dialog = open(DialogKind::info);
+        QStringList paths;
+        for (QLabel* label : dialog->findChildren<QLabel*>(u"infoPath"_s)) {
+            paths.append(label->text());
+        }
+        QCOMPARE(paths, m_state->files());
+        QCOMPARE(dialog->findChild<QLabel*>(u"info_Kind"_s)->text(), u"MPEG-4 video"_s);
+        QCOMPARE(dialog->findChild<QLabel*>(u"info_Duration"_s)->text(), u"0:12"_s);
+        QCOMPARE(dialog->findChild<QLabel*>(u"info_Read with"_s)->text(), u"libavformat"_s);
+        auto* close = shown<QPushButton>(dialog, u"Close"_s);
+        QVERIFY(close->isDefault());
+        QTest::keyClick(dialog, Qt::Key_Return);
+        QCOMPARE(m_state->dialog(), std::nullopt);
+    }
+};
+
+QTEST_MAIN(TestDialogs)
+#include "tst_dialogs.moc"
