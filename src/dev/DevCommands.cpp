@@ -10,6 +10,8 @@ const QList<DevCommand>& devCommands()
         {u"sandbox"_s, u"[--off | --compare N] [--read PATH]... [--out DIR]... [-- PROGRAM ARGS...]   how tool runs are sandboxed here, or run one confined"_s, devSandbox},
         {u"plan-check"_s, u"--input FILE [--trusted]   checks a model reply from standard input; runs nothing"_s,
          devPlanCheck},
+        {u"screenshots"_s, u"OUTDIR [--dark]   a PNG of every screen of the window, with sample files"_s,
+            devScreenshots, true},
     };
     return commands;
 }

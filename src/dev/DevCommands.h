@@ -11,6 +11,7 @@ struct DevCommand
     QString name;
     QString usage;
     std::function<int(const QStringList&)> run;
+    bool needsWindow = false; // runs with a QApplication on a display instead of a core application
 };
 
 const QList<DevCommand>& devCommands();
@@ -20,3 +21,4 @@ int devActions(const QStringList& args);
 int devProbe(const QStringList& args);
 int devSandbox(const QStringList& args);
 int devPlanCheck(const QStringList& args);
+int devScreenshots(const QStringList& args);

@@ -104,5 +104,12 @@ void FileCardView::refresh()
 void FileCardView::refreshFacts()
 {
     Style::clear(m_factsLayout);
+    const std::optional<FileDetails> details = m_state->details();
+    for (const FactLine& line : details ? details->facts.lines() : QList<FactLine>()) {
+        QLabel* fact = Style::label(line.label + u": "_s + line.value, Style::Text::caption, m_facts);
+        fact->setObjectName(u"fact"_s);
+        Style::secondary(fact);
+        m_factsLayout->addWidget(fact);
+    }
     m_facts->setVisible(m_factsLayout->count() > 0);
 }

@@ -32,6 +32,9 @@ InfoDialog::InfoDialog(AppState* state, QWidget* parent)
         addRow(grid, u"Name"_s, details->name);
         addRow(grid, u"Kind"_s, details->kindText);
         addRow(grid, u"Size"_s, details->sizeText);
+        for (const FactLine& line : details->facts.lines()) {
+            addRow(grid, line.label, line.value);
+        }
         if (!details->facts.source.isEmpty()) {
             addRow(grid, u"Read with"_s, details->facts.source);
         }

@@ -1,5 +1,6 @@
 #include "RequestEdit.h"
 
+#include <QKeyEvent>
 #include <QTextBlock>
 
 #include <algorithm>
@@ -37,4 +38,15 @@ QSize RequestEdit::minimumSizeHint() const
 void RequestEdit::fit()
 {
     setFixedHeight(sizeHint().height());
+}
+
+void RequestEdit::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !(event->modifiers() & Qt::ShiftModifier)) {
+        event->accept();
+        emit submitted();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }

@@ -2,8 +2,8 @@
 
 #include <QPlainTextEdit>
 
-// The multi-line request field: two to five lines tall, growing with its text. Return is left to the
-// window's default button (Ask AI); Shift+Return starts a new line.
+// The multi-line request field: two to five lines tall, growing with its text. Return submits the
+// request like the default button of the form; Shift+Return starts a new line.
 class RequestEdit : public QPlainTextEdit
 {
     Q_OBJECT
@@ -13,6 +13,12 @@ public:
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+
+signals:
+    void submitted();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     int heightForLines(int lines) const;

@@ -69,7 +69,8 @@ RequestView::RequestView(AppState* state, QWidget* parent)
     column->addWidget(m_sent);
     column->addLayout(bottom);
 
-    // Return anywhere in the window presses the default button while this form is shown.
+    // Return presses the default button, in the request field and anywhere else in the window.
+    connect(m_edit, &RequestEdit::submitted, m_ask, &QPushButton::animateClick);
     for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
         auto* shortcut = new QShortcut(key, this);
         shortcut->setContext(Qt::WindowShortcut);

@@ -59,7 +59,8 @@ private slots:
         m_state = new AppState;
         m_window = new MainWindow(m_state);
         m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
     }
 
     void cleanup()
@@ -167,6 +168,7 @@ private slots:
         shown<QToolButton>(dialog, u"Move down a.pdf"_s)->click();
         QCOMPARE(dialog->order(), (QStringList{c, a, b}));
         QStringList rows;
+        WidgetFinder::settle();
         for (QLabel* label : dialog->findChildren<QLabel*>(u"mergeRow"_s)) {
             if (label->isVisibleTo(dialog)) {
                 rows.append(label->text());

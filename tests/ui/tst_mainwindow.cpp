@@ -98,7 +98,8 @@ private slots:
         m_state = new AppState;
         m_window = new MainWindow(m_state);
         m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
     }
 
     void cleanup()
@@ -182,6 +183,7 @@ private slots:
         d.facts.height = 1080;
         m_state->setDetails(d);
         QStringList facts;
+        WidgetFinder::settle();
         for (QLabel* label : m_window->findChildren<QLabel*>(u"fact"_s)) {
             if (label->isVisibleTo(m_window)) {
                 facts.append(label->text());
@@ -258,6 +260,9 @@ private slots:
         QTest::keyClick(edit, Qt::Key_Return);
         QTRY_COMPARE(ask.count(), 1);
         QCOMPARE(m_state->requestText(), u"Remove the sound"_s); // Return did not add a line
+        QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClicks(edit, u"and fade out"_s);
+        QCOMPARE(m_state->requestText(), u"Remove the sound\nand fade out"_s);
 
         m_state->setReview(ReviewState{{option(u"A"_s, u"Cut"_s, {step(u"Cut"_s, file(u"o.mp4"_s))})}, 0, u"r"_s,
             u"t"_s, {}, false, false});
@@ -279,7 +284,7 @@ private slots:
         QVERIFY(!shownByObjectName(m_window, u"planSteps"_s));
         QVERIFY(!shown(m_window, u"Change my request"_s)); // not an AI plan
         QCOMPARE(shownByObjectName<QLabel>(m_window, u"planSummary"_s)->text(), u"Cuts without re-encoding."_s);
-        auto* saves = m_window->findChildren<QLabel*>();
+        const QList<QLabel*> saves = m_window->findChildren<QLabel*>();
         QVERIFY(std::any_of(saves.begin(), saves.end(), [](QLabel* l) {
             return l->text() == u"Saves as: holiday (cut).mp4"_s && l->isVisible();
         }));

@@ -1,0 +1,264 @@
+// trellick-dev screenshots OUTDIR [--dark]: shows every screen of the window with sample files made on
+// the spot and saves one PNG per screen, so that a person can look at them all at once.
+#include "DevCommands.h"
+
+#include "core/AppState.h"
+#include "files/Actions.h"
+#include "ui/DialogRouter.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QPalette darkPalette()
+{
+    QPalette p;
+    const QColor window(0x2b, 0x2b, 0x2e), base(0x1f, 0x1f, 0x22), text(0xe8, 0xe8, 0xea);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, window);
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3e));
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::Highlight, QColor(0x3d, 0x8b, 0xf0));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::ToolTipBase, base);
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0xa0));
+    p.setColor(QPalette::Light, QColor(0x4a, 0x4a, 0x4f));
+    p.setColor(QPalette::Midlight, QColor(0x40, 0x40, 0x44));
+    p.setColor(QPalette::Mid, QColor(0x30, 0x30, 0x33));
+    p.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x1a));
+    p.setColor(QPalette::Shadow, Qt::black);
+    p.setColor(QPalette::Link, QColor(0x5a, 0x9e, 0xf5));
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        p.setColor(QPalette::Disabled, role, QColor(0x80, 0x80, 0x84));
+    }
+    return p;
+}
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        QApplication::processEvents();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(20);
+    }
+}
+
+class Shooter
+{
+public:
+    Shooter(AppState* state, MainWindow* window, const QString& folder)
+        : m_state(state)
+        , m_window(window)
+        , m_folder(folder)
+    {
+    }
+
+    // The window, with the open sheet drawn over its top like a sheet slides down.
+    void shoot(const QString& name)
+    {
+        settle();
+        QImage image = m_window->grab().toImage();
+        if (QDialog* sheet = m_window->dialogRouter()->current()) {
+            sheet->adjustSize();
+            settle();
+            const QImage front = sheet->grab().toImage();
+            QPainter painter(&image);
+            painter.fillRect(image.rect(), QColor(0, 0, 0, 60));
+            const QPoint at((image.width() - front.width()) / 2, 40);
+            painter.fillRect(QRect(at, front.size()).adjusted(-1, -1, 1, 1), QColor(0, 0, 0, 90));
+            painter.drawImage(at, front);
+        }
+        const QString path = QDir(m_folder).filePath(name + u".png"_s);
+        image.save(path);
+        QTextStream(stdout) << path << '\n';
+    }
+
+private:
+    AppState* m_state;
+    MainWindow* m_window;
+    QString m_folder;
+};
+
+void writePdf(const QString& path, int pages)
+{
+    QPdfWriter writer(path);
+    QPainter painter(&writer);
+    for (int i = 0; i < pages; ++i) {
+        if (i > 0) {
+            writer.newPage();
+        }
+        painter.drawText(400, 400, u"Page "_s + QString::number(i + 1));
+    }
+}
+
+ResolvedStep step(const QString& summary, const QString& command, const QString& output, bool ffmpeg)
+{
+    ResolvedStep s;
+    s.id = QUuid::createUuid();
+    s.summary = summary;
+    s.displayCommand = command;
+    s.outputPath = output;
+    s.isFinal = true;
+    s.needsFFmpeg = ffmpeg;
+    return s;
+}
+
+} // namespace
+
+int devScreenshots(const QStringList& args)
+{
+    QTextStream err(stderr);
+    if (args.isEmpty()) {
+        err << "usage: trellick-dev screenshots OUTDIR [--dark]\n";
+        return 2;
+    }
+    const QString folder = QFileInfo(args.first()).absoluteFilePath();
+    QDir().mkpath(folder);
+    QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
+    QApplication::setPalette(args.contains(u"--dark"_s) ? darkPalette() : QApplication::style()->standardPalette());
+
+    QTemporaryDir samples;
+    const QString video = samples.filePath(u"holiday.mp4"_s);
+    const QString pdf = samples.filePath(u"report.pdf"_s);
+    const QString pdf2 = samples.filePath(u"appendix.pdf"_s);
+    writePdf(pdf, 4);
+    writePdf(pdf2, 2);
+    QFile(video).open(QIODevice::WriteOnly);
+
+    AppState state;
+    MainWindow window(&state);
+    window.resize(860, 900);
+    window.show();
+    Shooter shooter(&state, &window, folder);
+
+    shooter.shoot(u"01-first-screen"_s);
+
+    state.setFiles({video});
+    state.setKind(FileKind::video);
+    FileDetails details;
+    details.path = video;
+    details.name = u"holiday.mp4"_s;
+    details.kind = FileKind::video;
+    details.kindText = u"MPEG-4 video"_s;
+    details.sizeText = u"48.2 MB"_s;
+    details.iconName = u"video-x-generic"_s;
+    details.facts.duration = 95.4;
+    details.facts.width = 1920;
+    details.facts.height = 1080;
+    details.facts.videoCodec = u"avc1"_s;
+    details.facts.frameRate = u"29.97 fps"_s;
+    details.facts.audioCodec = u"aac"_s;
+    details.facts.bitRate = 4'100'000;
+    details.facts.source = u"libavformat"_s;
+    state.setDetails(details);
+    shooter.shoot(u"02-video-card"_s);
+
+    state.setMessage(u"Path copied."_s);
+    shooter.shoot(u"03-notice"_s);
+    state.setMessage(std::nullopt);
+
+    state.setCurrentAction(Actions::video().constFirst());
+    state.setStage(Stage::asking);
+    state.setRequestText(u"Keep from 0:10 to 0:40"_s);
+    shooter.shoot(u"04-request"_s);
+
+    state.setStage(Stage::thinking);
+    state.setThinkingText(u"Asking OpenRouter..."_s);
+    shooter.shoot(u"05-thinking"_s);
+
+    ResolvedOption fast;
+    fast.id = QUuid::createUuid();
+    fast.label = u"Fast (no re-encoding)"_s;
+    fast.summary = u"Keeps 0:10 to 0:40 by copying the streams; the cut may start at the nearest keyframe."_s;
+    fast.steps = {step(u"Cut 0:10 to 0:40"_s,
+        u"ffmpeg -ss 10 -to 40 -i holiday.mp4 -c copy 'holiday (cut).mp4'"_s, samples.filePath(u"holiday (cut).mp4"_s),
+        true)};
+    ResolvedOption exact = fast;
+    exact.id = QUuid::createUuid();
+    exact.label = u"Exact (re-encode)"_s;
+    exact.summary = u"Keeps exactly 0:10 to 0:40 and re-encodes the video, then makes a smaller copy."_s;
+    exact.warnings = {u"Re-encoding takes longer than copying."_s};
+    exact.steps = {step(u"Cut exactly"_s, u"ffmpeg -i holiday.mp4 -ss 10 -to 40 -c:v libx264 -crf 20 cut.mp4"_s,
+                       samples.filePath(u"cut.mp4"_s), true),
+        step(u"Make it smaller"_s, u"ffmpeg -i cut.mp4 -vf scale=-2:720 'holiday (cut).mp4'"_s,
+            samples.filePath(u"holiday (cut).mp4"_s), true)};
+    state.setReview(ReviewState{{fast, exact}, 1, u"Keep from 0:10 to 0:40"_s, u"Trim or cut parts"_s,
+        u"meta-llama/llama-3.3-70b-instruct:free"_s, false, true});
+    state.setStage(Stage::review);
+    shooter.shoot(u"06-review"_s);
+
+    state.setStage(Stage::installing);
+    state.setInstallFraction(0.35);
+    state.setInstallText(u"Downloading ffmpeg... 12.4 of 35.1 MB"_s);
+    shooter.shoot(u"07-installing"_s);
+
+    state.setStage(Stage::running);
+    state.setRunFraction(0.42);
+    state.setRunText(u"Step 1 of 2: Cut exactly, 0:12 of 0:30"_s);
+    shooter.shoot(u"08-running"_s);
+
+    state.setOutcome(RunOutcome{{samples.filePath(u"holiday (cut).mp4"_s)}, true, false, u"Done."_s, QString()});
+    state.setStage(Stage::finished);
+    shooter.shoot(u"09-finished"_s);
+
+    state.setFailureBack(Stage::review);
+    state.fail(u"ffmpeg stopped: the file could not be read."_s,
+        u"[mov,mp4,m4a,3gp,3g2,mj2 @ 0x55d1] moov atom not found\nholiday.mp4: Invalid data found when processing input"_s);
+    shooter.shoot(u"10-failed"_s);
+    state.cancelPlan();
+
+    for (QToolButton* toggle : window.findChildren<QToolButton*>(u"showDetails"_s)) {
+        toggle->click();
+    }
+
+    state.setDialog(DialogKind::info);
+    shooter.shoot(u"11-info"_s);
+    state.setFiles({video, pdf});
+    state.setDialog(DialogKind::rename);
+    shooter.shoot(u"12-rename"_s);
+    state.setDialog(DialogKind::convertImage);
+    shooter.shoot(u"13-convert-pictures"_s);
+    state.setDialog(DialogKind::convertAudio);
+    shooter.shoot(u"14-convert-audio"_s);
+
+    state.setFiles({pdf, pdf2});
+    state.setKind(FileKind::pdf);
+    details.path = pdf;
+    details.name = u"report.pdf"_s;
+    details.kind = FileKind::pdf;
+    details.kindText = u"PDF document"_s;
+    details.sizeText = u"18 kB"_s;
+    details.iconName = u"application-pdf"_s;
+    details.facts = MediaFacts{};
+    details.facts.pages = 4;
+    state.setDetails(details);
+    state.setDialog(DialogKind::pdfExtract);
+    shooter.shoot(u"15-extract-pages"_s);
+    state.setDialog(DialogKind::pdfMerge);
+    shooter.shoot(u"16-merge"_s);
+    state.setDialog(DialogKind::whatWillBeSent);
+    shooter.shoot(u"17-what-will-be-sent"_s);
+    state.setDialog(DialogKind::settings);
+    shooter.shoot(u"18-settings"_s);
+    state.setDialog(DialogKind::history);
+    shooter.shoot(u"19-history"_s);
+    state.setDialog(std::nullopt);
+    shooter.shoot(u"20-pdf-card"_s);
+    return 0;
+}
