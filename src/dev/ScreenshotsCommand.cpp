@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QStyle>
 #include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTextStream>
