@@ -1,7 +1,6 @@
 // trellick-dev screenshots OUTDIR [--dark]: shows every screen of the window with sample files made on
 // the spot and saves one PNG per screen, so that a person can look at them all at once.
 #include "DevCommands.h"
-
 #include "core/AppState.h"
 #include "files/Actions.h"
 #include "ui/DialogRouter.h"
@@ -10,8 +9,12 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QProcess>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTemporaryDir>
@@ -51,6 +54,17 @@ QPalette darkPalette()
     return p;
 }
 
+// Loads files the way the window does and waits for the probe to fill in the facts.
+void loadAndProbe(AppState& state, const QStringList& paths)
+{
+    state.load(paths);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 10'000 && (!state.details() || state.details()->facts.lines().isEmpty())) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+}
+
 void settle()
 {
     for (int i = 0; i < 5; ++i) {
@@ -73,6 +87,15 @@ public:
     // The window, with the open sheet drawn over its top like a sheet slides down.
     void shoot(const QString& name)
     {
+        settle();
+        // Like a user would, scroll to the panel of the current stage.
+        auto* scroll = m_window->findChild<QScrollArea*>();
+        QWidget* panel = m_window->findChild<QWidget*>(u"stagePanel"_s);
+        if (scroll && panel && panel->isVisible()) {
+            scroll->ensureWidgetVisible(panel, 0, 20);
+        } else if (scroll) {
+            scroll->verticalScrollBar()->setValue(0);
+        }
         settle();
         QImage image = m_window->grab().toImage();
         if (QDialog* sheet = m_window->dialogRouter()->current()) {
@@ -140,7 +163,15 @@ int devScreenshots(const QStringList& args)
     const QString pdf2 = samples.filePath(u"appendix.pdf"_s);
     writePdf(pdf, 4);
     writePdf(pdf2, 2);
-    QFile(video).open(QIODevice::WriteOnly);
+    const int made = QProcess::execute(u"ffmpeg"_s,
+                                       {u"-v"_s, u"error"_s, u"-y"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
+                                        u"testsrc2=duration=6:size=1280x720:rate=30"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
+                                        u"sine=frequency=440:duration=6"_s, u"-c:v"_s, u"libx264"_s, u"-pix_fmt"_s,
+                                        u"yuv420p"_s, u"-c:a"_s, u"aac"_s, u"-shortest"_s, video});
+    if (made != 0) {
+        err << "could not make the sample video with ffmpeg\n";
+        return 1;
+    }
 
     AppState state;
     MainWindow window(&state);
@@ -150,24 +181,7 @@ int devScreenshots(const QStringList& args)
 
     shooter.shoot(u"01-first-screen"_s);
 
-    state.setFiles({video});
-    state.setKind(FileKind::video);
-    FileDetails details;
-    details.path = video;
-    details.name = u"holiday.mp4"_s;
-    details.kind = FileKind::video;
-    details.kindText = u"MPEG-4 video"_s;
-    details.sizeText = u"48.2 MB"_s;
-    details.iconName = u"video-x-generic"_s;
-    details.facts.duration = 95.4;
-    details.facts.width = 1920;
-    details.facts.height = 1080;
-    details.facts.videoCodec = u"avc1"_s;
-    details.facts.frameRate = u"29.97 fps"_s;
-    details.facts.audioCodec = u"aac"_s;
-    details.facts.bitRate = 4'100'000;
-    details.facts.source = u"libavformat"_s;
-    state.setDetails(details);
+    loadAndProbe(state, {video});
     shooter.shoot(u"02-video-card"_s);
 
     state.setMessage(u"Path copied."_s);
@@ -187,20 +201,24 @@ int devScreenshots(const QStringList& args)
     fast.id = QUuid::createUuid();
     fast.label = u"Fast (no re-encoding)"_s;
     fast.summary = u"Keeps 0:10 to 0:40 by copying the streams; the cut may start at the nearest keyframe."_s;
-    fast.steps = {step(u"Cut 0:10 to 0:40"_s,
-        u"ffmpeg -ss 10 -to 40 -i holiday.mp4 -c copy 'holiday (cut).mp4'"_s, samples.filePath(u"holiday (cut).mp4"_s),
-        true)};
+    fast.steps = {step(u"Cut 0:10 to 0:40"_s, u"ffmpeg -ss 10 -to 40 -i holiday.mp4 -c copy 'holiday (cut).mp4'"_s,
+                       samples.filePath(u"holiday (cut).mp4"_s), true)};
     ResolvedOption exact = fast;
     exact.id = QUuid::createUuid();
     exact.label = u"Exact (re-encode)"_s;
     exact.summary = u"Keeps exactly 0:10 to 0:40 and re-encodes the video, then makes a smaller copy."_s;
     exact.warnings = {u"Re-encoding takes longer than copying."_s};
     exact.steps = {step(u"Cut exactly"_s, u"ffmpeg -i holiday.mp4 -ss 10 -to 40 -c:v libx264 -crf 20 cut.mp4"_s,
-                       samples.filePath(u"cut.mp4"_s), true),
-        step(u"Make it smaller"_s, u"ffmpeg -i cut.mp4 -vf scale=-2:720 'holiday (cut).mp4'"_s,
-            samples.filePath(u"holiday (cut).mp4"_s), true)};
-    state.setReview(ReviewState{{fast, exact}, 1, u"Keep from 0:10 to 0:40"_s, u"Trim or cut parts"_s,
-        u"meta-llama/llama-3.3-70b-instruct:free"_s, false, true});
+                        samples.filePath(u"cut.mp4"_s), true),
+                   step(u"Make it smaller"_s, u"ffmpeg -i cut.mp4 -vf scale=-2:720 'holiday (cut).mp4'"_s,
+                        samples.filePath(u"holiday (cut).mp4"_s), true)};
+    state.setReview(ReviewState{{fast, exact},
+                                1,
+                                u"Keep from 0:10 to 0:40"_s,
+                                u"Trim or cut parts"_s,
+                                u"meta-llama/llama-3.3-70b-instruct:free"_s,
+                                false,
+                                true});
     state.setStage(Stage::review);
     shooter.shoot(u"06-review"_s);
 
@@ -219,18 +237,19 @@ int devScreenshots(const QStringList& args)
     shooter.shoot(u"09-finished"_s);
 
     state.setFailureBack(Stage::review);
-    state.fail(u"ffmpeg stopped: the file could not be read."_s,
+    state.fail(
+        u"ffmpeg stopped: the file could not be read."_s,
         u"[mov,mp4,m4a,3gp,3g2,mj2 @ 0x55d1] moov atom not found\nholiday.mp4: Invalid data found when processing input"_s);
     shooter.shoot(u"10-failed"_s);
-    state.cancelPlan();
-
     for (QToolButton* toggle : window.findChildren<QToolButton*>(u"showDetails"_s)) {
         toggle->click();
     }
+    shooter.shoot(u"10-failed-details"_s);
+    state.cancelPlan();
 
     state.setDialog(DialogKind::info);
     shooter.shoot(u"11-info"_s);
-    state.setFiles({video, pdf});
+    state.load({video, pdf});
     state.setDialog(DialogKind::rename);
     shooter.shoot(u"12-rename"_s);
     state.setDialog(DialogKind::convertImage);
@@ -238,17 +257,7 @@ int devScreenshots(const QStringList& args)
     state.setDialog(DialogKind::convertAudio);
     shooter.shoot(u"14-convert-audio"_s);
 
-    state.setFiles({pdf, pdf2});
-    state.setKind(FileKind::pdf);
-    details.path = pdf;
-    details.name = u"report.pdf"_s;
-    details.kind = FileKind::pdf;
-    details.kindText = u"PDF document"_s;
-    details.sizeText = u"18 kB"_s;
-    details.iconName = u"application-pdf"_s;
-    details.facts = MediaFacts{};
-    details.facts.pages = 4;
-    state.setDetails(details);
+    loadAndProbe(state, {pdf, pdf2});
     state.setDialog(DialogKind::pdfExtract);
     shooter.shoot(u"15-extract-pages"_s);
     state.setDialog(DialogKind::pdfMerge);

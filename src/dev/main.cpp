@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QTextStream>
-
 #include <memory>
 
 int main(int argc, char** argv)

@@ -1,7 +1,6 @@
 #include "AdaptiveGridLayout.h"
 
 #include <QWidget>
-
 #include <algorithm>
 
 AdaptiveGridLayout::AdaptiveGridLayout(int minColumnWidth, int columnSpacing, int rowSpacing, QWidget* parent)
@@ -46,7 +45,9 @@ QSize AdaptiveGridLayout::sizeHint() const
 
 QSize AdaptiveGridLayout::minimumSize() const
 {
-    return {m_minColumnWidth, heightForWidth(m_minColumnWidth)};
+    // The height follows the width (heightForWidth); a minimum taken at one column would hold the
+    // grid at its tallest whatever the width.
+    return {m_minColumnWidth, 0};
 }
 
 bool AdaptiveGridLayout::hasHeightForWidth() const

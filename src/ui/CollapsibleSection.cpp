@@ -5,8 +5,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-CollapsibleSection::CollapsibleSection(
-    const QString& title, const QString& objectName, QWidget* content, QWidget* parent)
+CollapsibleSection::CollapsibleSection(const QString& title, const QString& objectName, QWidget* content,
+                                       QWidget* parent)
     : QWidget(parent)
     , m_toggle(new QToolButton(this))
     , m_content(content)

@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QObject>
 #include <QPointer>
-
 #include <optional>
 
 class AppState;

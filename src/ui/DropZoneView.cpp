@@ -46,6 +46,8 @@ DropZoneView::DropZoneView(AppState* state, QWidget* parent)
     column->addStretch();
     updateSymbol();
 
+    connect(open, &QPushButton::clicked, m_state, &AppState::chooseFiles);
+    connect(finder, &QPushButton::clicked, m_state, &AppState::useFinderSelection);
 }
 
 void DropZoneView::setTargeted(bool targeted)

@@ -1,6 +1,7 @@
 #include "FileCardView.h"
 
 #include "AdaptiveGridLayout.h"
+#include "PlayerView.h"
 #include "Style.h"
 #include "Symbols.h"
 #include "core/AppState.h"
@@ -26,6 +27,7 @@ FileCardView::FileCardView(AppState* state, QWidget* parent)
     , m_subtitle(Style::label(QString(), Style::Text::body, this))
     , m_facts(new QWidget(this))
     , m_factsLayout(new AdaptiveGridLayout(170, 12, 2, m_facts))
+    , m_player(new PlayerView(state, this))
 {
     setObjectName(u"fileCard"_s);
     m_icon->setFixedSize(iconSize, iconSize);
@@ -59,8 +61,13 @@ FileCardView::FileCardView(AppState* state, QWidget* parent)
     column->setSpacing(12);
     column->addLayout(header);
     column->addWidget(m_facts);
+    column->addWidget(m_player);
     column->addLayout(buttons);
 
+    connect(another, &QPushButton::clicked, m_state, &AppState::chooseFiles);
+    connect(clear, &QPushButton::clicked, m_state, &AppState::clearFiles);
+    connect(m_state, &AppState::playerChanged, this, [this] { m_player->setVisible(m_state->player() != nullptr); });
+    m_player->setVisible(m_state->player() != nullptr);
     connect(m_state, &AppState::detailsChanged, this, &FileCardView::refresh);
     connect(m_state, &AppState::filesChanged, this, &FileCardView::refresh);
     refresh();
@@ -81,8 +88,8 @@ void FileCardView::refresh()
         return;
     }
     const QStringList files = m_state->files();
-    const QIcon icon
-        = Symbols::fileIcon(details->iconName, details->kind == FileKind::folder, palette().color(QPalette::WindowText));
+    const QIcon icon = Symbols::fileIcon(details->iconName, details->kind == FileKind::folder,
+                                         palette().color(QPalette::WindowText));
     m_icon->setPixmap(icon.pixmap(QSize(iconSize, iconSize), devicePixelRatioF()));
     if (files.size() > 1) {
         QStringList names;

@@ -4,6 +4,7 @@
 
 class AdaptiveGridLayout;
 class AppState;
+class PlayerView;
 class QLabel;
 
 // The chosen file (or files): icon, name, kind and size, the facts read from it, and the buttons to
@@ -28,4 +29,5 @@ private:
     QLabel* m_subtitle;
     QWidget* m_facts;
     AdaptiveGridLayout* m_factsLayout;
+    PlayerView* m_player;
 };

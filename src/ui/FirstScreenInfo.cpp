@@ -16,7 +16,8 @@ FirstScreenInfo::FirstScreenInfo(AppState* state, QWidget* parent)
     , m_notReady(new QWidget(this))
 {
     setObjectName(u"firstScreenInfo"_s);
-    auto* notReadyText = new SymbolLabel(u"sparkles"_s,
+    auto* notReadyText = new SymbolLabel(
+        u"sparkles"_s,
         u"AI is not set up yet. Easy actions (rename, zip, convert pictures and audio, PDF tools) work without it."_s,
         Style::Text::body, m_notReady);
     QPushButton* setUp = Style::button(u"Set up AI"_s, u"setUpAI"_s, m_notReady);
@@ -25,13 +26,15 @@ FirstScreenInfo::FirstScreenInfo(AppState* state, QWidget* parent)
     notReadyRow->addWidget(notReadyText, 1);
     notReadyRow->addWidget(setUp, 0, Qt::AlignVCenter);
 
-    auto* where = new SymbolLabel(u"folder.badge.questionmark"_s,
+    auto* where = new SymbolLabel(
+        u"folder.badge.questionmark"_s,
         u"Trellick is not offered in Finder's right-click menu: Open With, the Services menu and Finder extensions "
         "all need extra app packaging (an Info.plist entry or an extension bundle) that this app does not carry. "
         "Use the drop zone, Open..., or the Finder button above."_s,
         Style::Text::callout, this);
     where->setSecondary();
-    auto* privacy = new SymbolLabel(u"lock.shield"_s,
+    auto* privacy = new SymbolLabel(
+        u"lock.shield"_s,
         u"Your files are never changed. New files are saved next to the original. Only your typed request and the "
         "file's name, size and basic facts go to the AI, never the file's contents."_s,
         Style::Text::callout, this);

@@ -10,7 +10,7 @@
 using namespace Qt::StringLiterals;
 
 FormatDialog::FormatDialog(AppState* state, const QString& title, const QStringList& formats,
-    std::function<void(const QString&)> onPick, const QString& objectName, QWidget* parent)
+                           std::function<void(const QString&)> onPick, const QString& objectName, QWidget* parent)
     : Sheet(state, title, objectName, parent)
 {
     auto* row = new QHBoxLayout;
@@ -24,7 +24,8 @@ FormatDialog::FormatDialog(AppState* state, const QString& title, const QStringL
     }
     row->addStretch();
     content()->addLayout(row);
-    content()->addWidget(Style::label(u"You will see the exact command before anything runs."_s, Style::Text::callout, this));
+    content()->addWidget(
+        Style::label(u"You will see the exact command before anything runs."_s, Style::Text::callout, this));
     buttons()->addStretch();
     addCloseButton(u"Cancel"_s);
 }

@@ -3,7 +3,6 @@
 #include "Sheet.h"
 
 #include <QStringList>
-
 #include <functional>
 
 // Picks the target format of a conversion; one large button per format, in the given order.
@@ -13,5 +12,5 @@ class FormatDialog : public Sheet
 
 public:
     FormatDialog(AppState* state, const QString& title, const QStringList& formats,
-        std::function<void(const QString&)> onPick, const QString& objectName, QWidget* parent = nullptr);
+                 std::function<void(const QString&)> onPick, const QString& objectName, QWidget* parent = nullptr);
 };

@@ -86,4 +86,11 @@ void MainWindow::dropEvent(QDropEvent* event)
         return;
     }
     event->acceptProposedAction();
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            paths.append(url.toLocalFile());
+        }
+    }
+    m_state->handleDrop(paths);
 }

@@ -27,6 +27,7 @@ NoticeBanner::NoticeBanner(AppState* state, QWidget* parent)
     row->addWidget(m_automation, 0, Qt::AlignVCenter);
     row->addWidget(dismiss, 0, Qt::AlignVCenter);
 
+    connect(m_automation, &QPushButton::clicked, m_state, &AppState::openAutomationSettings);
     connect(dismiss, &QPushButton::clicked, m_state, [this] {
         m_state->setMessage(std::nullopt);
         m_state->setShowAutomationButton(false);

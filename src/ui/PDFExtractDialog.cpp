@@ -2,35 +2,26 @@
 
 #include "Style.h"
 #include "core/AppState.h"
+#include "files/PdfPageReader.h"
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPdfDocument>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-int pageCount(const QString& path)
-{
-    QPdfDocument document;
-    return document.load(path) == QPdfDocument::Error::None ? document.pageCount() : 0;
-}
-
-} // namespace
 
 PDFExtractDialog::PDFExtractDialog(AppState* state, QWidget* parent)
     : Sheet(state, u"Extract pages"_s, u"pdfExtractDialog"_s, parent)
     , m_pages(new QLineEdit(this))
 {
     if (!m_state->files().isEmpty()) {
-        m_count = pageCount(m_state->files().constFirst());
+        m_count = PdfPageReader::read(m_state->files().constFirst()).pages.value_or(0);
     }
     const QString hint = u"Type the pages to keep, like 1-3, 5."_s;
-    QLabel* intro = Style::label(
-        m_count < 1 ? hint : u"This PDF has "_s + QString::number(m_count) + u" pages. "_s + hint, Style::Text::callout, this);
+    QLabel* intro
+        = Style::label(m_count < 1 ? hint : u"This PDF has "_s + QString::number(m_count) + u" pages. "_s + hint,
+                       Style::Text::callout, this);
     intro->setObjectName(u"pagesHint"_s);
     m_pages->setPlaceholderText(u"1-3, 5"_s);
     Style::name(m_pages, u"Pages"_s, u"pages"_s);

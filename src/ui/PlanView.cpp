@@ -16,7 +16,6 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -34,7 +33,8 @@ PlanView::PlanView(AppState* state, QWidget* parent)
     , m_warningsLayout(new QVBoxLayout(m_warnings))
     , m_savesAs(Style::label(QString(), Style::Text::callout, this))
     , m_needsFFmpeg(new SymbolLabel(u"arrow.down.circle"_s,
-          u"This needs ffmpeg. It will be downloaded once when you press Run."_s, Style::Text::callout, this))
+                                    u"This needs ffmpeg. It will be downloaded once when you press Run."_s,
+                                    Style::Text::callout, this))
     , m_run(Style::button(u"Run"_s, u"run"_s, this))
     , m_change(Style::button(u"Change my request"_s, u"changeRequest"_s, this))
 {
@@ -92,7 +92,8 @@ PlanView::PlanView(AppState* state, QWidget* parent)
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, m_run, &QPushButton::animateClick);
     }
-    connect(copy, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(m_command->toPlainText()); });
+    connect(copy, &QPushButton::clicked, this,
+            [this] { QApplication::clipboard()->setText(m_command->toPlainText()); });
     connect(m_change, &QPushButton::clicked, m_state, &AppState::changeRequest);
     connect(cancel, &QPushButton::clicked, m_state, &AppState::cancelPlan);
     connect(m_versionGroup, &QButtonGroup::idClicked, m_state, &AppState::selectOption);
@@ -144,8 +145,9 @@ void PlanView::refresh()
     m_summary->setText(option.summary);
     if (review->model) {
         m_model->setText(u"Answered by "_s + *review->model
-            + (review->retried ? u" (on the second try, after the first answer was rejected by my checks)"_s
-                               : QString()));
+                         + (review->retried
+                                ? u" (on the second try, after the first answer was rejected by my checks)"_s
+                                : QString()));
     }
     m_model->setVisible(review->model.has_value());
 

@@ -2,7 +2,6 @@
 
 #include <QKeyEvent>
 #include <QTextBlock>
-
 #include <algorithm>
 
 RequestEdit::RequestEdit(QWidget* parent)

@@ -114,9 +114,7 @@ void RequestView::refreshRequest()
     refreshSent();
 }
 
-void RequestView::refreshSent()
-{
-}
+void RequestView::refreshSent() { }
 
 void RequestView::hideEvent(QHideEvent* event)
 {

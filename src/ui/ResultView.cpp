@@ -45,6 +45,11 @@ ResultView::ResultView(AppState* state, QWidget* parent)
     column->addWidget(m_outputs);
     column->addWidget(unchanged);
     column->addLayout(buttons);
+    connect(another, &QPushButton::clicked, m_state, [this] {
+        if (const std::optional<RunOutcome> outcome = m_state->outcome()) {
+            m_state->load(outcome->outputs);
+        }
+    });
     connect(close, &QPushButton::clicked, m_state, &AppState::cancelPlan);
     connect(m_state, &AppState::outcomeChanged, this, &ResultView::refresh);
     refresh();

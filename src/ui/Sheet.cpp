@@ -16,6 +16,7 @@ Sheet::Sheet(AppState* state, const QString& title, const QString& objectName, Q
     , m_content(new QVBoxLayout)
     , m_message(Style::label(QString(), Style::Text::callout, this))
     , m_buttons(new QHBoxLayout)
+    , m_header(new QHBoxLayout)
 {
     setObjectName(objectName);
     setWindowTitle(title);
@@ -31,7 +32,9 @@ Sheet::Sheet(AppState* state, const QString& title, const QString& objectName, Q
     column->setSpacing(12);
     QLabel* heading = Style::label(title, Style::Text::title3, this);
     heading->setObjectName(u"sheetTitle"_s);
-    column->addWidget(heading);
+    m_header->setSpacing(8);
+    m_header->addWidget(heading, 1);
+    column->addLayout(m_header);
     column->addLayout(m_content, 1);
     column->addWidget(m_message);
     column->addLayout(m_buttons);

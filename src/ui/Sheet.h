@@ -21,6 +21,8 @@ public:
 protected:
     QVBoxLayout* content() const { return m_content; }
     QHBoxLayout* buttons() const { return m_buttons; }
+    // The title row; windows like settings and history put their buttons there, after the title.
+    QHBoxLayout* header() const { return m_header; }
     // Shows `AppState.message` above the buttons while it is set.
     void showStateMessage();
     // "Cancel" or "Close": closes the sheet and changes nothing else.
@@ -34,4 +36,5 @@ private:
     QVBoxLayout* m_content;
     QLabel* m_message;
     QHBoxLayout* m_buttons;
+    QHBoxLayout* m_header;
 };

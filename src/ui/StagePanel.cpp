@@ -19,18 +19,15 @@ StagePanel::StagePanel(AppState* state, QWidget* parent)
 {
     setObjectName(u"stagePanel"_s);
     m_panels = {
-        {Stage::asking, new RequestView(state, this)},
-        {Stage::thinking, new ThinkingView(state, this)},
-        {Stage::review, new PlanView(state, this)},
-        {Stage::installing, new InstallView(state, this)},
-        {Stage::running, new RunView(state, this)},
-        {Stage::finished, new ResultView(state, this)},
+        {Stage::asking, new RequestView(state, this)}, {Stage::thinking, new ThinkingView(state, this)},
+        {Stage::review, new PlanView(state, this)},    {Stage::installing, new InstallView(state, this)},
+        {Stage::running, new RunView(state, this)},    {Stage::finished, new ResultView(state, this)},
         {Stage::failed, new FailedView(state, this)},
     };
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     for (Stage stage : {Stage::asking, Stage::thinking, Stage::review, Stage::installing, Stage::running,
-             Stage::finished, Stage::failed}) {
+                        Stage::finished, Stage::failed}) {
         column->addWidget(m_panels.value(stage));
     }
     connect(m_state, &AppState::stageChanged, this, &StagePanel::refresh);

@@ -4,7 +4,6 @@
 
 #include <QColor>
 #include <QWidget>
-
 #include <optional>
 
 class QLabel;

@@ -1,12 +1,15 @@
+#include "TestFiles.h"
 #include "WidgetFinder.h"
 #include "core/AppState.h"
 #include "files/Actions.h"
 #include "ui/ContentView.h"
 #include "ui/DialogRouter.h"
+#include "ui/DropZoneView.h"
 #include "ui/MainWindow.h"
 #include "ui/StagePanel.h"
 
 #include <QLabel>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -19,16 +22,12 @@ using WidgetFinder::shownByObjectName;
 
 namespace {
 
-const QList<Stage> allStages{Stage::idle, Stage::asking, Stage::thinking, Stage::review, Stage::installing,
-    Stage::running, Stage::finished, Stage::failed};
+const QList<Stage> allStages{Stage::idle,       Stage::asking,  Stage::thinking, Stage::review,
+                             Stage::installing, Stage::running, Stage::finished, Stage::failed};
 
 const QHash<Stage, QString> panelNames{
-    {Stage::asking, u"requestView"_s},
-    {Stage::thinking, u"thinkingRow"_s},
-    {Stage::review, u"planView"_s},
-    {Stage::installing, u"installView"_s},
-    {Stage::running, u"runView"_s},
-    {Stage::finished, u"resultView"_s},
+    {Stage::asking, u"requestView"_s},     {Stage::thinking, u"thinkingRow"_s}, {Stage::review, u"planView"_s},
+    {Stage::installing, u"installView"_s}, {Stage::running, u"runView"_s},      {Stage::finished, u"resultView"_s},
     {Stage::failed, u"failedView"_s},
 };
 
@@ -54,6 +53,16 @@ ResolvedOption option(const QString& label, const QString& summary, QList<Resolv
     return o;
 }
 
+class FakePlayer : public MediaPlayer
+{
+public:
+    using MediaPlayer::MediaPlayer;
+    QString path() const override { return {}; }
+    void pause() override { }
+    double position() const override { return 0; }
+    QMediaPlayer* mediaPlayer() const override { return nullptr; }
+};
+
 FileDetails details(const QString& path, const QString& name)
 {
     FileDetails d;
@@ -75,10 +84,7 @@ class TestMainWindow : public QObject
     MainWindow* m_window = nullptr;
     QTemporaryDir m_dir;
 
-    QString file(const QString& name)
-    {
-        return m_dir.filePath(name);
-    }
+    QString file(const QString& name) { return m_dir.filePath(name); }
 
     void chooseVideo()
     {
@@ -87,10 +93,7 @@ class TestMainWindow : public QObject
         m_state->setDetails(details(file(u"holiday.mp4"_s), u"holiday.mp4"_s));
     }
 
-    QWidget* panel(Stage stage) const
-    {
-        return m_window->findChild<QWidget*>(panelNames.value(stage));
-    }
+    QWidget* panel(Stage stage) const { return m_window->findChild<QWidget*>(panelNames.value(stage)); }
 
 private slots:
     void init()
@@ -129,8 +132,13 @@ private slots:
     void eachStageShowsItsPanelAndNothingElse()
     {
         chooseVideo();
-        m_state->setReview(ReviewState{{option(u"A"_s, u"Cut"_s, {step(u"Cut"_s, file(u"out.mp4"_s))})}, 0,
-            u"r"_s, u"Trim or cut parts"_s, {}, false, true});
+        m_state->setReview(ReviewState{{option(u"A"_s, u"Cut"_s, {step(u"Cut"_s, file(u"out.mp4"_s))})},
+                                       0,
+                                       u"r"_s,
+                                       u"Trim or cut parts"_s,
+                                       {},
+                                       false,
+                                       true});
         for (Stage stage : allStages) {
             m_state->setStage(stage);
             QCOMPARE(shownByObjectName(m_window, u"stagePanel"_s) != nullptr, stage != Stage::idle);
@@ -172,6 +180,49 @@ private slots:
         auto* title = m_window->findChild<QLabel*>(u"fileCardTitle"_s);
         QCOMPARE(title->textFormat(), Qt::PlainText);
         QCOMPARE(title->text(), u"<b>x</b>.mp4"_s);
+    }
+
+    void dropOnTheWindowLoadsTheFilesInTheirOrder()
+    {
+        const QString b = TestFiles::write(file(u"b.txt"_s), "b");
+        const QString a = TestFiles::write(file(u"a.txt"_s), "a");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(b), QUrl(u"https://example.com/x"_s), QUrl::fromLocalFile(a)});
+        const QPoint at = m_window->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_window, &enter);
+        QVERIFY(enter.isAccepted());
+        QVERIFY(m_window->contentView()->dropZone()->isTargeted());
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_window, &drop);
+        QVERIFY(!m_window->contentView()->dropZone()->isTargeted());
+        QTRY_COMPARE(m_state->files(), (QStringList{b, a}));
+        QVERIFY(shownByObjectName(m_window, u"fileCard"_s));
+        QVERIFY(!shownByObjectName(m_window, u"dropZone"_s));
+        shown<QPushButton>(m_window, u"Clear"_s)->click();
+        QVERIFY(shownByObjectName(m_window, u"dropZone"_s));
+    }
+
+    void playerIsShortForAudioAndTallOtherwise_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("height");
+        QTest::newRow("audio") << u"tone.wav"_s << 60;
+        QTest::newRow("video") << u"clip.mp4"_s << 260;
+    }
+
+    void playerIsShortForAudioAndTallOtherwise()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, height);
+        QVERIFY(!shownByObjectName(m_window, u"playerView"_s));
+        m_state->setPlayerFactory([](const QString&, QObject* parent) { return new FakePlayer(parent); });
+        m_state->load({TestFiles::write(file(name), "not really media")});
+        QWidget* player = shownByObjectName(m_window, u"playerView"_s);
+        QVERIFY(player);
+        QCOMPARE(player->height(), height);
+        m_state->load({TestFiles::write(file(u"a.txt"_s), "a")});
+        QVERIFY(!shownByObjectName(m_window, u"playerView"_s));
     }
 
     void factGridShowsTheProbedLines()
@@ -264,8 +315,8 @@ private slots:
         QTest::keyClicks(edit, u"and fade out"_s);
         QCOMPARE(m_state->requestText(), u"Remove the sound\nand fade out"_s);
 
-        m_state->setReview(ReviewState{{option(u"A"_s, u"Cut"_s, {step(u"Cut"_s, file(u"o.mp4"_s))})}, 0, u"r"_s,
-            u"t"_s, {}, false, false});
+        m_state->setReview(ReviewState{
+            {option(u"A"_s, u"Cut"_s, {step(u"Cut"_s, file(u"o.mp4"_s))})}, 0, u"r"_s, u"t"_s, {}, false, false});
         m_state->setStage(Stage::review);
         QSignalSpy run(shown<QPushButton>(m_window, u"Run"_s), &QPushButton::clicked);
         QTest::keyClick(m_window, Qt::Key_Return);
@@ -276,27 +327,37 @@ private slots:
     void planWithOneOptionAndOneStepShowsNoPickerAndNoStepList()
     {
         chooseVideo();
-        m_state->setReview(ReviewState{{option(u"Fast"_s, u"Cuts without re-encoding."_s,
-                                           {step(u"Cut"_s, file(u"holiday (cut).mp4"_s))})},
-            0, u"r"_s, u"t"_s, {}, false, false});
+        m_state->setReview(ReviewState{
+            {option(u"Fast"_s, u"Cuts without re-encoding."_s, {step(u"Cut"_s, file(u"holiday (cut).mp4"_s))})},
+            0,
+            u"r"_s,
+            u"t"_s,
+            {},
+            false,
+            false});
         m_state->setStage(Stage::review);
         QVERIFY(!shownByObjectName(m_window, u"versionPicker"_s));
         QVERIFY(!shownByObjectName(m_window, u"planSteps"_s));
         QVERIFY(!shown(m_window, u"Change my request"_s)); // not an AI plan
         QCOMPARE(shownByObjectName<QLabel>(m_window, u"planSummary"_s)->text(), u"Cuts without re-encoding."_s);
         const QList<QLabel*> saves = m_window->findChildren<QLabel*>();
-        QVERIFY(std::any_of(saves.begin(), saves.end(), [](QLabel* l) {
-            return l->text() == u"Saves as: holiday (cut).mp4"_s && l->isVisible();
-        }));
+        QVERIFY(std::any_of(saves.begin(), saves.end(),
+                            [](QLabel* l) { return l->text() == u"Saves as: holiday (cut).mp4"_s && l->isVisible(); }));
     }
 
     void planWithTwoOptionsPicksTheVersionAndListsSteps()
     {
         chooseVideo();
-        ResolvedOption two = option(u"Small"_s, u"Two passes."_s,
-            {step(u"First pass"_s, file(u"t.mp4"_s)), step(u"Second pass"_s, file(u"small.mp4"_s), true)});
-        m_state->setReview(ReviewState{{option(u"Fast"_s, u"One pass."_s, {step(u"Cut"_s, file(u"f.mp4"_s))}), two}, 0,
-            u"r"_s, u"t"_s, u"free/model"_s, true, true});
+        ResolvedOption two
+            = option(u"Small"_s, u"Two passes."_s,
+                     {step(u"First pass"_s, file(u"t.mp4"_s)), step(u"Second pass"_s, file(u"small.mp4"_s), true)});
+        m_state->setReview(ReviewState{{option(u"Fast"_s, u"One pass."_s, {step(u"Cut"_s, file(u"f.mp4"_s))}), two},
+                                       0,
+                                       u"r"_s,
+                                       u"t"_s,
+                                       u"free/model"_s,
+                                       true,
+                                       true});
         m_state->setStage(Stage::review);
         QVERIFY(shownByObjectName(m_window, u"versionPicker"_s));
         QVERIFY(!shownByObjectName(m_window, u"planSteps"_s));
@@ -308,7 +369,8 @@ private slots:
         QVERIFY(shown(m_window, u"Change my request"_s));
         const QList<QLabel*> labels = m_window->findChildren<QLabel*>();
         auto showsText = [&](const QString& text) {
-            return std::any_of(labels.begin(), labels.end(), [&](QLabel* l) { return l->text() == text && l->isVisible(); });
+            return std::any_of(labels.begin(), labels.end(),
+                               [&](QLabel* l) { return l->text() == text && l->isVisible(); });
         };
         QVERIFY(showsText(
             u"Answered by free/model (on the second try, after the first answer was rejected by my checks)"_s));
