@@ -1,6 +1,5 @@
 #include "EventLoopWatch.h"
 
-#include <QAbstractEventDispatcher>
 #include <ctime>
 
 namespace {
@@ -17,40 +16,30 @@ qint64 threadCpuNs()
 EventLoopWatch::EventLoopWatch(QObject* parent)
     : QObject(parent)
 {
-    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
-    connect(dispatcher, &QAbstractEventDispatcher::awake, this, &EventLoopWatch::awake);
-    connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &EventLoopWatch::aboutToBlock);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(2);
+    connect(&m_timer, &QTimer::timeout, this, &EventLoopWatch::tick);
 }
 
 void EventLoopWatch::start()
 {
-    m_running = true;
-    m_inPass = false;
     m_longestCpuNs = 0;
     m_longestWallNs = 0;
+    m_lastCpuNs = threadCpuNs();
+    m_wall.start();
+    m_timer.start();
 }
 
 void EventLoopWatch::stop()
 {
-    m_running = false;
+    tick();
+    m_timer.stop();
 }
 
-void EventLoopWatch::awake()
+void EventLoopWatch::tick()
 {
-    if (!m_running || m_inPass) {
-        return;
-    }
-    m_inPass = true;
-    m_wall.start();
-    m_cpuStartNs = threadCpuNs();
-}
-
-void EventLoopWatch::aboutToBlock()
-{
-    if (!m_running || !m_inPass) {
-        return;
-    }
-    m_inPass = false;
-    m_longestWallNs = std::max(m_longestWallNs, m_wall.nsecsElapsed());
-    m_longestCpuNs = std::max(m_longestCpuNs, threadCpuNs() - m_cpuStartNs);
+    const qint64 cpu = threadCpuNs();
+    m_longestCpuNs = std::max(m_longestCpuNs, cpu - m_lastCpuNs);
+    m_longestWallNs = std::max(m_longestWallNs, m_wall.restart() * 1'000'000);
+    m_lastCpuNs = cpu;
 }

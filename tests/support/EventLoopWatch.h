@@ -2,10 +2,11 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 
-// Measures how long the main thread's event loop goes without coming back to wait for events: the
-// longest single pass, both in the main thread's own CPU time (work that freezes the window, whatever
-// else the machine is doing) and in wall time (which also catches blocking waits).
+// Measures how long the main thread's event loop goes without getting back to a fast timer: the
+// longest gap between two ticks, both in the main thread's own CPU time (work that freezes the window,
+// whatever else the machine is doing) and in wall time (which also catches blocking waits).
 class EventLoopWatch : public QObject
 {
     Q_OBJECT
@@ -19,13 +20,11 @@ public:
     qint64 longestWallMs() const { return m_longestWallNs / 1'000'000; }
 
 private:
-    void awake();
-    void aboutToBlock();
+    void tick();
 
-    bool m_running = false;
-    bool m_inPass = false;
+    QTimer m_timer;
     QElapsedTimer m_wall;
-    qint64 m_cpuStartNs = 0;
+    qint64 m_lastCpuNs = 0;
     qint64 m_longestCpuNs = 0;
     qint64 m_longestWallNs = 0;
 };
