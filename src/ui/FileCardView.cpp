@@ -27,7 +27,6 @@ FileCardView::FileCardView(AppState* state, QWidget* parent)
     , m_subtitle(Style::label(QString(), Style::Text::body, this))
     , m_facts(new QWidget(this))
     , m_factsLayout(new AdaptiveGridLayout(170, 12, 2, m_facts))
-    , m_player(new PlayerView(state, this))
 {
     setObjectName(u"fileCard"_s);
     m_icon->setFixedSize(iconSize, iconSize);
@@ -61,13 +60,13 @@ FileCardView::FileCardView(AppState* state, QWidget* parent)
     column->setSpacing(12);
     column->addLayout(header);
     column->addWidget(m_facts);
-    column->addWidget(m_player);
+    m_column = column;
     column->addLayout(buttons);
 
     connect(another, &QPushButton::clicked, m_state, &AppState::chooseFiles);
     connect(clear, &QPushButton::clicked, m_state, &AppState::clearFiles);
-    connect(m_state, &AppState::playerChanged, this, [this] { m_player->setVisible(m_state->player() != nullptr); });
-    m_player->setVisible(m_state->player() != nullptr);
+    connect(m_state, &AppState::playerChanged, this, &FileCardView::refreshPlayer);
+    refreshPlayer();
     connect(m_state, &AppState::detailsChanged, this, &FileCardView::refresh);
     connect(m_state, &AppState::filesChanged, this, &FileCardView::refresh);
     refresh();
@@ -106,6 +105,19 @@ void FileCardView::refresh()
     }
     Style::secondary(m_subtitle);
     refreshFacts();
+}
+
+void FileCardView::refreshPlayer()
+{
+    // The player view, and with it the multimedia back end, is made only when a file needs it, so
+    // that starting the application does not pay for it.
+    if (!m_player && m_state->player()) {
+        m_player = new PlayerView(m_state, this);
+        m_column->insertWidget(m_column->indexOf(m_facts) + 1, m_player);
+    }
+    if (m_player) {
+        m_player->setVisible(m_state->player() != nullptr);
+    }
 }
 
 void FileCardView::refreshFacts()

@@ -6,6 +6,7 @@ class AdaptiveGridLayout;
 class AppState;
 class PlayerView;
 class QLabel;
+class QVBoxLayout;
 
 // The chosen file (or files): icon, name, kind and size, the facts read from it, and the buttons to
 // choose another or clear the choice. Shown only while `AppState.details` is set.
@@ -22,6 +23,7 @@ protected:
 private:
     void refresh();
     void refreshFacts();
+    void refreshPlayer();
 
     AppState* m_state;
     QLabel* m_icon;
@@ -29,5 +31,6 @@ private:
     QLabel* m_subtitle;
     QWidget* m_facts;
     AdaptiveGridLayout* m_factsLayout;
-    PlayerView* m_player;
+    PlayerView* m_player = nullptr;
+    QVBoxLayout* m_column = nullptr;
 };
