@@ -1,5 +1,7 @@
 #include "EventLoopWatch.h"
 
+#include <QFile>
+
 #include <ctime>
 
 namespace {
@@ -9,6 +11,18 @@ qint64 threadCpuNs()
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+// How long this thread has waited for a processor while ready to run (Linux scheduler statistics: the
+// second field of schedstat, in nanoseconds); 0 where the kernel does not keep them.
+qint64 threadReadyNs()
+{
+    QFile file(QStringLiteral("/proc/thread-self/schedstat"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QList<QByteArray> fields = file.readAll().split(' ');
+    return fields.size() >= 2 ? fields.at(1).toLongLong() : 0;
 }
 
 } // namespace
@@ -24,8 +38,9 @@ EventLoopWatch::EventLoopWatch(QObject* parent)
 void EventLoopWatch::start()
 {
     m_longestCpuNs = 0;
-    m_longestWallNs = 0;
+    m_longestBlockedNs = 0;
     m_lastCpuNs = threadCpuNs();
+    m_lastReadyNs = threadReadyNs();
     m_wall.start();
     m_timer.start();
 }
@@ -39,7 +54,11 @@ void EventLoopWatch::stop()
 void EventLoopWatch::tick()
 {
     const qint64 cpu = threadCpuNs();
+    const qint64 ready = threadReadyNs();
+    const qint64 wall = m_wall.nsecsElapsed();
+    m_wall.start();
     m_longestCpuNs = std::max(m_longestCpuNs, cpu - m_lastCpuNs);
-    m_longestWallNs = std::max(m_longestWallNs, m_wall.restart() * 1'000'000);
+    m_longestBlockedNs = std::max(m_longestBlockedNs, wall - (cpu - m_lastCpuNs) - (ready - m_lastReadyNs));
     m_lastCpuNs = cpu;
+    m_lastReadyNs = ready;
 }

@@ -7,7 +7,10 @@
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
+
+#include <ctime>
 
 using namespace Qt::StringLiterals;
 
@@ -20,9 +23,10 @@ constexpr qint64 maxCpuMs = 3 * 50;
 #else
 constexpr qint64 maxCpuMs = 50;
 #endif
-// Wall time also counts the moments other programs had the processor; this bound only catches
-// blocking waits on the main thread.
-constexpr qint64 maxWallMs = 250;
+// Waits on the main thread (a process, a file, a lock) freeze the window just the same. Waiting for a
+// worker also counts, and on a machine shared with builds that worker may itself wait for a processor,
+// so this bound only catches waits that would be long on any machine.
+constexpr qint64 maxBlockedMs = 250;
 
 // Runs the event loop the way the application does (QTest's waits poll it instead, which the watch
 // cannot see) until `done` holds or the time is up.
@@ -55,10 +59,10 @@ private slots:
         EventLoopWatch watch;
         watch.start();
         QTimer::singleShot(0, [] {
-            QElapsedTimer busy;
-            busy.start();
+            // Spins for 120 ms of its own processor time, however busy the machine is.
+            const std::clock_t start = std::clock();
             volatile quint64 sink = 0;
-            while (busy.elapsed() < 120) {
+            while (std::clock() - start < CLOCKS_PER_SEC * 120 / 1000) {
                 sink = sink + 1;
             }
         });
@@ -66,8 +70,21 @@ private slots:
         clock.start();
         runLoopUntil([&] { return clock.elapsed() >= 250; }, 1000);
         watch.stop();
-        QVERIFY2(watch.longestWallMs() >= 100, qPrintable(QString::number(watch.longestWallMs())));
         QVERIFY2(watch.longestCpuMs() >= 60, qPrintable(QString::number(watch.longestCpuMs())));
+        QVERIFY2(watch.longestBlockedMs() < 60, qPrintable(QString::number(watch.longestBlockedMs())));
+    }
+
+    void theWatchSeesABlockedMainThread()
+    {
+        EventLoopWatch watch;
+        watch.start();
+        QTimer::singleShot(0, [] { QThread::msleep(120); });
+        QElapsedTimer clock;
+        clock.start();
+        runLoopUntil([&] { return clock.elapsed() >= 250; }, 1000);
+        watch.stop();
+        QVERIFY2(watch.longestBlockedMs() >= 100, qPrintable(QString::number(watch.longestBlockedMs())));
+        QVERIFY2(watch.longestCpuMs() < 60, qPrintable(QString::number(watch.longestCpuMs())));
     }
 
     void probingKeepsTheWindowResponsive()
@@ -97,7 +114,7 @@ private slots:
         }
         watch.stop();
         QVERIFY2(watch.longestCpuMs() <= maxCpuMs, qPrintable(QString::number(watch.longestCpuMs())));
-        QVERIFY2(watch.longestWallMs() <= maxWallMs, qPrintable(QString::number(watch.longestWallMs())));
+        QVERIFY2(watch.longestBlockedMs() <= maxBlockedMs, qPrintable(QString::number(watch.longestBlockedMs())));
     }
 };
 
