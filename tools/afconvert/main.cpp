@@ -1,0 +1,26 @@
+// afconvert: converts an audio file to another file type and data format, always into a new file.
+#include "AudioCommand.h"
+#include "Failure.h"
+#include "OutputFile.h"
+#include "Transcoder.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    av_log_set_level(AV_LOG_ERROR);
+    try {
+        const AudioCommand command = AudioCommand::parse(argc, argv);
+        OutputFile file(command.output);
+        Transcoder::run(command, file.tempPath());
+        file.commit();
+    } catch (const Failure& failure) {
+        std::fprintf(stderr, "Error: %s\n", failure.what());
+        return 1;
+    }
+    return 0;
+}
