@@ -1,0 +1,42 @@
+#include "StandIns.h"
+
+#include "exec/base/ProcessUtil.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+
+namespace StandIns {
+
+QString path(const QString& name)
+{
+    return qEnvironmentVariable("TRELLICK_TOOLS_DIR") + u'/' + name;
+}
+
+ProcResult run(const QString& name, const QStringList& args)
+{
+    // The sanitizer build's leak report would land on standard error of every run.
+    qputenv("ASAN_OPTIONS", "detect_leaks=0");
+    return ProcessUtil::run(path(name), args, {}, 120000);
+}
+
+QString output(const QString& program, const QStringList& args)
+{
+    const ProcResult result = ProcessUtil::run(program, args, {}, 120000);
+    if (result.status != 0) {
+        qWarning("%s failed: %s", qPrintable(program), qPrintable(result.err));
+        return {};
+    }
+    return result.out.trimmed();
+}
+
+QByteArray digest(const QString& path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (file.open(QIODevice::ReadOnly)) {
+        hash.addData(&file);
+    }
+    return hash.result();
+}
+
+} // namespace StandIns

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "exec/base/ProcResult.h"
+
+#include <QString>
+#include <QStringList>
+
+// Runs the built stand-ins and the independent tools that check what they wrote.
+namespace StandIns {
+
+// The built program `name` in TRELLICK_TOOLS_DIR.
+QString path(const QString& name);
+// Runs a stand-in to completion.
+ProcResult run(const QString& name, const QStringList& args);
+// Runs a system program and returns its standard output, trimmed; empty when it failed.
+QString output(const QString& program, const QStringList& args);
+// SHA-256 of a file's contents, to prove an input was left alone.
+QByteArray digest(const QString& path);
+
+} // namespace StandIns

@@ -1,0 +1,210 @@
+#include "StandIns.h"
+#include "TestFiles.h"
+#include "ZipMaker.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using ZipMaker::Entry;
+
+Q_DECLARE_METATYPE(QList<ZipMaker::Entry>)
+
+class TestDitto : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString at(const QString& name) const { return m_dir.filePath(name); }
+
+    // Everything below `folder`, relative and sorted, links marked.
+    static QStringList tree(const QString& folder)
+    {
+        QStringList names;
+        QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo info(it.next());
+            const QString name = QDir(folder).relativeFilePath(info.filePath());
+            names << (info.isSymLink() ? name + u" (link)"_s : name);
+        }
+        names.sort();
+        return names;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void refusesHostileArchives_data()
+    {
+        QTest::addColumn<QList<Entry>>("entries");
+        QTest::addColumn<QString>("words");
+
+        using namespace ZipMaker;
+        QTest::newRow("zip slip") << QList<Entry>{file("fine.txt"), file("../escaped.txt")} << u"leads outside"_s;
+        QTest::newRow("slip in the middle") << QList<Entry>{file("a/../../escaped.txt")} << u"leads outside"_s;
+        QTest::newRow("absolute name") << QList<Entry>{file(m_dir.filePath(u"escaped.txt"_s).toUtf8())}
+                                       << u"absolute path"_s;
+        QTest::newRow("link out") << QList<Entry>{softLink("l", "../escaped.txt")} << u"leads outside"_s;
+        QTest::newRow("absolute link") << QList<Entry>{softLink("l", "/etc/passwd")} << u"leads outside"_s;
+        QTest::newRow("link to the folder's parent through a link to itself")
+            << QList<Entry>{softLink("self", "."), softLink("up", "self/..")} << u"leads outside"_s;
+        QTest::newRow("chain of links") << QList<Entry>{folder("x/y/"), softLink("x/y/up", "../.."),
+                                                        softLink("out", "x/y/up/..")}
+                                        << u"leads outside"_s;
+        QTest::newRow("written through an earlier link")
+            << QList<Entry>{softLink("l", ".."), file("l/escaped.txt")} << u"written through the link"_s;
+        QTest::newRow("written through a harmless link")
+            << QList<Entry>{folder("sub/"), softLink("l", "sub"), file("l/x.txt")} << u"written through the link"_s;
+        QTest::newRow("link placed over a written folder")
+            << QList<Entry>{file("sub/x.txt"), softLink("sub", "..")} << u"written through the link"_s;
+        QTest::newRow("links in a circle") << QList<Entry>{softLink("a", "b"), softLink("b", "a")} << u"circles"_s;
+        QTest::newRow("character device") << QList<Entry>{Entry{"tty", {}, 020644}} << u"device"_s;
+        QTest::newRow("block device") << QList<Entry>{Entry{"disk", {}, 060644}} << u"device"_s;
+        QTest::newRow("set-uid") << QList<Entry>{file("ok.txt"), Entry{"tool", "#!/bin/sh\n", 0104755}} << u"set-uid"_s;
+        QTest::newRow("set-gid") << QList<Entry>{Entry{"tool", "#!/bin/sh\n", 0102755}} << u"set-uid"_s;
+    }
+
+    void refusesHostileArchives()
+    {
+        QFETCH(QList<Entry>, entries);
+        QFETCH(QString, words);
+        const QString zip = at(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-') + u".zip"_s);
+        QVERIFY(ZipMaker::write(zip, entries));
+        const QString dest = at(u"out/"_s + QFileInfo(zip).baseName());
+
+        const ProcResult r = StandIns::run(u"ditto"_s, {u"-x"_s, u"-k"_s, zip, dest});
+        QVERIFY(r.status != 0);
+        QVERIFY2(r.err.contains(words), qPrintable(r.err));
+        QCOMPARE(r.err.count(u'\n'), 1);
+        QVERIFY(r.err.startsWith(u"ditto: "_s));
+        QVERIFY(!QFileInfo::exists(dest)); // refused before anything was written
+        QVERIFY(!QFileInfo::exists(at(u"escaped.txt"_s)));
+        QVERIFY(!QFileInfo::exists(at(u"out/escaped.txt"_s)));
+    }
+
+    void refusesOtherCommandLines_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("nothing") << QStringList{};
+        QTest::newRow("copying") << QStringList{u"a"_s, u"b"_s};
+        QTest::newRow("creating an archive") << QStringList{u"-c"_s, u"-k"_s, u"a"_s, u"b.zip"_s};
+        QTest::newRow("options swapped") << QStringList{u"-k"_s, u"-x"_s, u"a.zip"_s, u"b"_s};
+        QTest::newRow("extra option") << QStringList{u"-x"_s, u"-k"_s, u"--rsrc"_s, u"a.zip"_s, u"b"_s};
+        QTest::newRow("no destination") << QStringList{u"-x"_s, u"-k"_s, u"a.zip"_s};
+    }
+
+    void refusesOtherCommandLines()
+    {
+        QFETCH(QStringList, args);
+        const ProcResult r = StandIns::run(u"ditto"_s, args);
+        QVERIFY(r.status != 0);
+        QVERIFY2(r.err.contains(u"ditto -x -k"_s), qPrintable(r.err));
+    }
+
+    void unpacksNestedFoldersMadeByZip()
+    {
+        const QString source = at(u"nested"_s);
+        TestFiles::write(source + u"/top.txt"_s, "top");
+        TestFiles::write(source + u"/a/b/c/deep.txt"_s, "deep");
+        TestFiles::write(source + u"/a/b/Grüße.txt"_s, "unicode");
+        QDir(source).mkpath(u"empty"_s);
+        QFile::link(u"a/b/c/deep.txt"_s, source + u"/shortcut"_s);
+        const QString zip = at(u"nested.zip"_s);
+        QVERIFY(
+            TestFiles::runTool(u"/bin/sh"_s, {u"-c"_s, u"cd '"_s + source + u"' && zip -q -r -y ../nested.zip ."_s}));
+        const QString listing = StandIns::output(u"unzip"_s, {u"-l"_s, zip});
+        QVERIFY(listing.contains(u"a/b/c/deep.txt"_s));
+
+        // The folder is made, parents included, when it is missing.
+        const QString dest = at(u"unpacked/here"_s);
+        const ProcResult r = StandIns::run(u"ditto"_s, {u"-x"_s, u"-k"_s, zip, dest});
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(tree(dest), tree(source));
+        QFile deep(dest + u"/shortcut"_s); // through the link, to the unpacked file
+        QVERIFY(deep.open(QIODevice::ReadOnly));
+        QCOMPARE(deep.readAll(), QByteArray("deep"));
+    }
+
+    void unpacksIntoAnExistingEmptyFolderAndSkipsForkData()
+    {
+        const QString zip = at(u"forks.zip"_s);
+        QVERIFY(ZipMaker::write(zip, {ZipMaker::file("song.txt"), ZipMaker::file("__MACOSX/._song.txt")}));
+        const QString dest = at(u"existing"_s);
+        QVERIFY(QDir().mkpath(dest));
+        const ProcResult r = StandIns::run(u"ditto"_s, {u"-x"_s, u"-k"_s, zip, dest});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(tree(dest), QStringList{u"song.txt"_s});
+    }
+
+    void damagedEntryLeavesNothingBehind()
+    {
+        const QString zip = at(u"damaged.zip"_s);
+        QVERIFY(ZipMaker::write(zip,
+                                {ZipMaker::file("one/first.txt", QByteArray(1000, 'A')),
+                                 ZipMaker::file("two/second.txt", QByteArray(1000, 'B'))}));
+        QFile file(zip);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        bytes[bytes.indexOf(QByteArray(1000, 'B')) + 10] = 'C'; // the checksum no longer matches
+        file.seek(0);
+        file.write(bytes);
+        file.close();
+
+        const QString dest = at(u"damaged"_s);
+        QVERIFY(QDir().mkpath(dest + u"/mine"_s));
+        const ProcResult r = StandIns::run(u"ditto"_s, {u"-x"_s, u"-k"_s, zip, dest});
+        QVERIFY(r.status != 0);
+        QVERIFY2(r.err.contains(u"Invalid data found"_s), qPrintable(r.err));
+        QCOMPARE(tree(dest), QStringList{u"mine"_s}); // what was there before stays
+    }
+
+    void refusesWhatIsNotAZip()
+    {
+        const QString fake = TestFiles::write(at(u"fake.zip"_s), "just text");
+        const ProcResult r = StandIns::run(u"ditto"_s, {u"-x"_s, u"-k"_s, fake, at(u"fake"_s)});
+        QVERIFY(r.status != 0);
+        QVERIFY(r.err.contains(u"Invalid data found"_s));
+        const ProcResult missing = StandIns::run(u"ditto"_s, {u"-x"_s, u"-k"_s, at(u"missing.zip"_s), at(u"m"_s)});
+        QVERIFY(missing.err.contains(u"No such file"_s));
+        QVERIFY(!QFileInfo::exists(at(u"fake"_s)));
+    }
+
+    void keepsLinksThatStayInside()
+    {
+        const QString zip = at(u"links.zip"_s);
+        QVERIFY(
+            ZipMaker::write(zip,
+                            {ZipMaker::folder("docs/"), ZipMaker::file("docs/a.txt", "a"),
+                             ZipMaker::softLink("docs/current", "a.txt"), ZipMaker::softLink("up", "docs/../docs")}));
+        const QString dest = at(u"links"_s);
+        const ProcResult r = StandIns::run(u"ditto"_s, {u"-x"_s, u"-k"_s, zip, dest});
+        QCOMPARE(r.err, QString());
+        QVERIFY(QFileInfo(dest + u"/docs/current"_s).isSymLink());
+        QFile current(dest + u"/docs/current"_s);
+        QVERIFY(current.open(QIODevice::ReadOnly));
+        QCOMPARE(current.readAll(), QByteArray("a"));
+    }
+
+    void neverFollowsALinkAlreadyInTheDestination()
+    {
+        const QString outside = at(u"outside"_s);
+        QVERIFY(QDir().mkpath(outside));
+        const QString dest = at(u"trap"_s);
+        QVERIFY(QDir().mkpath(dest));
+        QVERIFY(QFile::link(outside, dest + u"/evil"_s));
+        const QString zip = at(u"trap.zip"_s);
+        QVERIFY(ZipMaker::write(zip, {ZipMaker::file("evil/planted.txt")}));
+        const ProcResult r = StandIns::run(u"ditto"_s, {u"-x"_s, u"-k"_s, zip, dest});
+        QVERIFY(r.status != 0);
+        QVERIFY(!QFileInfo::exists(outside + u"/planted.txt"_s));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDitto)
+#include "tst_ditto.moc"

@@ -1,0 +1,271 @@
+// libvips pulls in GLib, whose headers use Qt's keyword "signals" as a name: they come first.
+#include "StandIns.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+#include <vips/vips8>
+
+using namespace Qt::StringLiterals;
+
+class TestSips : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_marker; // 300x200, black, with a white 20x20 square in the top left corner
+    QString m_gps; // a JPEG whose EXIF holds a camera make and a position
+
+    QString at(const QString& name) const { return m_dir.filePath(name); }
+
+    static QString header(const QString& path, const QString& field)
+    {
+        return StandIns::output(u"vipsheader"_s, {u"-f"_s, field, path});
+    }
+
+    // The corner the white square ended up in, or an empty text when it is in none. Read with Qt's own
+    // decoders, independent of libvips.
+    static QString markedCorner(const QImage& picture)
+    {
+        const int w = picture.width();
+        const int h = picture.height();
+        const QList<std::tuple<QString, int, int>> corners = {{u"top left"_s, 2, 2},
+                                                              {u"top right"_s, w - 3, 2},
+                                                              {u"bottom left"_s, 2, h - 3},
+                                                              {u"bottom right"_s, w - 3, h - 3}};
+        for (const auto& [name, x, y] : corners) {
+            if (qGray(picture.pixel(x, y)) > 128) {
+                return name;
+            }
+        }
+        return {};
+    }
+
+    // Runs sips with "{input}" and "{output}" replaced, the way the application runs it.
+    ProcResult sips(const QStringList& args, const QString& input, const QString& output) const
+    {
+        QStringList final;
+        for (const QString& arg : args) {
+            final << (arg == u"{input}"_s ? input : arg == u"{output}"_s ? output : arg);
+        }
+        return StandIns::run(u"sips"_s, final);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_marker = at(u"marker.png"_s);
+        QVERIFY(TestFiles::runTool(u"convert-im6.q16"_s,
+                                   {u"-size"_s, u"300x200"_s, u"xc:black"_s, u"-fill"_s, u"white"_s, u"-draw"_s,
+                                    u"rectangle 0,0 19,19"_s, u"-type"_s, u"TrueColor"_s, u"PNG24:"_s + m_marker}));
+        QCOMPARE(header(m_marker, u"bands"_s), u"3"_s);
+
+        QVERIFY(VIPS_INIT("tst_sips") == 0);
+        vips::VImage picture = vips::VImage::new_from_file(m_marker.toUtf8().constData()).copy();
+        picture.set("exif-ifd0-Make", "TestMaker");
+        picture.set("exif-ifd3-GPSLatitudeRef", "N");
+        picture.set("exif-ifd3-GPSLatitude", "51/1 30/1 0/1");
+        m_gps = at(u"gps.jpg"_s);
+        picture.jpegsave(m_gps.toUtf8().constData());
+        QCOMPARE(StandIns::output(u"identify"_s, {u"-format"_s, u"%[EXIF:GPSLatitude]"_s, m_gps}),
+                 u"51/1, 30/1, 0/1"_s);
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("no -o, so it would change the original")
+            << QStringList{u"-s"_s, u"format"_s, u"png"_s, u"{input}"_s} << u"never changes the original"_s;
+        QTest::newRow("unknown option") << QStringList{u"--zap"_s, u"{input}"_s, u"-o"_s, u"{output}"_s}
+                                        << u"Unrecognized option “--zap”"_s;
+        QTest::newRow("webp") << QStringList{u"-s"_s, u"format"_s, u"webp"_s, u"{input}"_s, u"-o"_s, u"{output}"_s}
+                              << u"cannot write WebP"_s;
+        QTest::newRow("other property") << QStringList{u"-s"_s,      u"dpiWidth"_s, u"72"_s,
+                                                       u"{input}"_s, u"-o"_s,       u"{output}"_s}
+                                        << u"cannot be set"_s;
+        QTest::newRow("missing value") << QStringList{u"{input}"_s, u"-o"_s, u"{output}"_s, u"-Z"_s}
+                                       << u"needs a value"_s;
+        QTest::newRow("size not a number")
+            << QStringList{u"-Z"_s, u"big"_s, u"{input}"_s, u"-o"_s, u"{output}"_s} << u"needs a number"_s;
+        QTest::newRow("zero size") << QStringList{u"-z"_s, u"0"_s, u"10"_s, u"{input}"_s, u"-o"_s, u"{output}"_s}
+                                   << u"from 1 to 65500"_s;
+        QTest::newRow("bad flip") << QStringList{u"-f"_s, u"diagonal"_s, u"{input}"_s, u"-o"_s, u"{output}"_s}
+                                  << u"horizontal or vertical"_s;
+        QTest::newRow("bad pad colour") << QStringList{u"-p"_s,  u"9"_s,       u"9"_s,  u"--padColor"_s,
+                                                       u"red"_s, u"{input}"_s, u"-o"_s, u"{output}"_s}
+                                        << u"hexadecimal"_s;
+        QTest::newRow("unknown property to delete")
+            << QStringList{u"-d"_s, u"soul"_s, u"{input}"_s, u"-o"_s, u"{output}"_s} << u"cannot be deleted"_s;
+        QTest::newRow("output exists") << QStringList{u"{input}"_s, u"-o"_s, u"{input}"_s} << u"already exists"_s;
+        QTest::newRow("missing input") << QStringList{u"nowhere.png"_s, u"-o"_s, u"{output}"_s} << u"No such file"_s;
+    }
+
+    void refusals()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, words);
+        const QByteArray before = StandIns::digest(m_marker);
+        const QString output = at(u"refused.png"_s);
+        const ProcResult r = sips(args, m_marker, output);
+        QVERIFY(r.status != 0);
+        QVERIFY2(r.err.contains(words), qPrintable(r.err));
+        QVERIFY(r.err.startsWith(u"Error: "_s));
+        QCOMPARE(r.err.count(u'\n'), 1);
+        QVERIFY(!QFileInfo::exists(output));
+        QCOMPARE(StandIns::digest(m_marker), before);
+    }
+
+    // The commands of the picture-format dialog, exactly as the application builds them.
+    void convertsLikeTheFormatDialog_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("loader");
+        QTest::newRow("jpeg") << u"jpeg"_s << u"jpegload"_s;
+        QTest::newRow("png") << u"png"_s << u"pngload"_s;
+        QTest::newRow("heic") << u"heic"_s << u"heifload"_s;
+    }
+
+    void convertsLikeTheFormatDialog()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, loader);
+        const QByteArray before = StandIns::digest(m_gps);
+        const QString output = at(u"photo (converted)."_s + (format == u"jpeg"_s ? u"jpg"_s : format));
+        const ProcResult r = sips({u"-s"_s, u"format"_s, format, u"{input}"_s, u"-o"_s, u"{output}"_s}, m_gps, output);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, m_gps + u"\n  "_s + output + u"\n"_s);
+        QCOMPARE(header(output, u"vips-loader"_s), loader);
+        QCOMPARE(header(output, u"width"_s), u"300"_s);
+        QCOMPARE(header(output, u"height"_s), u"200"_s);
+        if (format != u"heic"_s) {
+            QCOMPARE(markedCorner(QImage(output)), u"top left"_s);
+        }
+        QCOMPARE(StandIns::digest(m_gps), before);
+        QVERIFY(QDir(m_dir.path()).entryList({u".*.part"_s}, QDir::Hidden | QDir::Files).isEmpty());
+    }
+
+    void changesTheGeometry_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<QString>("corner");
+
+        QTest::newRow("-Z") << QStringList{u"-Z"_s, u"150"_s} << 150 << 100 << u"top left"_s;
+        QTest::newRow("-Z enlarges") << QStringList{u"--resampleHeightWidthMax"_s, u"600"_s} << 600 << 400
+                                     << u"top left"_s;
+        QTest::newRow("-z height then width") << QStringList{u"-z"_s, u"50"_s, u"80"_s} << 80 << 50 << u"top left"_s;
+        QTest::newRow("--resampleHeightWidth")
+            << QStringList{u"--resampleHeightWidth"_s, u"210"_s, u"100"_s} << 100 << 210 << u"top left"_s;
+        QTest::newRow("--resampleWidth") << QStringList{u"--resampleWidth"_s, u"60"_s} << 60 << 40 << u"top left"_s;
+        QTest::newRow("--resampleHeight") << QStringList{u"--resampleHeight"_s, u"50"_s} << 75 << 50 << u"top left"_s;
+        QTest::newRow("rotate 90 is clockwise") << QStringList{u"-r"_s, u"90"_s} << 200 << 300 << u"top right"_s;
+        QTest::newRow("rotate -90") << QStringList{u"--rotate"_s, u"-90"_s} << 200 << 300 << u"bottom left"_s;
+        QTest::newRow("rotate 180") << QStringList{u"-r"_s, u"180"_s} << 300 << 200 << u"bottom right"_s;
+        QTest::newRow("rotate 450") << QStringList{u"-r"_s, u"450"_s} << 200 << 300 << u"top right"_s;
+        QTest::newRow("flip horizontal") << QStringList{u"-f"_s, u"horizontal"_s} << 300 << 200 << u"top right"_s;
+        QTest::newRow("flip vertical") << QStringList{u"--flip"_s, u"vertical"_s} << 300 << 200 << u"bottom left"_s;
+        QTest::newRow("crop keeps the middle") << QStringList{u"-c"_s, u"100"_s, u"120"_s} << 120 << 100 << QString();
+        QTest::newRow("crop from an offset")
+            << QStringList{u"--cropToHeightWidth"_s, u"100"_s, u"120"_s, u"--cropOffset"_s, u"0"_s, u"0"_s} << 120
+            << 100 << u"top left"_s;
+        QTest::newRow("pad centres") << QStringList{u"-p"_s, u"400"_s, u"500"_s, u"--padColor"_s, u"000000"_s} << 500
+                                     << 400 << QString();
+        QTest::newRow("steps in the order given")
+            << QStringList{u"-r"_s, u"90"_s, u"-Z"_s, u"100"_s} << 67 << 100 << u"top right"_s;
+    }
+
+    void changesTheGeometry()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(QString, corner);
+        const QString output
+            = at(u"geometry-%1.png"_s.arg(QString::fromLatin1(QTest::currentDataTag())).replace(u' ', u'-'));
+        const ProcResult r = sips(options + QStringList{u"{input}"_s, u"-o"_s, u"{output}"_s}, m_marker, output);
+        QCOMPARE(r.err, QString());
+        const QImage picture(output);
+        QCOMPARE(picture.size(), QSize(width, height));
+        QCOMPARE(markedCorner(picture), corner);
+    }
+
+    void padsAndRotatesWithThePadColour()
+    {
+        const QString padded = at(u"padded.png"_s);
+        QCOMPARE(sips({u"-p"_s, u"240"_s, u"320"_s, u"--padColor"_s, u"FF0000"_s, u"{input}"_s, u"-o"_s, u"{output}"_s},
+                      m_marker, padded)
+                     .status,
+                 0);
+        QCOMPARE(QImage(padded).pixel(1, 1), qRgb(255, 0, 0));
+
+        // Any angle: the picture grows to hold the turned corners, which show the pad colour.
+        const QString turned = at(u"turned.png"_s);
+        QCOMPARE(sips({u"-r"_s, u"30"_s, u"--padColor"_s, u"00FF00"_s, u"{input}"_s, u"-o"_s, u"{output}"_s}, m_marker,
+                      turned)
+                     .status,
+                 0);
+        const QImage picture(turned);
+        QVERIFY(qAbs(picture.width() - 360) <= 1);
+        QVERIFY(qAbs(picture.height() - 323) <= 1);
+        QCOMPARE(picture.pixel(0, 0), qRgb(0, 255, 0));
+    }
+
+    void deletesTheLocation_data()
+    {
+        QTest::addColumn<QString>("extension");
+        QTest::newRow("jpeg") << u"jpg"_s;
+        QTest::newRow("heic") << u"heic"_s;
+    }
+
+    void deletesTheLocation()
+    {
+        QFETCH(QString, extension);
+        const QString output = at(u"no-location."_s + extension);
+        const ProcResult r = sips({u"-d"_s, u"location"_s, u"{input}"_s, u"-o"_s, u"{output}"_s}, m_gps, output);
+        QCOMPARE(r.err, QString());
+        const QString fields = StandIns::output(u"vipsheader"_s, {u"-a"_s, output});
+        QVERIFY(fields.contains(u"exif-ifd0-Make: TestMaker"_s));
+        QVERIFY2(!fields.contains(u"GPS"_s), qPrintable(fields));
+        if (extension == u"jpg"_s) {
+            QCOMPARE(StandIns::output(u"identify"_s, {u"-format"_s, u"%[EXIF:GPSLatitude]"_s, output}), QString());
+        }
+    }
+
+    void deletesAllMetadata()
+    {
+        const QString output = at(u"bare.jpg"_s);
+        QCOMPARE(sips({u"--deleteProperty"_s, u"all"_s, u"{input}"_s, u"-o"_s, u"{output}"_s}, m_gps, output).status,
+                 0);
+        // Only the technical block the JPEG writer always adds (resolution, orientation) is left.
+        const QString fields = StandIns::output(u"vipsheader"_s, {u"-a"_s, output});
+        QVERIFY(fields.contains(u"exif-ifd0-Orientation"_s));
+        QVERIFY(!fields.contains(u"Make"_s));
+        QVERIFY(!fields.contains(u"GPS"_s));
+    }
+
+    void writesSeveralPicturesIntoAFolder()
+    {
+        const QString folder = at(u"several"_s);
+        QVERIFY(QDir().mkpath(folder));
+        const ProcResult r
+            = StandIns::run(u"sips"_s, {u"-s"_s, u"format"_s, u"png"_s, m_gps, m_marker, u"-o"_s, folder});
+        QCOMPARE(r.err, QString());
+        // Named after each input, with the extension of what was written.
+        QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{u"gps.png"_s, u"marker.png"_s}));
+        QCOMPARE(header(folder + u"/gps.png"_s, u"vips-loader"_s), u"pngload"_s);
+
+        const ProcResult notAFolder = StandIns::run(u"sips"_s, {m_gps, m_marker, u"-o"_s, at(u"one.png"_s)});
+        QVERIFY(notAFolder.status != 0);
+        QVERIFY(notAFolder.err.contains(u"existing folder"_s));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSips)
+#include "tst_sips.moc"
