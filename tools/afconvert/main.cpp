@@ -12,9 +12,10 @@ extern "C" {
 
 int main(int argc, char** argv)
 {
-    av_log_set_level(AV_LOG_ERROR);
     try {
         const AudioCommand command = AudioCommand::parse(argc, argv);
+        // The libraries' own log lines would break the promise of one line on standard error.
+        av_log_set_level(command.verbose ? AV_LOG_WARNING : AV_LOG_QUIET);
         OutputFile file(command.output);
         Transcoder::run(command, file.tempPath());
         file.commit();
