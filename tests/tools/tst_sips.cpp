@@ -120,6 +120,16 @@ private slots:
         QCOMPARE(StandIns::digest(m_marker), before);
     }
 
+    void refusesWhatIsNotAPicture()
+    {
+        const QString junk = TestFiles::write(at(u"notes.jpg"_s), "just text");
+        const ProcResult r
+            = sips({u"-s"_s, u"format"_s, u"png"_s, u"{input}"_s, u"-o"_s, u"{output}"_s}, junk, at(u"notes.png"_s));
+        QVERIFY(r.status != 0);
+        QVERIFY2(r.err.startsWith(u"Error: Invalid data found in “"_s), qPrintable(r.err));
+        QVERIFY(!QFileInfo::exists(at(u"notes.png"_s)));
+    }
+
     // The commands of the picture-format dialog, exactly as the application builds them.
     void convertsLikeTheFormatDialog_data()
     {

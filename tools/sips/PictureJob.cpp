@@ -142,7 +142,13 @@ void PictureJob::run()
             throw Failure(quoted(input) + ": No such file or directory.");
         }
         size_t firstOp = 0;
-        VImage picture = load(input, firstOp);
+        VImage picture;
+        try {
+            picture = load(input, firstOp);
+        } catch (const vips::VError& error) {
+            const std::string why = error.what();
+            throw Failure("Invalid data found in " + quoted(input) + ": " + why.substr(0, why.find('\n')));
+        }
         for (size_t i = firstOp; i < m_command.ops.size(); ++i) {
             picture = apply(picture, m_command.ops[i]);
         }
