@@ -1,4 +1,8 @@
+// clang-format off
 // libvips pulls in GLib, whose headers use Qt's keyword "signals" as a name: they come first.
+#include <vips/vips8>
+// clang-format on
+
 #include "StandIns.h"
 #include "TestFiles.h"
 
@@ -7,7 +11,6 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
-#include <vips/vips8>
 
 using namespace Qt::StringLiterals;
 
