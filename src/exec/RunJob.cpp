@@ -3,6 +3,8 @@
 #include "NativeOps.h"
 #include "ToolRunner.h"
 #include "exec/base/ProcessUtil.h"
+#include "plans/StepSandbox.h"
+#include "platform/Sandbox.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -148,6 +150,25 @@ void RunJob::startProcess(const ResolvedStep& step)
         processEnded(-1, u"No program to run."_s);
         return;
     }
+    // Every tool starts confined to what its step needs. The confinement is prepared on the thread pool:
+    // sizing an input folder and opening the paths of the rules read the disk, which may be slow.
+    using Prepared = std::shared_ptr<const Sandbox>;
+    auto* watcher = new QFutureWatcher<Prepared>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        launch(m_option.steps.at(m_index), *watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run([option = m_option, step]() -> Prepared {
+        return std::make_shared<const Sandbox>(StepSandbox::policy(option, step));
+    }));
+}
+
+void RunJob::launch(const ResolvedStep& step, const Sandbox& sandbox)
+{
+    if (m_cancelled) {
+        processEnded(-2, u"Cancelled"_s);
+        return;
+    }
     m_isFFmpeg = QFileInfo(*step.executable).fileName() == u"ffmpeg"_s;
     QStringList args = step.args;
     if (m_isFFmpeg) {
@@ -164,6 +185,7 @@ void RunJob::startProcess(const ResolvedStep& step)
     if (step.cwd) {
         process->setWorkingDirectory(*step.cwd);
     }
+    sandbox.applyTo(*process);
     connect(process, &QProcess::readyReadStandardError, this,
             [this, process] { m_errorBytes += process->readAllStandardError(); });
     connect(process, &QProcess::readyReadStandardOutput, this, &RunJob::readProgress);

@@ -11,6 +11,7 @@
 #include <optional>
 
 class QProcess;
+class Sandbox;
 
 // One run of a resolved option, step by step, on the thread that owns it (the interface thread): child
 // processes are driven by their signals and in-process jobs run on the thread pool, so nothing here blocks.
@@ -38,6 +39,7 @@ private:
 
     void startStep();
     void startProcess(const ResolvedStep& step);
+    void launch(const ResolvedStep& step, const Sandbox& sandbox);
     void startNative(const ResolvedStep& step);
     void readProgress();
     void processEnded(int status, const QString& errorText);

@@ -234,6 +234,7 @@ private slots:
         ResolvedOption zipOption
             = option({step(u"Zip"_s, u"/usr/bin/zip"_s, {u"-q"_s, u"-r"_s, u"-X"_s, zip, u"album"_s}, zip)});
         zipOption.steps[0].cwd = m_dir.path();
+        zipOption.steps[0].inputs = {path(u"album"_s)};
         const Finished z = run(zipOption);
         QVERIFY(z.outcome.ok);
         QCOMPARE(z.reports, (QList<Report>{{0.0, u"Zip"_s}, {1.0, u"Done"_s}}));
@@ -241,6 +242,7 @@ private slots:
         ResolvedOption tarOption = option(
             {step(u"Tar"_s, u"/usr/bin/tar"_s, {u"-cf"_s, path(u"album.tar"_s), u"album"_s}, path(u"album.tar"_s))});
         tarOption.steps[0].cwd = m_dir.path();
+        tarOption.steps[0].inputs = {path(u"album"_s)};
         QVERIFY(run(tarOption).outcome.ok);
         QVERIFY(TestFiles::runTool(u"/usr/bin/tar"_s, {u"-tf"_s, path(u"album.tar"_s)}));
     }
@@ -248,11 +250,12 @@ private slots:
     void realFFmpegTrims()
     {
         const QString out = path(u"holiday (cut).mp4"_s);
-        const ResolvedOption o = option({step(u"Keep 0:02 to 0:05"_s, m_bin + u"/ffmpeg"_s,
-                                              {u"-hide_banner"_s, u"-n"_s, u"-nostdin"_s, u"-ss"_s, u"2"_s, u"-i"_s,
-                                               m_video, u"-t"_s, u"3"_s, u"-c"_s, u"copy"_s, out},
-                                              out)},
-                                        3.0);
+        ResolvedOption o = option({step(u"Keep 0:02 to 0:05"_s, m_bin + u"/ffmpeg"_s,
+                                        {u"-hide_banner"_s, u"-n"_s, u"-nostdin"_s, u"-ss"_s, u"2"_s, u"-i"_s, m_video,
+                                         u"-t"_s, u"3"_s, u"-c"_s, u"copy"_s, out},
+                                        out)},
+                                  3.0);
+        o.steps[0].inputs = {m_video};
         const Finished f = run(o);
         QVERIFY2(f.outcome.ok, qPrintable(f.outcome.details));
         QCOMPARE(f.outcome.outputs, QStringList{out});
@@ -268,12 +271,13 @@ private slots:
     {
         const QByteArray before = hashOf(m_video);
         const QString out = path(u"holiday (slow).mp4"_s);
-        const ResolvedOption o
+        ResolvedOption o
             = option({step(u"Re-encode"_s, m_bin + u"/ffmpeg"_s,
                            {u"-hide_banner"_s, u"-n"_s, u"-nostdin"_s, u"-stream_loop"_s, u"20"_s, u"-i"_s, m_video,
                             u"-vf"_s, u"scale=1280:960"_s, u"-c:v"_s, u"libx264"_s, u"-preset"_s, u"slow"_s, out},
                            out)},
                      168.0);
+        o.steps[0].inputs = {m_video};
         const Finished f = run(o, std::nullopt, [&](ToolRunner& runner, Finished& progress) {
             // Stop once ffmpeg has written part of the file and reported a position.
             QVERIFY(QTest::qWaitFor(
@@ -296,6 +300,21 @@ private slots:
                                [](ToolRunner& runner, Finished&) { runner.cancel(); });
         QVERIFY(f.outcome.cancelled);
         QVERIFY(!QFile::exists(out));
+    }
+
+    void cancelWhileTheStepIsPreparedRunsNothing()
+    {
+        // Stop pressed as the step starts, while its sandbox is still being prepared off the thread.
+        const QString out = path(u"never2"_s);
+        const QString tool = script(u"leaves-a-trace"_s, "touch \"$1.ran\" \"$1\"\n");
+        ToolRunner runner;
+        std::optional<RunOutcome> outcome;
+        RunJob* job = runner.run(option({step(u"Touch"_s, tool, {out}, out)}), std::nullopt,
+                                 [&](std::optional<double>, const QString&) { runner.cancel(); });
+        QObject::connect(job, &RunJob::finished, &runner, [&](const RunOutcome& result) { outcome = result; });
+        QVERIFY(QTest::qWaitFor([&] { return outcome.has_value(); }, 60000));
+        QCOMPARE(*outcome, (RunOutcome{{}, false, true, u"Cancelled. Nothing was changed."_s, {}}));
+        QVERIFY(!QFile::exists(out + u".ran"_s));
     }
 
     void existingOutputStopsTheRun()

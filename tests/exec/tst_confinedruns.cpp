@@ -1,0 +1,221 @@
+#include "TestFiles.h"
+#include "TestMedia.h"
+#include "exec/ToolRunner.h"
+#include "exec/base/AppPaths.h"
+#include "exec/base/ProcessUtil.h"
+#include "plans/PlanParser.h"
+#include "plans/SystemTools.h"
+#include "platform/SandboxSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(SandboxSupport)
+
+namespace {
+
+// This machine's kernel, and one without Landlock: the run must work on both.
+const SandboxSupport thisKernel{99, true, true};
+const SandboxSupport noLandlock{0, true, true};
+
+// A model's reply with one option whose steps are given as JSON objects.
+QString reply(const QString& label, const QString& steps, const QString& resultSeconds = u"null"_s)
+{
+    return u"Here is the plan:\n```json\n{\"options\":[{\"label\":\""_s + label + u"\",\"summary\":\""_s + label
+        + u".\",\"warnings\":[],\"result_seconds\":"_s + resultSeconds + u",\"steps\":["_s + steps + u"]}]}\n```"_s;
+}
+
+QString step(const QString& program, const QString& args, const QString& output)
+{
+    return u"{\"program\":\""_s + program + u"\",\"args\":["_s + args + u"],\"output\":\""_s + output
+        + u"\",\"summary\":\"Runs "_s + program + u".\"}"_s;
+}
+
+// Runs the option through a runner of its own and returns the outcome.
+RunOutcome run(const ResolvedOption& option)
+{
+    ToolRunner runner;
+    std::optional<RunOutcome> outcome;
+    RunJob* job = runner.run(option, std::nullopt, {});
+    QObject::connect(job, &RunJob::finished, &runner, [&](const RunOutcome& result) { outcome = result; });
+    if (!QTest::qWaitFor([&] { return outcome.has_value(); }, 120000)) {
+        qWarning("the run did not finish");
+    }
+    return outcome.value_or(RunOutcome{});
+}
+
+QString probe(const QString& entries, const QString& file)
+{
+    const ProcResult result = ProcessUtil::run(
+        u"/usr/bin/ffprobe"_s, {u"-v"_s, u"error"_s, u"-show_entries"_s, entries, u"-of"_s, u"csv=p=0"_s, file});
+    return result.out.trimmed();
+}
+
+} // namespace
+
+class TestConfinedRuns : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QDir().mkpath(AppPaths::binDir()));
+        QFile::remove(AppPaths::binDir() + u"/ffmpeg"_s);
+        QVERIFY(QFile::link(u"/usr/bin/ffmpeg"_s, AppPaths::binDir() + u"/ffmpeg"_s));
+        QVERIFY(TestMedia::videoMp4(path(u"holiday.mp4"_s)));
+        QVERIFY(TestMedia::wav(path(u"song.wav"_s)));
+        QVERIFY(TestMedia::picture(path(u"photo.png"_s), 64, 48));
+        TestFiles::write(path(u"album/a.txt"_s), "a");
+        TestFiles::write(path(u"album/inner/b.txt"_s), "b");
+        // Readable to the tests' own user: only the sandbox keeps a step from it. It lies outside the
+        // folder a step writes into, since Landlock has to leave that folder open to the step.
+        TestFiles::write(path(u"private/passwords.txt"_s), "hunter2\n");
+    }
+
+    void cleanupTestCase() { QFile::remove(AppPaths::binDir() + u"/ffmpeg"_s); }
+
+    void plansWorkConfined_data()
+    {
+        QTest::addColumn<SandboxSupport>("kernel");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("check"); // what the output must show: ffprobe entries, or a tool's name
+        QTest::addColumn<QString>("expected");
+        const QList<std::pair<QString, SandboxSupport>> kernels{{u"this kernel"_s, thisKernel},
+                                                                {u"no Landlock"_s, noLandlock}};
+        for (const auto& [kernelName, kernel] : kernels) {
+            const QByteArray name = kernelName.toUtf8();
+            QTest::addRow("%s: ffmpeg trims", name.constData())
+                << kernel << u"holiday.mp4"_s
+                << reply(u"Keep 0:00.5 to 0:01.5"_s,
+                         step(u"ffmpeg"_s,
+                              u"\"-ss\",\"0.5\",\"-i\",\"{input}\",\"-t\",\"1\",\"-c:v\",\"libx264\",\"-preset\","
+                              "\"ultrafast\",\"-c:a\",\"aac\",\"{output}\""_s,
+                              u"holiday (cut).mp4"_s),
+                         u"1"_s)
+                << u"format=duration"_s << u"1"_s;
+            QTest::addRow("%s: ffmpeg converts in two steps", name.constData())
+                << kernel << u"holiday.mp4"_s
+                << reply(u"Sound as MP3"_s,
+                         step(u"ffmpeg"_s, u"\"-i\",\"{input}\",\"-vn\",\"-c:a\",\"pcm_s16le\",\"{output}\""_s,
+                              u"sound.wav"_s)
+                             + u","_s
+                             + step(u"ffmpeg"_s,
+                                    u"\"-i\",\"{prev}\",\"-c:a\",\"libmp3lame\",\"-b:a\",\"128k\",\"{output}\""_s,
+                                    u"holiday.mp3"_s))
+                << u"stream=codec_name"_s << u"mp3"_s;
+            QTest::addRow("%s: sips", name.constData())
+                << kernel << u"photo.png"_s
+                << reply(u"Smaller JPEG"_s,
+                         step(u"sips"_s,
+                              u"\"-s\",\"format\",\"jpeg\",\"--resampleWidth\",32,\"{input}\",\"-o\",\"{output}\""_s,
+                              u"photo (small).jpg"_s))
+                << u"vipsheader"_s << u"32x24"_s;
+            QTest::addRow("%s: afconvert", name.constData())
+                << kernel << u"song.wav"_s
+                << reply(u"AAC"_s,
+                         step(u"afconvert"_s,
+                              u"\"-f\",\"m4af\",\"-d\",\"aac\",\"-b\",128000,\"{input}\",\"{output}\""_s,
+                              u"song.m4a"_s))
+                << u"stream=codec_name"_s << u"aac"_s;
+            QTest::addRow("%s: zip a folder", name.constData())
+                << kernel << u"album"_s
+                << reply(u"Zip"_s, step(u"zip"_s, u"\"-r\",\"-X\",\"{output}\",\"{input}\""_s, u"album.zip"_s))
+                << u"unzip"_s << u"album/inner/b.txt"_s;
+        }
+    }
+
+    void plansWorkConfined()
+    {
+        QFETCH(SandboxSupport, kernel);
+        QFETCH(QString, input);
+        QFETCH(QString, answer);
+        QFETCH(QString, check);
+        QFETCH(QString, expected);
+        const PlanResult<AIPlanResponse> parsed = PlanParser::parse(answer);
+        QVERIFY(parsed.ok());
+        const PlanResult<QList<ResolvedOption>> options = PlanParser::resolve(parsed.value().options, path(input));
+        QVERIFY2(options.ok(), options.ok() ? "" : qPrintable(options.error().message));
+        const ResolvedOption option = options.value().first();
+
+        SandboxSupport::setForTesting(kernel);
+        const RunOutcome outcome = run(option);
+        SandboxSupport::setForTesting(std::nullopt);
+        QVERIFY2(outcome.ok, qPrintable(outcome.summary + u' ' + outcome.details));
+        QCOMPARE(outcome.outputs.size(), 1);
+        const QString output = outcome.outputs.first();
+        QVERIFY(!QFileInfo::exists(*option.tempDir));
+
+        if (check == u"vipsheader") {
+            const ProcResult size = ProcessUtil::run(u"/usr/bin/vipsheader"_s, {output});
+            QVERIFY2(size.out.contains(expected) && size.out.contains(u"jpegload"_s), qPrintable(size.out));
+        } else if (check == u"unzip") {
+            const ProcResult list = ProcessUtil::run(u"/usr/bin/unzip"_s, {u"-l"_s, output});
+            QVERIFY2(list.out.contains(expected), qPrintable(list.out));
+        } else if (check == u"format=duration") {
+            const double seconds = probe(check, output).toDouble();
+            QVERIFY2(seconds > 0.8 && seconds < 1.3, qPrintable(QString::number(seconds)));
+        } else {
+            QCOMPARE(probe(check, output), expected);
+        }
+    }
+
+    void stepsAreConfinedToTheirOwnFiles_data()
+    {
+        QTest::addColumn<SandboxSupport>("kernel");
+        QTest::addColumn<QByteArray>("secret"); // what the step read of the file beside its input
+        QTest::newRow("this kernel") << thisKernel << QByteArray("refused\n");
+        QTest::newRow("no Landlock") << noLandlock << QByteArray("hunter2\n");
+    }
+
+    void stepsAreConfinedToTheirOwnFiles()
+    {
+        // A tool that reads a file it was not given: the runner starts it with its step's sandbox, and
+        // only a kernel without Landlock lets the read through; the run itself works either way.
+        QFETCH(SandboxSupport, kernel);
+        QFETCH(QByteArray, secret);
+        const QString tool = TestFiles::write(path(u"tools/peek"_s),
+                                              "#!/bin/sh\n"
+                                              "{ cat \"$2\" 2>/dev/null || echo refused\n"
+                                              "  echo \"home=$HOME\"; } > \"$1\"\n");
+        QFile(tool).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        const QString output = path(u"out/"_s + QString::fromUtf8(QTest::currentDataTag()) + u".txt"_s);
+        QVERIFY(QDir().mkpath(path(u"out"_s)));
+        ResolvedStep peek;
+        peek.summary = u"Peek"_s;
+        peek.executable = tool;
+        peek.args = {output, path(u"private/passwords.txt"_s)};
+        peek.inputs = {path(u"song.wav"_s)};
+        peek.outputPath = output;
+        peek.isFinal = true;
+        ResolvedOption option;
+        option.steps = {peek};
+        option.tempDir = path(u"scratch"_s);
+
+        SandboxSupport::setForTesting(kernel);
+        const bool full = SandboxSupport::current().isFull();
+        const QString sentence = SandboxSupport::current().sentence();
+        const RunOutcome outcome = run(option);
+        SandboxSupport::setForTesting(std::nullopt);
+        QVERIFY2(outcome.ok, qPrintable(outcome.details));
+        QFile written(output);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), secret + "home=" + path(u"scratch"_s).toUtf8() + "\n");
+        QCOMPARE(full, kernel.landlockAbi > 0);
+        QVERIFY2(sentence.startsWith(full ? u"Tool runs are fully sandboxed"_s : u"Tool runs are partly sandboxed"_s),
+                 qPrintable(sentence));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConfinedRuns)
+#include "tst_confinedruns.moc"
