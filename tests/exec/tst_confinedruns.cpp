@@ -3,8 +3,8 @@
 #include "exec/ToolRunner.h"
 #include "exec/base/AppPaths.h"
 #include "exec/base/ProcessUtil.h"
+#include "plans/PlanFactory.h"
 #include "plans/PlanParser.h"
-#include "plans/SystemTools.h"
 #include "platform/SandboxSupport.h"
 
 #include <QDir>
@@ -168,6 +168,27 @@ private slots:
         } else {
             QCOMPARE(probe(check, output), expected);
         }
+    }
+
+    void unpackingWorksConfined()
+    {
+        // The application's own unzip action: ditto writes a whole folder, which the runner makes first.
+        QVERIFY(QDir().mkpath(path(u"packed"_s)));
+        QCOMPARE(ProcessUtil::run(u"/usr/bin/zip"_s, {u"-q"_s, u"-r"_s, path(u"packed/album.zip"_s), u"."_s},
+                                  path(u"album"_s))
+                     .status,
+                 0);
+        RawOption raw;
+        raw.steps
+            = {RawStep{u"ditto"_s, {u"-x"_s, u"-k"_s, u"{input}"_s, u"{output}"_s}, u"album"_s, u"Unpack"_s, true}};
+        PlanFactory factory;
+        const PlanResult<ResolvedOption> option = factory.resolve(raw, path(u"packed/album.zip"_s), true);
+        QVERIFY(option.ok());
+        const RunOutcome outcome = run(option.value());
+        QVERIFY2(outcome.ok, qPrintable(outcome.summary + u' ' + outcome.details));
+        QFile unpacked(outcome.outputs.value(0) + u"/inner/b.txt"_s);
+        QVERIFY(unpacked.open(QIODevice::ReadOnly));
+        QCOMPARE(unpacked.readAll(), QByteArray("b"));
     }
 
     void stepsAreConfinedToTheirOwnFiles_data()
