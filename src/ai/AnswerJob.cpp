@@ -1,0 +1,6 @@
+#include "AnswerJob.h"
+
+AnswerJob::AnswerJob(QObject* parent)
+    : QObject(parent)
+{
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "AIAnswer.h"
+#include "AIOutcome.h"
+
+#include <QObject>
+
+#include <functional>
+
+using AnswerOutcome = AIOutcome<AIAnswer>;
+
+// Gets one answer text from one provider. start() once; cancel() aborts what is in flight and finishes
+// with a cancellation; `finished` is emitted exactly once, never from inside start().
+class AnswerJob : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Decides whether an answer text is usable; OpenRouter tries the next model when it is not.
+    using Accept = std::function<bool(const QString&)>;
+
+    virtual void start() = 0;
+    virtual void cancel() = 0;
+
+signals:
+    void finished(const AnswerOutcome& outcome);
+
+protected:
+    explicit AnswerJob(QObject* parent);
+};

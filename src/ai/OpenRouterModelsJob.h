@@ -1,0 +1,34 @@
+#pragma once
+
+#include "AIEndpoints.h"
+#include "AIOutcome.h"
+#include "Http.h"
+#include "OpenRouterClient.h"
+
+#include <QObject>
+
+using FreeModelsOutcome = AIOutcome<QList<OpenRouterClient::ModelInfo>>;
+
+// Fetches OpenRouter's current free models, in the order they would be tried. Needs no key.
+class OpenRouterModelsJob : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit OpenRouterModelsJob(const AIEndpoints& endpoints, QObject* parent = nullptr);
+
+    void start();
+    void cancel();
+
+signals:
+    void finished(const FreeModelsOutcome& outcome);
+
+private:
+    enum class Step { idle, listing, done };
+
+    void finish(const FreeModelsOutcome& outcome);
+
+    AIEndpoints m_endpoints;
+    Http m_http;
+    Step m_step = Step::idle;
+};

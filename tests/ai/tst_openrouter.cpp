@@ -1,0 +1,372 @@
+#include "FakeOpenRouter.h"
+#include "JobWaiter.h"
+#include "ai/OpenRouterClient.h"
+#include "ai/OpenRouterCompleteJob.h"
+#include "ai/OpenRouterModelsJob.h"
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using ModelInfo = OpenRouterClient::ModelInfo;
+
+Q_DECLARE_METATYPE(QList<ModelInfo>)
+
+namespace {
+
+const QString keyRefused = u"OpenRouter did not accept the saved key. Open Settings and sign in again."_s;
+const QString goodAnswer = u"Here is the plan:\n```json\n{\"options\":[]}\n```\nEnjoy."_s;
+
+AIEndpoints endpointsFor(const FakeOpenRouter& server)
+{
+    AIEndpoints endpoints;
+    endpoints.openRouterBase = server.url();
+    endpoints.modelListTimeoutMs = 2000;
+    endpoints.chatTimeoutMs = 300;
+    return endpoints;
+}
+
+QJsonObject withPricing(QJsonObject model, const QJsonValue& prompt, const QJsonValue& completion)
+{
+    model.insert(u"pricing"_s, QJsonObject{{u"prompt"_s, prompt}, {u"completion"_s, completion}});
+    return model;
+}
+
+HttpResponse listOf(const QJsonArray& data)
+{
+    return {QJsonDocument(QJsonObject{{u"data"_s, data}}).toJson(), 200};
+}
+
+// Accepts an answer that holds a JSON object, as the plan service's check would.
+bool holdsJSON(const QString& text)
+{
+    return text.contains(u'{') && text.contains(u'}');
+}
+
+QString errorOf(const std::optional<AnswerOutcome>& outcome)
+{
+    return outcome && std::holds_alternative<AIError>(*outcome) ? std::get<AIError>(*outcome).message : u"(no error)"_s;
+}
+
+} // namespace
+
+class TestOpenRouter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void unreadableModelLists_data()
+    {
+        QTest::addColumn<HttpResponse>("response");
+        QTest::addColumn<QString>("message");
+        const QString status200 = u"OpenRouter's model list could not be read (status 200)."_s;
+        QTest::newRow("server error") << HttpResponse{"{\"data\":[]}", 500}
+                                      << u"OpenRouter's model list could not be read (status 500)."_s;
+        QTest::newRow("not JSON") << HttpResponse{"<html>busy</html>", 200} << status200;
+        QTest::newRow("top level is an array") << HttpResponse{"[]", 200} << status200;
+        QTest::newRow("no data") << HttpResponse{"{\"models\":[]}", 200} << status200;
+        QTest::newRow("data is an object") << HttpResponse{"{\"data\":{}}", 200} << status200;
+        QTest::newRow("data holds a string") << HttpResponse{"{\"data\":[\"x\"]}", 200} << status200;
+        QTest::newRow("invalid UTF-8") << HttpResponse{"{\"data\":[{\"id\":\"\xff\xfe\"}]}", 200} << status200;
+    }
+    void unreadableModelLists()
+    {
+        QFETCH(HttpResponse, response);
+        QFETCH(QString, message);
+        const auto result = OpenRouterClient::freeModels(response);
+        QVERIFY(std::holds_alternative<AIError>(result));
+        QCOMPARE(std::get<AIError>(result).message, message);
+    }
+
+    void freeModelSelection_data()
+    {
+        QTest::addColumn<QJsonArray>("data");
+        QTest::addColumn<QStringList>("ids");
+        const QJsonObject a = FakeOpenRouter::model(u"a"_s, 100);
+        QJsonObject noPricing = a;
+        noPricing.remove(u"pricing"_s);
+        QJsonObject noId = a;
+        noId.insert(u"id"_s, 7);
+        QJsonObject imageOnly = FakeOpenRouter::model(u"image-only"_s, 100);
+        imageOnly.insert(u"architecture"_s, QJsonObject{{u"output_modalities"_s, QJsonArray{u"image"_s}}});
+        QJsonObject noArchitecture = FakeOpenRouter::model(u"no-architecture"_s, 100);
+        noArchitecture.remove(u"architecture"_s);
+        QJsonObject oddModalities = FakeOpenRouter::model(u"odd-modalities"_s, 100);
+        oddModalities.insert(u"architecture"_s, QJsonObject{{u"output_modalities"_s, QJsonArray{1, u"image"_s}}});
+
+        QTest::newRow("tiny price as text") << QJsonArray{withPricing(a, u"0.0000001"_s, u"0"_s)} << QStringList();
+        QTest::newRow("completion costs") << QJsonArray{withPricing(a, 0, u"0.000002"_s)} << QStringList();
+        QTest::newRow("price not a number") << QJsonArray{withPricing(a, u"free"_s, u"0"_s)} << QStringList();
+        QTest::newRow("price missing") << QJsonArray{withPricing(a, QJsonValue(), u"0"_s)} << QStringList();
+        QTest::newRow("price with spaces") << QJsonArray{withPricing(a, u" 0"_s, u"0"_s)} << QStringList();
+        QTest::newRow("no pricing") << QJsonArray{noPricing} << QStringList();
+        QTest::newRow("id not a string") << QJsonArray{noId} << QStringList();
+        QTest::newRow("no text output") << QJsonArray{imageOnly} << QStringList();
+        QTest::newRow("text zero and number zero") << QJsonArray{withPricing(a, u"0"_s, 0)} << QStringList{u"a"_s};
+        QTest::newRow("zero written as 0.0") << QJsonArray{withPricing(a, u"0.0"_s, 0.0)} << QStringList{u"a"_s};
+        QTest::newRow("no architecture") << QJsonArray{noArchitecture} << QStringList{u"no-architecture"_s};
+        QTest::newRow("modalities not all text") << QJsonArray{oddModalities} << QStringList{u"odd-modalities"_s};
+    }
+    void freeModelSelection()
+    {
+        QFETCH(QJsonArray, data);
+        QFETCH(QStringList, ids);
+        const auto result = OpenRouterClient::freeModels(listOf(data));
+        QStringList got;
+        for (const ModelInfo& model : std::get<QList<ModelInfo>>(result)) {
+            got.append(model.id);
+        }
+        QCOMPARE(got, ids);
+    }
+
+    void jsonCapableFirstThenNewestThenListOrder()
+    {
+        QJsonObject viaStructured = FakeOpenRouter::model(u"structured-old"_s, 10, false);
+        viaStructured.insert(u"supported_parameters"_s, QJsonArray{u"structured_outputs"_s});
+        QJsonObject fractionalCreated = FakeOpenRouter::model(u"plain-fractional"_s, 0, false);
+        fractionalCreated.insert(u"created"_s, 5e9 + 0.5);
+        const QJsonArray data{
+            FakeOpenRouter::model(u"plain-new"_s, 900, false),
+            viaStructured,
+            FakeOpenRouter::model(u"json-mid"_s, 500),
+            FakeOpenRouter::model(u"plain-tie-1"_s, 300, false),
+            fractionalCreated,
+            FakeOpenRouter::model(u"plain-tie-2"_s, 300, false),
+        };
+        const auto models = std::get<QList<ModelInfo>>(OpenRouterClient::freeModels(listOf(data)));
+        const QList<ModelInfo> expected{
+            {u"json-mid"_s, true, 500},     {u"structured-old"_s, true, 10}, {u"plain-new"_s, false, 900},
+            {u"plain-tie-1"_s, false, 300}, {u"plain-tie-2"_s, false, 300},  {u"plain-fractional"_s, false, 0},
+        };
+        QCOMPARE(models, expected);
+    }
+
+    void modelsJobFetchesWithoutAKey()
+    {
+        FakeOpenRouter server;
+        server.setModels({FakeOpenRouter::model(u"m"_s, 1)});
+        OpenRouterModelsJob job(endpointsFor(server));
+        const auto outcome = runJob<FreeModelsOutcome>(job);
+        QVERIFY(outcome);
+        QCOMPARE(std::get<QList<ModelInfo>>(*outcome), (QList<ModelInfo>{{u"m"_s, true, 1}}));
+        QVERIFY(!server.server().requests().value(0).headers.contains("authorization"));
+    }
+
+    void chatRequestShape()
+    {
+        FakeOpenRouter server;
+        server.setModels({FakeOpenRouter::model(u"plain"_s, 2, false), FakeOpenRouter::model(u"json"_s, 1)});
+        server.setChat([](const QJsonObject& body) {
+            return body.value(u"model"_s) == u"plain"_s ? FakeOpenRouter::completion(u"plain"_s, goodAnswer)
+                                                        : FakeOpenRouter::error(500, u"Provider returned error"_s);
+        });
+        OpenRouterCompleteJob job(endpointsFor(server), u"sk-or-v1-abc"_s, u"SYSTEM"_s, u"USER"_s, holdsJSON);
+        const auto outcome = runJob<AnswerOutcome>(job);
+        QVERIFY(outcome);
+        QCOMPARE(std::get<AIAnswer>(*outcome), (AIAnswer{goodAnswer, u"plain"_s}));
+
+        const QList<LocalHttpServer::Request> requests = server.chatRequests();
+        QCOMPARE(requests.size(), 2);
+        QCOMPARE(requests[0].method, "POST");
+        QCOMPARE(requests[0].headers.value("authorization"), "Bearer sk-or-v1-abc");
+        QCOMPARE(requests[0].headers.value("content-type"), "application/json");
+        QCOMPARE(requests[0].headers.value("x-title"), "Trellick");
+        const QJsonObject withJson = requests[0].json();
+        QCOMPARE(withJson.value(u"model"_s).toString(), u"json"_s);
+        QCOMPARE(withJson.value(u"temperature"_s).toDouble(), 0.2);
+        QCOMPARE(withJson.value(u"response_format"_s).toObject(), (QJsonObject{{u"type"_s, u"json_object"_s}}));
+        QCOMPARE(withJson.value(u"messages"_s).toArray(),
+                 (QJsonArray{QJsonObject{{u"role"_s, u"system"_s}, {u"content"_s, u"SYSTEM"_s}},
+                             QJsonObject{{u"role"_s, u"user"_s}, {u"content"_s, u"USER"_s}}}));
+        QVERIFY(!requests[1].json().contains(u"response_format"_s));
+    }
+
+    void nineRejectedModelsMakeSixRequestsAndSevenLines()
+    {
+        FakeOpenRouter server;
+        QJsonArray models;
+        for (int i = 1; i <= 9; ++i) {
+            models.append(FakeOpenRouter::model(u"vendor/model-%1:free"_s.arg(i), 1000 - i));
+        }
+        server.setModels(models);
+        server.answerEveryChat(u"I would use bash for that: rm -rf, then ffmpeg."_s);
+        OpenRouterCompleteJob job(endpointsFor(server), u"key"_s, u"s"_s, u"u"_s, holdsJSON);
+        const QString message = errorOf(runJob<AnswerOutcome>(job));
+        QCOMPARE(server.chatRequests().size(), 6);
+        QStringList expected{u"None of the free models gave a usable answer."_s};
+        for (int i = 1; i <= 6; ++i) {
+            expected.append(u"vendor/model-%1:free: answer was not valid JSON"_s.arg(i));
+        }
+        QCOMPARE(message, expected.join(u'\n'));
+    }
+
+    void refusedKeyStopsAtOnce_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::newRow("401") << 401;
+        QTest::newRow("403") << 403;
+    }
+    void refusedKeyStopsAtOnce()
+    {
+        QFETCH(int, status);
+        FakeOpenRouter server;
+        server.setModels({FakeOpenRouter::model(u"one"_s, 3), FakeOpenRouter::model(u"two"_s, 2),
+                          FakeOpenRouter::model(u"three"_s, 1)});
+        server.setChat([status](const QJsonObject& body) {
+            return body.value(u"model"_s) == u"one"_s ? FakeOpenRouter::error(500, u"Internal Server Error"_s)
+                                                      : FakeOpenRouter::error(status, u"User not found."_s);
+        });
+        OpenRouterCompleteJob job(endpointsFor(server), u"revoked"_s, u"s"_s, u"u"_s, holdsJSON);
+        QCOMPARE(errorOf(runJob<AnswerOutcome>(job)), keyRefused);
+        QCOMPARE(server.chatRequests().size(), 2);
+    }
+
+    void eachFailureBecomesOneLine()
+    {
+        // The realistic mix a user meets: a rate limit, a body that is not JSON, an empty answer, a server
+        // that never answers, a connection closed mid-body, invalid UTF-8; the seventh model is not asked.
+        FakeOpenRouter server;
+        const QStringList ids{u"rate"_s, u"html"_s, u"blank"_s, u"slow"_s, u"cut"_s, u"bytes"_s, u"unasked"_s};
+        QJsonArray models;
+        for (qsizetype i = 0; i < ids.size(); ++i) {
+            models.append(FakeOpenRouter::model(ids[i], 100 - i));
+        }
+        server.setModels(models);
+        server.setChat([](const QJsonObject& body) {
+            const QString model = body.value(u"model"_s).toString();
+            if (model == u"rate"_s) {
+                return FakeOpenRouter::error(429, u"Rate limit exceeded: free-models-per-min."_s);
+            }
+            if (model == u"html"_s) {
+                return LocalHttpServer::Reply::text("<html><body>Bad gateway</body></html>", 502);
+            }
+            if (model == u"blank"_s) {
+                return FakeOpenRouter::completion(model, u" \n\t "_s);
+            }
+            if (model == u"slow"_s) {
+                return LocalHttpServer::Reply::hang();
+            }
+            if (model == u"cut"_s) {
+                return LocalHttpServer::Reply::closeMidBody(FakeOpenRouter::completion(model, goodAnswer).body);
+            }
+            return LocalHttpServer::Reply::text("{\"choices\":[{\"message\":{\"content\":\"\xc3\x28{}\"}}]}");
+        });
+        OpenRouterCompleteJob job(endpointsFor(server), u"key"_s, u"s"_s, u"u"_s, holdsJSON);
+        QElapsedTimer clock;
+        clock.start();
+        const QString message = errorOf(runJob<AnswerOutcome>(job));
+        QVERIFY(clock.elapsed() < 10000);
+        const QStringList lines = message.split(u'\n');
+        QCOMPARE(lines.size(), 7);
+        QCOMPARE(lines[0], u"None of the free models gave a usable answer."_s);
+        QCOMPARE(lines[1], u"rate: Rate limit exceeded: free-models-per-min."_s);
+        QCOMPARE(lines[2], u"html: unreadable answer (status 502)"_s);
+        QCOMPARE(lines[3], u"blank: empty answer (status 200)"_s);
+        QCOMPARE(lines[4], u"slow: Could not reach the server: The request timed out."_s);
+        QVERIFY2(lines[5].startsWith(u"cut: Could not reach the server: "_s), qPrintable(lines[5]));
+        QCOMPARE(lines[6], u"bytes: unreadable answer (status 200)"_s);
+        QCOMPARE(server.chatRequests().size(), 6);
+    }
+
+    void aRateLimitMovesOnToTheNextModel()
+    {
+        FakeOpenRouter server;
+        server.setModels({FakeOpenRouter::model(u"busy"_s, 2), FakeOpenRouter::model(u"free"_s, 1)});
+        server.setChat([](const QJsonObject& body) {
+            return body.value(u"model"_s) == u"busy"_s ? FakeOpenRouter::error(429, u"Rate limit exceeded"_s)
+                                                       : FakeOpenRouter::completion(u"free"_s, goodAnswer);
+        });
+        OpenRouterCompleteJob job(endpointsFor(server), u"key"_s, u"s"_s, u"u"_s, holdsJSON);
+        const auto outcome = runJob<AnswerOutcome>(job);
+        QVERIFY(outcome);
+        QCOMPARE(std::get<AIAnswer>(*outcome).model, u"free"_s);
+    }
+
+    void listFailuresEndTheRequest_data()
+    {
+        QTest::addColumn<LocalHttpServer::Reply>("reply");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no free model") << LocalHttpServer::Reply::json(
+            {{u"data"_s,
+              QJsonArray()}}) << u"OpenRouter lists no free models right now. Try again later or use Ollama."_s;
+        QTest::newRow("list unavailable") << LocalHttpServer::Reply::text("upstream down", 503)
+                                          << u"OpenRouter's model list could not be read (status 503)."_s;
+        QTest::newRow("list never comes")
+            << LocalHttpServer::Reply::hang() << u"Could not reach the server: The request timed out."_s;
+    }
+    void listFailuresEndTheRequest()
+    {
+        QFETCH(LocalHttpServer::Reply, reply);
+        QFETCH(QString, message);
+        FakeOpenRouter server;
+        server.setModelsReply(reply);
+        AIEndpoints endpoints = endpointsFor(server);
+        endpoints.modelListTimeoutMs = 300;
+        OpenRouterCompleteJob job(endpoints, u"key"_s, u"s"_s, u"u"_s, holdsJSON);
+        QCOMPARE(errorOf(runJob<AnswerOutcome>(job)), message);
+        QCOMPARE(server.chatRequests().size(), 0);
+    }
+
+    void tenThousandModelsAndAMultiMegabyteAnswer()
+    {
+        FakeOpenRouter server;
+        // Written as text from one full entry: building ten thousand JSON objects one by one is slow.
+        const auto entry = [](int i) {
+            QJsonObject model = FakeOpenRouter::model(u"vendor/m%1:free"_s.arg(i), i, i % 3 == 0);
+            if (i % 2 == 0) {
+                model = withPricing(model, u"0.000001"_s, u"0.000002"_s);
+            }
+            return QJsonDocument(model).toJson(QJsonDocument::Compact);
+        };
+        QList<QByteArray> entries;
+        for (int i = 0; i < 6; ++i) {
+            entries.append(entry(i));
+        }
+        QByteArray body = "{\"data\":[";
+        for (int i = 0; i < 10000; ++i) {
+            QByteArray text = entries[i % 6];
+            const QByteArray id = QByteArray::number(i);
+            text.replace(QByteArray("vendor/m" + QByteArray::number(i % 6)), QByteArray("vendor/m" + id));
+            text.replace(QByteArray("\"created\":" + QByteArray::number(i % 6)), QByteArray("\"created\":" + id));
+            body += (i ? "," : "") + text;
+        }
+        body += "]}";
+        server.setModelsReply(LocalHttpServer::Reply{200, body});
+        const QString huge = u"Let me think. "_s.repeated(220000) + goodAnswer;
+        server.answerEveryChat(huge);
+        AIEndpoints endpoints = endpointsFor(server);
+        endpoints.modelListTimeoutMs = 20000;
+        endpoints.chatTimeoutMs = 20000;
+        OpenRouterCompleteJob job(endpoints, u"key"_s, u"s"_s, u"u"_s, holdsJSON);
+        const auto outcome = runJob<AnswerOutcome>(job, 30000);
+        QVERIFY(outcome);
+        QVERIFY2(std::holds_alternative<AIAnswer>(*outcome), qPrintable(errorOf(outcome).left(500)));
+        // The free models are the odd ones, JSON-capable when divisible by three: 9999 is the newest of those.
+        QCOMPARE(std::get<AIAnswer>(*outcome).model, u"vendor/m9999:free"_s);
+        QCOMPARE(std::get<AIAnswer>(*outcome).text, huge);
+    }
+
+    void cancelAbortsTheRequestInFlight()
+    {
+        FakeOpenRouter server;
+        server.setModels({FakeOpenRouter::model(u"slow"_s, 1), FakeOpenRouter::model(u"next"_s, 0)});
+        server.setChat([](const QJsonObject&) { return LocalHttpServer::Reply::hang(); });
+        AIEndpoints endpoints = endpointsFor(server);
+        endpoints.chatTimeoutMs = 60000;
+        OpenRouterCompleteJob job(endpoints, u"key"_s, u"s"_s, u"u"_s, holdsJSON);
+        std::optional<AnswerOutcome> outcome;
+        connect(&job, &AnswerJob::finished, this, [&](const AnswerOutcome& o) { outcome = o; });
+        job.start();
+        QTRY_COMPARE(server.chatRequests().size(), 1);
+        job.cancel();
+        QVERIFY(outcome && std::holds_alternative<AICancelled>(*outcome));
+        QTRY_COMPARE(server.server().openConnections(), 0);
+        job.cancel();
+        QTest::qWait(100);
+        QCOMPARE(server.chatRequests().size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOpenRouter)
+#include "tst_openrouter.moc"
