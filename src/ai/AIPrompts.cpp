@@ -1,0 +1,113 @@
+#include "AIPrompts.h"
+
+#include "files/Format.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
+using namespace Qt::StringLiterals;
+
+namespace AIPrompts {
+
+namespace {
+
+QString kindWord(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::video:
+        return u"Video"_s;
+    case FileKind::audio:
+        return u"Audio"_s;
+    case FileKind::image:
+        return u"Image"_s;
+    case FileKind::pdf:
+        return u"PDF document"_s;
+    case FileKind::archive:
+        return u"Archive"_s;
+    case FileKind::folder:
+        return u"Folder"_s;
+    case FileKind::other:
+        return u"File"_s;
+    }
+    Q_UNREACHABLE();
+}
+
+} // namespace
+
+QString planSystem()
+{
+    // The answer shape and, in plain words, the rules the plan checker enforces: a model that follows them is
+    // accepted on the first try.
+    static const QString text = QStringList{
+        uR"(You turn a user's plain-words request about ONE file on a Mac into command-line steps. Reply with JSON only, no prose, no code fences.)"_s,
+        QString(),
+        uR"(JSON shape:)"_s,
+        uR"({"options":[{"label":"Fast","summary":"one plain sentence a non-technical person understands","warnings":["short plain warning"],"result_seconds":330,"steps":[{"program":"ffmpeg","args":["-ss","130","-i","{input}","-t","200","-c","copy","{output}"],"output":"name (cut).mp4","summary":"plain sentence for this step"}]}]})"_s,
+        uR"(If the request cannot be done with the allowed tools, reply {"error":"short plain explanation"}.)"_s,
+        QString(),
+        uR"(Rules:)"_s,
+        uR"(- program must be one of: ffmpeg, ffprobe, sips, afconvert, zip. Nothing else.)"_s,
+        uR"(- args is an array of separate strings. It is never a shell line. No pipes, no redirects, no quotes around values.)"_s,
+        uR"(- Write the input file as {input}. In a later step, the previous step's result is {prev}. The step's new file is {output}. Never write any real path, never use ~ or ..)"_s,
+        uR"(- "output" is only a new file name with an extension, based on the original name plus a short label, like "holiday (cut).mp4". Never reuse the original name. Never write a folder.)"_s,
+        uR"(- Never overwrite. Always give ffmpeg the -n option. The output goes last in ffmpeg and afconvert commands.)"_s,
+        uR"(- sips edits in place unless you give -o {output}, so always use: sips ... {input} -o {output}. sips handles images only and cannot write webp.)"_s,
+        uR"(- afconvert handles audio only and cannot write mp3. Use ffmpeg with libmp3lame for mp3.)"_s,
+        uR"(- zip: zip -r -X {output} {input})"_s,
+        uR"(- Use common encoders only: libx264, aac, libmp3lame, libvpx-vp9, libopus, libwebp, gif.)"_s,
+        uR"(- Trimming: use "-ss START -i {input} -t DURATION" with START and DURATION in seconds. Put -ss before -i. Without re-encoding (-c copy) the cut snaps to the nearest keyframe and may be about a second off. With re-encoding it is exact but slower.)"_s,
+        uR"(- When trimming or cutting, give two options when it fits: label "Fast" (stream copy, no re-encode, may be slightly off) and label "Exact" (re-encode). For other requests one option is fine.)"_s,
+        uR"(- Cutting out a middle part needs several steps (keep part 1, keep part 2, then join them): if you cannot do it with allowed arguments, use a single ffmpeg step with -filter_complex and trim/atrim and concat filters.)"_s,
+        uR"(- Speed: video uses setpts=PTS/FACTOR and audio uses atempo (each atempo value must be between 0.5 and 2.0; chain them for more). Volume evening: loudnorm. Remove sound: -an. Audio only: -vn.)"_s,
+        uR"(- result_seconds is the expected length in seconds of the finished result (used for a progress bar). Leave it out if unknown.)"_s,
+        uR"(- warnings: honest short notes, for example "This re-encodes, so it takes longer" or "Cutting without re-encoding can be a second off".)"_s,
+        uR"(- Use only facts you were given. Do not invent a duration.)"_s,
+    }.join(u'\n');
+    return text;
+}
+
+QString renameSystem()
+{
+    static const QString text = QStringList{
+        uR"(You suggest new file names. Reply with JSON only: {"names":["new name 1","new name 2"]}.)"_s,
+        uR"(Give exactly one new name per file, in the same order as the list, each including its original extension. No folders, no slashes. Follow the user's request literally.)"_s,
+    }.join(u'\n');
+    return text;
+}
+
+QString user(const QString& request, const QString& task, const FileDetails& details)
+{
+    QStringList lines{u"Request: "_s + request};
+    if (!task.isEmpty()) {
+        lines.append(u"Kind of task: "_s + task);
+    }
+    lines.append(u"File name: "_s + details.name);
+    lines.append(u"Extension: "_s + (details.ext.isEmpty() ? u"(none)"_s : details.ext));
+    lines.append(u"Size: "_s + details.sizeText);
+    lines.append(u"Kind: "_s + kindWord(details.kind));
+    const QList<FactLine> facts = details.facts.lines();
+    if (!facts.isEmpty()) {
+        lines.append(u"Facts:"_s);
+        for (const FactLine& fact : facts) {
+            lines.append(u"- "_s + fact.label + u": "_s + fact.value);
+        }
+    }
+    return lines.join(u'\n');
+}
+
+QString renameUser(const QString& request, const QStringList& files)
+{
+    QStringList lines{u"Request: "_s + request, u"Today's date: "_s + Format::today(), u"Files:"_s};
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        lines.append(QString::number(i + 1) + u". "_s + QFileInfo(files[i]).fileName());
+    }
+    return lines.join(u'\n');
+}
+
+QString preview(const QString& provider, const QString& system, const QString& user)
+{
+    return u"Sent to: "_s + provider + u"\n\nInstructions (the same every time):\n"_s + system
+        + u"\n\nYour message:\n"_s + user + u"\n\nThe file itself is never sent. Only the text above."_s;
+}
+
+} // namespace AIPrompts

@@ -1,0 +1,134 @@
+#include "ai/AIPrompts.h"
+#include "files/Format.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+FileDetails video()
+{
+    FileDetails details;
+    details.path = u"/home/ann/Videos/holiday.mp4"_s;
+    details.name = u"holiday.mp4"_s;
+    details.ext = u"mp4"_s;
+    details.kind = FileKind::video;
+    details.sizeText = u"48.2 MB"_s;
+    details.facts.duration = 330.4;
+    details.facts.width = 1920;
+    details.facts.height = 1080;
+    details.facts.videoCodec = u"h264"_s;
+    details.facts.frameRate = u"29.97 fps"_s;
+    details.facts.audioCodec = u"aac"_s;
+    details.facts.sampleRate = u"48000 Hz"_s;
+    details.facts.bitRate = 1'170'000;
+    details.facts.source = u"ffprobe"_s;
+    return details;
+}
+
+} // namespace
+
+class TestAIPrompts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void planSystemPromptHoldsTheAnswerShape()
+    {
+        const QString prompt = AIPrompts::planSystem();
+        const QStringList lines = prompt.split(u'\n');
+        QCOMPARE(lines.size(), 23);
+        QVERIFY(!prompt.endsWith(u'\n'));
+        QCOMPARE(lines[0],
+                 u"You turn a user's plain-words request about ONE file on a Mac into command-line steps. "
+                 u"Reply with JSON only, no prose, no code fences."_s);
+        QCOMPARE(lines[1], QString());
+        QCOMPARE(lines[5], QString());
+        QCOMPARE(lines[14], u"- zip: zip -r -X {output} {input}"_s);
+        QCOMPARE(lines[22], u"- Use only facts you were given. Do not invent a duration."_s);
+        // The example the model copies must itself be a valid answer.
+        QJsonParseError error;
+        const QJsonDocument example = QJsonDocument::fromJson(lines[3].toUtf8(), &error);
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(example.object().value(u"options"_s).toArray().size(), 1);
+    }
+
+    void renameSystemPrompt()
+    {
+        QCOMPARE(AIPrompts::renameSystem(),
+                 u"You suggest new file names. Reply with JSON only: {\"names\":[\"new name 1\",\"new name 2\"]}.\n"
+                 u"Give exactly one new name per file, in the same order as the list, each including its original "
+                 u"extension. No folders, no slashes. Follow the user's request literally."_s);
+    }
+
+    void userMessageOfAVideo()
+    {
+        QCOMPARE(AIPrompts::user(u"Keep from 0:10 to 0:40"_s, u"Trim the video"_s, video()),
+                 u"Request: Keep from 0:10 to 0:40\n"
+                 u"Kind of task: Trim the video\n"
+                 u"File name: holiday.mp4\n"
+                 u"Extension: mp4\n"
+                 u"Size: 48.2 MB\n"
+                 u"Kind: Video\n"
+                 u"Facts:\n"
+                 u"- Duration: 5:30\n"
+                 u"- Resolution: 1920 × 1080\n"
+                 u"- Video codec: h264\n"
+                 u"- Frame rate: 29.97 fps\n"
+                 u"- Audio codec: aac\n"
+                 u"- Sample rate: 48000 Hz\n"
+                 u"- Bit rate: 1.2 Mbit/s"_s);
+    }
+
+    void plainFileWithoutTaskExtensionOrFacts()
+    {
+        FileDetails notes;
+        notes.name = u"README"_s;
+        notes.kind = FileKind::other;
+        notes.sizeText = u"2 KB"_s;
+        QCOMPARE(AIPrompts::user(u"(your request will appear here)"_s, QString(), notes),
+                 u"Request: (your request will appear here)\nFile name: README\nExtension: (none)\nSize: 2 KB\n"
+                 u"Kind: File"_s);
+    }
+
+    void kindWords_data()
+    {
+        QTest::addColumn<FileKind>("kind");
+        QTest::addColumn<QString>("word");
+        QTest::newRow("audio") << FileKind::audio << u"Audio"_s;
+        QTest::newRow("image") << FileKind::image << u"Image"_s;
+        QTest::newRow("pdf") << FileKind::pdf << u"PDF document"_s;
+        QTest::newRow("archive") << FileKind::archive << u"Archive"_s;
+        QTest::newRow("folder") << FileKind::folder << u"Folder"_s;
+    }
+    void kindWords()
+    {
+        QFETCH(FileKind, kind);
+        QFETCH(QString, word);
+        FileDetails details;
+        details.kind = kind;
+        QVERIFY(AIPrompts::user(u"r"_s, QString(), details).endsWith(u"\nKind: "_s + word));
+    }
+
+    void renameMessageNumbersTheFiles()
+    {
+        QCOMPARE(AIPrompts::renameUser(u"Add the date"_s,
+                                       {u"/tmp/a/IMG_0001.HEIC"_s, u"/tmp/b/notes.txt"_s, u"/tmp/a/No extension"_s}),
+                 u"Request: Add the date\nToday's date: "_s + Format::today()
+                     + u"\nFiles:\n1. IMG_0001.HEIC\n2. notes.txt\n3. No extension"_s);
+    }
+
+    void previewShowsExactlyWhatIsSent()
+    {
+        QCOMPARE(AIPrompts::preview(u"Ollama (no model chosen)"_s, u"SYS"_s, u"USER"_s),
+                 u"Sent to: Ollama (no model chosen)\n\nInstructions (the same every time):\nSYS\n\n"
+                 u"Your message:\nUSER\n\nThe file itself is never sent. Only the text above."_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAIPrompts)
+#include "tst_aiprompts.moc"
