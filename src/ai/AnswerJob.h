@@ -1,6 +1,8 @@
 #pragma once
 
 #include "AIAnswer.h"
+#include "AIChannel.h"
+#include "AIEndpoints.h"
 #include "AIOutcome.h"
 
 #include <QObject>
@@ -18,6 +20,11 @@ class AnswerJob : public QObject
 public:
     // Decides whether an answer text is usable; OpenRouter tries the next model when it is not.
     using Accept = std::function<bool(const QString&)>;
+
+    // The job for the channel's provider. Only OpenRouter applies `accept` itself (to choose among its
+    // models); the other providers give their one answer as it is.
+    static AnswerJob* create(const AIChannel& channel, const AIEndpoints& endpoints, const QString& system,
+                             const QString& user, Accept accept, QObject* parent);
 
     virtual void start() = 0;
     virtual void cancel() = 0;

@@ -1,0 +1,311 @@
+#include "FakeOllama.h"
+#include "FakeOpenRouter.h"
+#include "JobWaiter.h"
+#include "TestFiles.h"
+#include "ai/AIPrompts.h"
+#include "ai/NameSuggestJob.h"
+#include "ai/PlanAskJob.h"
+
+#include <QJsonArray>
+#include <QTemporaryDir>
+
+#include <QTest>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString bashPlan
+    = u"Sure, here you go:\n```json\n{\"options\":[{\"label\":\"Fast\",\"steps\":[{\"program\":\"bash\","
+      u"\"args\":[\"-c\",\"ffmpeg -i {input} {output}\"],\"output\":\"holiday (cut).mp4\"}]}]}\n```"_s;
+const QString bashReason = u"Step 1 wants to use “bash”, which is not on the list of allowed tools (ffmpeg, ffprobe, "
+                           u"sips, afconvert, zip)."_s;
+const QString rmPlan = u"{\"options\":[{\"label\":\"Fast\",\"steps\":[{\"program\":\"rm\",\"args\":[\"{input}\"],"
+                       u"\"output\":\"x.mp4\"}]}]}"_s;
+const QString rmReason = u"Step 1 wants to use “rm”, which is not on the list of allowed tools (ffmpeg, ffprobe, "
+                         u"sips, afconvert, zip)."_s;
+const QString trimPlan
+    = u"I kept 0:10 to 0:40.\n```json\n{\"options\":[{\"label\":\"Fast\",\"summary\":\"Keeps 0:10 "
+      u"to 0:40.\",\"warnings\":[],\"result_seconds\":30,\"steps\":[{\"program\":\"ffmpeg\",\"args\":"
+      u"[\"-ss\",\"10\",\"-i\",\"{input}\",\"-t\",\"30\",\"-c\",\"copy\",\"-n\",\"{output}\"],"
+      u"\"output\":\"holiday (cut).mp4\",\"summary\":\"Cuts the video.\"}]}]}\n```\nHope this helps!"_s;
+const QString impossible = u"{\"error\":\"I cannot add subtitles that do not exist.\"}"_s;
+
+QString userMessage(const QJsonObject& body)
+{
+    return body.value(u"messages"_s).toArray().at(1).toObject().value(u"content"_s).toString();
+}
+
+QString systemMessage(const QJsonObject& body)
+{
+    return body.value(u"messages"_s).toArray().at(0).toObject().value(u"content"_s).toString();
+}
+
+template <typename Outcome>
+QString errorOf(const std::optional<Outcome>& outcome)
+{
+    return outcome && std::holds_alternative<AIError>(*outcome) ? std::get<AIError>(*outcome).message : u"(no error)"_s;
+}
+
+// Answers the requests of one model in turn with the given texts; the last one repeats.
+FakeOpenRouter::ChatHandler inTurn(const QStringList& answers)
+{
+    auto next = std::make_shared<qsizetype>(0);
+    return [answers, next](const QJsonObject& body) {
+        const QString answer = answers.at(std::min(*next, answers.size() - 1));
+        ++*next;
+        return FakeOpenRouter::completion(body.value(u"model"_s).toString(), answer);
+    };
+}
+
+} // namespace
+
+class TestPlanService : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_input;
+    std::unique_ptr<FakeOpenRouter> m_openRouter;
+    std::unique_ptr<FakeOllama> m_ollama;
+    const QString m_user = u"Request: Keep from 0:10 to 0:40\nFile name: holiday.mp4"_s;
+
+    AIEndpoints endpoints() const
+    {
+        AIEndpoints endpoints;
+        endpoints.openRouterBase = m_openRouter->url();
+        endpoints.ollamaBase = AIEndpoints::ollamaBaseFrom(m_ollama->hostVariable());
+        endpoints.modelListTimeoutMs = endpoints.chatTimeoutMs = endpoints.ollamaChatTimeoutMs = 2000;
+        return endpoints;
+    }
+
+    std::optional<PlanOutcome> ask(const AIChannel& channel)
+    {
+        PlanAskJob job(channel, endpoints(), AIPrompts::planSystem(), m_user, m_input);
+        return runJob<PlanOutcome>(job);
+    }
+
+    static AIChannel openRouter() { return {AIProviderKind::openRouter, u"sk-or-v1-test"_s, QString()}; }
+    static AIChannel ollama() { return {AIProviderKind::ollama, QString(), u"llama3.2"_s}; }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_input = TestFiles::write(m_dir.filePath(u"holiday.mp4"_s), "not really a video");
+    }
+
+    void init()
+    {
+        // Fresh servers for every test: they keep the requests they saw.
+        m_openRouter = std::make_unique<FakeOpenRouter>();
+        m_ollama = std::make_unique<FakeOllama>();
+        m_openRouter->setModels({FakeOpenRouter::model(u"meta/llama-3.3-70b:free"_s, 2),
+                                 FakeOpenRouter::model(u"qwen/qwen-2.5-72b:free"_s, 1)});
+    }
+
+    void rejectedAnswerIsRetriedOnceWithTheReason()
+    {
+        m_openRouter->setChat(inTurn({bashPlan, trimPlan}));
+        const auto outcome = ask(openRouter());
+        QVERIFY2(outcome && std::holds_alternative<PlanService::Result>(*outcome), qPrintable(errorOf(outcome)));
+        const PlanService::Result result = std::get<PlanService::Result>(*outcome);
+        QVERIFY(result.retried);
+        QCOMPARE(result.model, u"meta/llama-3.3-70b:free"_s);
+        QCOMPARE(result.explanation, std::nullopt);
+        QCOMPARE(result.options.size(), 1);
+        QCOMPARE(result.options[0].label, u"Fast"_s);
+        QCOMPARE(result.options[0].steps[0].outputPath, m_dir.filePath(u"holiday (cut).mp4"_s));
+
+        const QList<QJsonObject> bodies = m_openRouter->chatBodies();
+        QCOMPARE(bodies.size(), 2);
+        QCOMPARE(userMessage(bodies[0]), m_user);
+        QCOMPARE(userMessage(bodies[1]),
+                 m_user + u"\n\nYour previous answer was rejected: "_s + bashReason
+                     + u"\nTry again, follow the rules exactly, and reply with JSON only."_s);
+        QCOMPARE(systemMessage(bodies[1]), AIPrompts::planSystem());
+        // Each try starts from a fresh list of free models.
+        QCOMPARE(m_openRouter->modelListRequests(), 2);
+    }
+
+    void secondRejectionEndsTheRequest()
+    {
+        m_openRouter->setChat(inTurn({bashPlan, rmPlan}));
+        QCOMPARE(errorOf(ask(openRouter())),
+                 u"The AI's answer was not safe or usable, even after a second try: "_s + rmReason);
+        QCOMPARE(m_openRouter->chatBodies().size(), 2);
+    }
+
+    void firstAnswerUsedAsItIs()
+    {
+        m_openRouter->answerEveryChat(trimPlan);
+        const auto outcome = ask(openRouter());
+        QVERIFY(outcome);
+        const PlanService::Result result = std::get<PlanService::Result>(*outcome);
+        QVERIFY(!result.retried);
+        QCOMPARE(result.options.size(), 1);
+        QCOMPARE(m_openRouter->chatBodies().size(), 1);
+    }
+
+    void anErrorAnswerIsTheExplanation()
+    {
+        m_openRouter->answerEveryChat(impossible);
+        const auto outcome = ask(openRouter());
+        QVERIFY(outcome);
+        QCOMPARE(std::get<PlanService::Result>(*outcome),
+                 (PlanService::Result{
+                     {}, u"meta/llama-3.3-70b:free"_s, u"I cannot add subtitles that do not exist."_s, false}));
+        QCOMPARE(m_openRouter->chatBodies().size(), 1);
+    }
+
+    void emptyOptionsMeanTheNextFreeModel()
+    {
+        m_openRouter->setChat([](const QJsonObject& body) {
+            const QString model = body.value(u"model"_s).toString();
+            return FakeOpenRouter::completion(model, model.startsWith(u"meta"_s) ? u"{\"options\":[]}"_s : trimPlan);
+        });
+        const auto outcome = ask(openRouter());
+        QVERIFY(outcome);
+        QCOMPARE(std::get<PlanService::Result>(*outcome).model, u"qwen/qwen-2.5-72b:free"_s);
+        QVERIFY(!std::get<PlanService::Result>(*outcome).retried);
+    }
+
+    void providerFailuresAreNotRetried()
+    {
+        m_openRouter->setChat([](const QJsonObject&) { return FakeOpenRouter::error(401, u"User not found."_s); });
+        QCOMPARE(errorOf(ask(openRouter())),
+                 u"OpenRouter did not accept the saved key. Open Settings and sign in again."_s);
+        QCOMPARE(m_openRouter->chatBodies().size(), 1);
+        QCOMPARE(m_openRouter->modelListRequests(), 1);
+    }
+
+    void ollamaAnswers_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("message");
+        const QString notExpected
+            = u"llama3.2 did not answer in the expected format. Try again or pick another model."_s;
+        QTest::newRow("prose without braces") << u"You could use ffmpeg to trim it."_s << notExpected;
+        QTest::newRow("empty options") << u"{\"options\":[]}"_s << notExpected;
+        QTest::newRow("two objects") << u"{\"options\":[]} {\"error\":\"no\"}"_s << notExpected;
+    }
+    void ollamaAnswers()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, message);
+        m_ollama->answerEveryChat(answer);
+        QCOMPARE(errorOf(ask(ollama())), message);
+        QCOMPARE(m_ollama->chatBodies().size(), 1);
+    }
+
+    void ollamaRetriesACheckerRejection()
+    {
+        auto count = std::make_shared<int>(0);
+        m_ollama->setChat([count](const QJsonObject& body) {
+            return FakeOllama::answer(body.value(u"model"_s).toString(), (*count)++ ? trimPlan : bashPlan);
+        });
+        const auto outcome = ask(ollama());
+        QVERIFY2(outcome && std::holds_alternative<PlanService::Result>(*outcome), qPrintable(errorOf(outcome)));
+        QCOMPARE(std::get<PlanService::Result>(*outcome).model, u"llama3.2"_s);
+        QVERIFY(std::get<PlanService::Result>(*outcome).retried);
+        QVERIFY(userMessage(m_ollama->chatBodies().value(1)).contains(bashReason));
+    }
+
+    void onDeviceIsNotAvailable()
+    {
+        QCOMPARE(errorOf(ask({AIProviderKind::apple, {}, {}})),
+                 u"Apple's on-device model is not available on this Mac."_s);
+    }
+
+    void cancellingStopsTheRetryInFlight()
+    {
+        auto count = std::make_shared<int>(0);
+        m_openRouter->setChat([count](const QJsonObject& body) {
+            return (*count)++ ? LocalHttpServer::Reply::hang()
+                              : FakeOpenRouter::completion(body.value(u"model"_s).toString(), bashPlan);
+        });
+        PlanAskJob job(openRouter(), endpoints(), AIPrompts::planSystem(), m_user, m_input);
+        std::optional<PlanOutcome> outcome;
+        connect(&job, &PlanAskJob::finished, this, [&](const PlanOutcome& o) { outcome = o; });
+        job.start();
+        QTRY_COMPARE(m_openRouter->chatBodies().size(), 2);
+        job.cancel();
+        QVERIFY(outcome && std::holds_alternative<AICancelled>(*outcome));
+        QTRY_COMPARE(m_openRouter->server().openConnections(), 0);
+        QTest::qWait(50);
+        QVERIFY(std::holds_alternative<AICancelled>(*outcome));
+    }
+
+    void parseNames_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<std::optional<QStringList>>("names");
+        QTest::newRow("no braces") << u"names: a, b"_s << std::optional<QStringList>();
+        QTest::newRow("closing brace first") << u"} names {"_s << std::optional<QStringList>();
+        QTest::newRow("not JSON") << u"{names: [a]}"_s << std::optional<QStringList>();
+        QTest::newRow("no names key") << u"{\"files\":[\"a.jpg\"]}"_s << std::optional<QStringList>();
+        QTest::newRow("names not an array") << u"{\"names\":\"a.jpg\"}"_s << std::optional<QStringList>();
+        QTest::newRow("a number among them") << u"{\"names\":[\"a.jpg\",2]}"_s << std::optional<QStringList>();
+        QTest::newRow("empty list") << u"{\"names\":[]}"_s << std::optional<QStringList>(QStringList());
+        QTest::newRow("kept as written, prose around")
+            << u"Here:\n```json\n{\"names\": [\" Beach 2024.jpg\", \"Été.heic\"]}\n```"_s
+            << std::optional<QStringList>({u" Beach 2024.jpg"_s, u"Été.heic"_s});
+    }
+    void parseNames()
+    {
+        QFETCH(QString, text);
+        QFETCH(std::optional<QStringList>, names);
+        QCOMPARE(PlanService::parseNames(text), names);
+    }
+
+    void namesThroughOpenRouterSkipAShortList()
+    {
+        const QStringList files{m_dir.filePath(u"a.jpg"_s), m_dir.filePath(u"b.jpg"_s), m_dir.filePath(u"c.jpg"_s)};
+        m_openRouter->setChat([](const QJsonObject& body) {
+            const QString model = body.value(u"model"_s).toString();
+            return FakeOpenRouter::completion(model,
+                                              model.startsWith(u"meta"_s)
+                                                  ? u"{\"names\":[\"1.jpg\",\"2.jpg\"]}"_s
+                                                  : u"{\"names\":[\"1.jpg\",\"2.jpg\",\"3.jpg\"]}"_s);
+        });
+        NameSuggestJob job(openRouter(), endpoints(), u"Number them"_s, files);
+        const auto outcome = runJob<NamesOutcome>(job);
+        QVERIFY(outcome);
+        QCOMPARE(std::get<QStringList>(*outcome), (QStringList{u"1.jpg"_s, u"2.jpg"_s, u"3.jpg"_s}));
+        const QJsonObject body = m_openRouter->chatBodies().value(0);
+        QCOMPARE(systemMessage(body), AIPrompts::renameSystem());
+        QCOMPARE(userMessage(body), AIPrompts::renameUser(u"Number them"_s, files));
+    }
+
+    void namesThroughOllama_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("one short") << u"{\"names\":[\"1.jpg\",\"2.jpg\"]}"_s
+                                   << u"The AI did not give one name per file."_s;
+        QTest::newRow("a number")
+            << u"{\"names\":[\"1.jpg\",2,\"3.jpg\"]}"_s
+            << u"llama3.2 did not answer in the expected format. Try again or pick another model."_s;
+        QTest::newRow("prose") << u"I would call them 1, 2 and 3."_s
+                               << u"llama3.2 did not answer in the expected format. Try again or pick another model."_s;
+    }
+    void namesThroughOllama()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, message);
+        m_ollama->answerEveryChat(answer);
+        NameSuggestJob job(ollama(), endpoints(), u"Number them"_s, {u"/p/a.jpg"_s, u"/p/b.jpg"_s, u"/p/c.jpg"_s});
+        QCOMPARE(errorOf(runJob<NamesOutcome>(job)), message);
+    }
+
+    void namesFromTheOnDeviceModel()
+    {
+        NameSuggestJob job({AIProviderKind::apple, {}, {}}, endpoints(), u"r"_s, {u"/p/a.jpg"_s});
+        QCOMPARE(errorOf(runJob<NamesOutcome>(job)), u"Apple's on-device model is not available on this Mac."_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPlanService)
+#include "tst_planservice.moc"
