@@ -12,6 +12,10 @@ const QList<DevCommand>& devCommands()
          devPlanCheck},
         {u"screenshots"_s, u"OUTDIR [--dark]   a PNG of every screen of the window, with sample files"_s,
             devScreenshots, true},
+        {u"run-plan"_s, u"--input FILE [--trusted]   checks a model reply from standard input and runs its first option"_s,
+         devRunPlan},
+        {u"ai-models"_s, u"[--ollama]   the free OpenRouter models in the order a request tries them, or the local ones"_s,
+         devAIModels},
     };
     return commands;
 }

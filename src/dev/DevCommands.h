@@ -22,3 +22,5 @@ int devProbe(const QStringList& args);
 int devSandbox(const QStringList& args);
 int devPlanCheck(const QStringList& args);
 int devScreenshots(const QStringList& args);
+int devRunPlan(const QStringList& args);
+int devAIModels(const QStringList& args);

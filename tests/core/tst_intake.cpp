@@ -272,7 +272,7 @@ private slots:
         state.setPlayerFactory([](const QString& path, QObject* parent) { return new FakePlayer(path, parent); });
         const QString wav = m_dir.filePath(u"tone.wav"_s);
         QVERIFY(TestMedia::wav(wav));
-        QVERIFY(TestMedia::installFFprobe());
+        QVERIFY(TestMedia::installTool(u"ffprobe"_s));
         state.load({wav});
         QTRY_COMPARE_WITH_TIMEOUT(state.details()->facts.source, u"ffprobe"_s, 20000);
         QCOMPARE(state.details()->facts.sampleRate, u"44100 Hz"_s);

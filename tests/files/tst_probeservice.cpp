@@ -48,9 +48,9 @@ class TestProbeService : public QObject
     MediaFacts probeWith(bool ffprobe, const QString& name, FileKind kind)
     {
         if (ffprobe) {
-            TestMedia::installFFprobe();
+            TestMedia::installTool(u"ffprobe"_s);
         } else {
-            TestMedia::removeFFprobe();
+            TestMedia::removeTool(u"ffprobe"_s);
         }
         return ProbeService::probeNow(path(name), kind);
     }
@@ -58,7 +58,7 @@ class TestProbeService : public QObject
     // A stand-in ffprobe that behaves badly in the way the script says.
     void installFakeFFprobe(const QByteArray& script)
     {
-        TestMedia::removeFFprobe();
+        TestMedia::removeTool(u"ffprobe"_s);
         const QString fake = TestFiles::write(AppPaths::binDir() + u"/ffprobe"_s, "#!/bin/sh\n" + script);
         QFile::setPermissions(fake, QFile::permissions(fake) | QFile::ExeOwner);
     }
@@ -204,7 +204,7 @@ private slots:
         const MediaFacts facts = ProbeService::probeNow(path(u"clip.mp4"_s), FileKind::video);
         QCOMPARE(facts.source, u"libavformat"_s);
         QCOMPARE(facts.videoCodec, u"avc1"_s);
-        TestMedia::removeFFprobe();
+        TestMedia::removeTool(u"ffprobe"_s);
     }
 
     void ffprobeIsConfinedToTheFile()
@@ -217,7 +217,7 @@ private slots:
         const std::optional<MediaFacts> facts = ProbeService::viaFFprobe(path(u"clip.mp4"_s));
         QVERIFY(facts);
         QCOMPARE(facts->duration, std::optional<double>(2.0));
-        TestMedia::removeFFprobe();
+        TestMedia::removeTool(u"ffprobe"_s);
     }
 
     void ffprobeMustBeExecutable()
@@ -225,7 +225,7 @@ private slots:
         installFakeFFprobe("exit 1\n");
         QFile::setPermissions(AppPaths::binDir() + u"/ffprobe"_s, QFile::ReadOwner | QFile::WriteOwner);
         QCOMPARE(ProbeService::viaFFprobe(path(u"clip.mp4"_s)), std::nullopt);
-        TestMedia::removeFFprobe();
+        TestMedia::removeTool(u"ffprobe"_s);
     }
 
     void pictures_data()
@@ -336,7 +336,7 @@ private slots:
 
     void probeRunsOffTheCallersThread()
     {
-        TestMedia::installFFprobe();
+        TestMedia::installTool(u"ffprobe"_s);
         QFuture<MediaFacts> future = ProbeService::probe(path(u"tone.wav"_s), FileKind::audio);
         future.waitForFinished();
         QCOMPARE(future.result().audioCodec, u"pcm_s16le"_s);

@@ -95,16 +95,16 @@ bool pdf(const QString& path, int pages)
     return TestFiles::runTool(u"/usr/bin/qpdf"_s, args);
 }
 
-bool installFFprobe()
+bool installTool(const QString& name)
 {
-    const QString link = AppPaths::binDir() + u"/ffprobe"_s;
+    const QString link = AppPaths::binDir() + u'/' + name;
     QFile::remove(link);
-    return QFile::link(u"/usr/bin/ffprobe"_s, link);
+    return QFile::link(u"/usr/bin/"_s + name, link);
 }
 
-void removeFFprobe()
+void removeTool(const QString& name)
 {
-    QFile::remove(AppPaths::binDir() + u"/ffprobe"_s);
+    QFile::remove(AppPaths::binDir() + u'/' + name);
 }
 
 } // namespace TestMedia
