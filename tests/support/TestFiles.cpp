@@ -18,6 +18,12 @@ QString write(const QString& path, const QByteArray& bytes)
     return path;
 }
 
+QByteArray read(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 bool runTool(const QString& program, const QStringList& args)
 {
     QProcess process;
