@@ -4,6 +4,42 @@
 #include <QJsonDocument>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+QByteArray reason(int status)
+{
+    switch (status) {
+    case 200:
+        return "OK";
+    case 302:
+        return "Found";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
+    }
+}
+
+// Sends the rest of a slow body piece by piece, then closes. The timer dies with the socket when the
+// client goes away first.
+void sendSlowly(QTcpSocket* socket, std::shared_ptr<QByteArray> rest, qsizetype chunk, int delayMs)
+{
+    if (rest->isEmpty()) {
+        socket->disconnectFromHost();
+        return;
+    }
+    socket->write(rest->left(chunk));
+    rest->remove(0, chunk);
+    QTimer::singleShot(delayMs, socket, [socket, rest, chunk, delayMs] { sendSlowly(socket, rest, chunk, delayMs); });
+}
+
+} // namespace
 
 QJsonObject LocalHttpServer::Request::json() const
 {
@@ -18,6 +54,26 @@ LocalHttpServer::Reply LocalHttpServer::Reply::json(const QJsonObject& object, i
 LocalHttpServer::Reply LocalHttpServer::Reply::text(const QByteArray& body, int status)
 {
     return {status, body, "text/plain; charset=utf-8", Behaviour::answer};
+}
+
+LocalHttpServer::Reply LocalHttpServer::Reply::bytes(const QByteArray& body, int status)
+{
+    return {status, body, "application/octet-stream", Behaviour::answer};
+}
+
+LocalHttpServer::Reply LocalHttpServer::Reply::slowly(const QByteArray& body, qsizetype chunkBytes, int chunkDelayMs)
+{
+    Reply reply = bytes(body);
+    reply.chunkBytes = chunkBytes;
+    reply.chunkDelayMs = chunkDelayMs;
+    return reply;
+}
+
+LocalHttpServer::Reply LocalHttpServer::Reply::redirect(const QByteArray& location)
+{
+    Reply reply = text({}, 302);
+    reply.headers = {{"Location", location}};
+    return reply;
 }
 
 LocalHttpServer::Reply LocalHttpServer::Reply::hang()
@@ -66,6 +122,16 @@ QUrl LocalHttpServer::url() const
 void LocalHttpServer::route(const QByteArray& path, Handler handler)
 {
     m_routes.insert(path, std::move(handler));
+}
+
+void LocalHttpServer::route(const QByteArray& path, const Reply& reply)
+{
+    route(path, [reply](const Request&) { return reply; });
+}
+
+void LocalHttpServer::clearRoutes()
+{
+    m_routes.clear();
 }
 
 QList<LocalHttpServer::Request> LocalHttpServer::requests(const QByteArray& path) const
@@ -132,12 +198,19 @@ void LocalHttpServer::answer(QTcpSocket* socket, const Request& request)
     case Behaviour::closeMidBody:
         break;
     }
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Status\r\n";
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason(reply.status) + "\r\n";
     if (!reply.contentType.isEmpty()) {
         head += "Content-Type: " + reply.contentType + "\r\n";
     }
+    for (const auto& [name, value] : reply.headers) {
+        head += name + ": " + value + "\r\n";
+    }
     head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: close\r\n\r\n";
     socket->write(head);
+    if (reply.behaviour == Behaviour::answer && reply.chunkBytes > 0) {
+        sendSlowly(socket, std::make_shared<QByteArray>(reply.body), reply.chunkBytes, reply.chunkDelayMs);
+        return;
+    }
     socket->write(reply.behaviour == Behaviour::closeMidBody ? reply.body.left(reply.body.size() / 2) : reply.body);
     socket->disconnectFromHost();
 }

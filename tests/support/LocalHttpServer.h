@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
+#include <QPair>
 #include <QUrl>
 
 #include <functional>
@@ -14,7 +15,8 @@ class QTcpSocket;
 
 // A small HTTP/1.1 server on 127.0.0.1 for tests that play a network service. Each request is answered by
 // the handler of its path (404 otherwise), one request per connection. Besides normal answers it can
-// hang, close in the middle of the body, or send bytes that are not HTTP at all.
+// redirect, send the body slowly in pieces, hang, close in the middle of the body, or send bytes that
+// are not HTTP at all.
 class LocalHttpServer : public QObject
 {
     Q_OBJECT
@@ -43,9 +45,18 @@ public:
         QByteArray body;
         QByteArray contentType = "application/json";
         Behaviour behaviour = Behaviour::answer;
+        QList<QPair<QByteArray, QByteArray>> headers = {};
+        // When set, the body goes out in pieces of this size with a pause between them, so that a test
+        // can act in the middle of a transfer.
+        qsizetype chunkBytes = 0;
+        int chunkDelayMs = 0;
 
         static Reply json(const QJsonObject& object, int status = 200);
         static Reply text(const QByteArray& body, int status = 200);
+        static Reply bytes(const QByteArray& body, int status = 200);
+        static Reply slowly(const QByteArray& body, qsizetype chunkBytes, int chunkDelayMs);
+        // 302 to a path on this server or a full address.
+        static Reply redirect(const QByteArray& location);
         static Reply hang();
         static Reply closeMidBody(const QByteArray& body);
         static Reply notHttp(const QByteArray& bytes);
@@ -59,6 +70,9 @@ public:
     // http://127.0.0.1:PORT
     QUrl url() const;
     void route(const QByteArray& path, Handler handler);
+    // Answers every request for the path with the same reply.
+    void route(const QByteArray& path, const Reply& reply);
+    void clearRoutes();
     // Every request received so far, or those of one path, in arrival order.
     QList<Request> requests(const QByteArray& path = {}) const;
     // Connections the client still holds open (a hanging request keeps one).

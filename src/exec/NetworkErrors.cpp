@@ -1,0 +1,25 @@
+#include "NetworkErrors.h"
+
+#include <QNetworkReply>
+
+namespace NetworkErrors {
+
+int httpStatus(const QNetworkReply* reply)
+{
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+}
+
+QString sentence(const QString& description)
+{
+    QString text = description.trimmed();
+    if (text.isEmpty()) {
+        return QStringLiteral("Something went wrong.");
+    }
+    text[0] = text[0].toUpper();
+    if (!text.endsWith(u'.') && !text.endsWith(u'!') && !text.endsWith(u'?')) {
+        text += u'.';
+    }
+    return text;
+}
+
+} // namespace NetworkErrors

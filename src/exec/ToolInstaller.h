@@ -1,0 +1,88 @@
+#pragma once
+
+#include "ToolError.h"
+#include "exec/base/ProcResult.h"
+
+#include <QFutureWatcher>
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <optional>
+#include <variant>
+
+class FileDownloader;
+class QNetworkReply;
+
+// Downloads ffmpeg and ffprobe from the build server into the tool folder.
+//
+// For each tool: read the published SHA-256, download the zip archive, compare the digest, unpack it
+// with the bundled ditto, take the tool out of it and install it with mode 0755. The pinned build is
+// tried first and the newest release second; the ffmpeg that was installed must then start. Everything
+// runs on the owner's thread except hashing and child processes, so there is no lock: `cancel` and the
+// steps never race. Temporary files are removed at the end of each tool's turn, whatever happened.
+class ToolInstaller : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ToolInstaller(QObject* parent = nullptr);
+    ~ToolInstaller() override;
+
+    // The two download folders, in the order they are tried.
+    static QStringList bases();
+    // "ffmpeg", then "ffprobe".
+    static const QStringList& tools();
+
+    // Starts installing both tools; `finished` follows once. While an install is under way a second
+    // call only waits for the same one to finish.
+    void install();
+    // Stops the install as soon as possible; it then finishes with a cancellation.
+    void cancel();
+    bool isInstalling() const { return m_step != Step::idle; }
+
+    // Deletes both installed tools, ignoring errors.
+    static void remove();
+
+    // The first piece of a checksum file that is 64 hexadecimal digits, lower-cased: a bare sum and
+    // the usual "sum  name" line both work.
+    static std::variant<QString, ToolError> parseChecksum(const QByteArray& body);
+    // The lower-case hexadecimal SHA-256 of a file, read in 4 MiB chunks. Blocks: call it off the main thread.
+    static std::variant<QString, ToolError> sha256(const QString& path);
+
+signals:
+    // fraction from 0 to 1 across both tools, and one line on what is being done.
+    void progress(double fraction, const QString& text);
+    void finished(const std::optional<ToolError>& error);
+
+private:
+    enum class Step { idle, checksum, download, verify, unpack, startCheck };
+
+    void startBase();
+    void startTool();
+    void onChecksum();
+    void onDownloaded(const QString& path, const std::optional<ToolError>& error);
+    void onVerified();
+    void onUnpacked();
+    void onStartChecked();
+    // Ends the current base with an error: the next base is tried unless the user cancelled.
+    void failBase(const ToolError& error);
+    void finish(const std::optional<ToolError>& error);
+    void removeTemporaryFiles();
+    QString tool() const { return tools().at(m_tool); }
+
+    QNetworkAccessManager m_network;
+    Step m_step = Step::idle;
+    bool m_cancelled = false;
+    QStringList m_bases;
+    int m_base = 0;
+    int m_tool = 0;
+    QString m_expectedSum;
+    QString m_archive;
+    QString m_unpackDir;
+    QPointer<QNetworkReply> m_checksumReply;
+    bool m_checksumTooLong = false;
+    QPointer<FileDownloader> m_downloader;
+    QFutureWatcher<std::variant<QString, ToolError>> m_digest;
+    QFutureWatcher<ProcResult> m_process;
+};
