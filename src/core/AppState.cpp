@@ -3,6 +3,7 @@
 #include "exec/base/AppPaths.h"
 #include "files/Actions.h"
 #include "files/ProbeService.h"
+#include "platform/DesktopWorkspace.h"
 #include "platform/QtMediaPlayer.h"
 
 AppState::AppState(QObject* parent)
@@ -10,10 +11,23 @@ AppState::AppState(QObject* parent)
     , m_toolsReady(AppPaths::toolsInstalled())
     , m_makePlayer(&QtMediaPlayer::create)
     , m_prober(&ProbeService::probe)
+    , m_workspace(std::make_unique<DesktopWorkspace>())
+    , m_history(std::make_unique<HistoryStore>())
+    , m_runner(std::make_unique<ToolRunner>())
+    , m_installer(std::make_unique<ToolInstaller>())
 {
+    connect(m_installer.get(), &ToolInstaller::progress, this, [this](double fraction, const QString& text) {
+        setInstallFraction(fraction);
+        setInstallText(text);
+    });
 }
 
 AppState::~AppState() = default;
+
+void AppState::setWorkspace(std::unique_ptr<Workspace> workspace)
+{
+    m_workspace = std::move(workspace);
+}
 
 void AppState::setOpenPanel(std::unique_ptr<OpenPanel> panel)
 {

@@ -5,12 +5,16 @@
 #include "Stage.h"
 #include "TaskSlot.h"
 #include "exec/RunOutcome.h"
+#include "exec/ToolInstaller.h"
+#include "exec/ToolRunner.h"
 #include "files/FileAction.h"
 #include "files/FileDetails.h"
 #include "files/FileKind.h"
 #include "files/MediaFacts.h"
 #include "platform/MediaPlayer.h"
 #include "platform/OpenPanel.h"
+#include "platform/Workspace.h"
+#include "store/HistoryStore.h"
 
 #include <QFuture>
 #include <QObject>
@@ -106,6 +110,41 @@ public:
     // The quick facts shown at once; `facts` stays empty until the probe delivers.
     static FileDetails basicDetails(const QString& path);
 
+    // The desktop: clipboard, file manager, default applications. The default is the real one.
+    void setWorkspace(std::unique_ptr<Workspace> workspace);
+
+    // The long-lived services. The install view and the run view stop their work through these.
+    HistoryStore& history() { return *m_history; }
+    ToolRunner& runner() { return *m_runner; }
+    ToolInstaller& installer() { return *m_installer; }
+
+    // Direct actions: the actions panel calls `perform`; the dialogs call the prepare operation for
+    // their choice. A prepared plan is put up for review; a refusal only sets `message`.
+    void perform(const FileAction& action);
+    void prepareZip();
+    void prepareExtract();
+    void preparePDFSmaller();
+    void preparePDFImages();
+    void prepareConvertImage(const QString& format);
+    void prepareConvertAudio(const QString& format);
+    void prepareRename(const QStringList& names, bool keepCopy);
+    void preparePDFExtract(const QString& pagesText);
+    void preparePDFMerge(const QStringList& order);
+    // The command the info dialog runs and shows; empty without a file.
+    QString infoCommand() const;
+    // Appends "role m:ss " at the player's position to the request.
+    void insertCurrentTime(const QString& role);
+
+    // The run flow. A run that needs ffmpeg installs it first; every run that reaches the runner is
+    // added to the history.
+    void startRun();
+    // The settings window's install; it never changes the stage.
+    void installToolsNow();
+    // Loads the entry's file again and puts its AI plan up for review, checked afresh.
+    void rerun(const HistoryEntry& entry);
+    // Opens the first output, or shows it in the file manager when it is a folder.
+    void playResult();
+
     // Stage operations.
     void cancelThinking();
     void changeRequest();
@@ -170,6 +209,22 @@ private:
     void assign(T& field, const T& value, void (AppState::*changed)());
     void dropPlayer();
 
+    // What a run needs to remember from the moment Run was pressed.
+    struct RunRecord
+    {
+        ReviewState review;
+        ResolvedOption option;
+        std::optional<double> fallbackDuration;
+        QString fileName;
+        QString inputPath;
+        TaskSlot::Id task = 0;
+    };
+    bool prepareCommands(const QString& rawLabel, const QList<QPair<QString, RawStep>>& steps, const QString& label,
+                         const QString& summary, const QStringList& warnings);
+    void putUnderReview(const ResolvedOption& option);
+    void runOption(const RunRecord& record);
+    void runInstall(const std::function<void(const std::optional<ToolError>&)>& done);
+
     QStringList m_files;
     FileKind m_kind = FileKind::other;
     std::optional<FileDetails> m_details;
@@ -200,4 +255,10 @@ private:
     Prober m_prober;
     // Only the newest probe may fill in the facts; an older one that finishes late is dropped.
     quint64 m_probeGeneration = 0;
+
+    std::unique_ptr<Workspace> m_workspace;
+    // Last, so that they go first: nothing they report can reach a half-destroyed state.
+    std::unique_ptr<HistoryStore> m_history;
+    std::unique_ptr<ToolRunner> m_runner;
+    std::unique_ptr<ToolInstaller> m_installer;
 };

@@ -16,6 +16,9 @@ const QList<DevCommand>& devCommands()
          devRunPlan},
         {u"ai-models"_s, u"[--ollama]   the free OpenRouter models in the order a request tries them, or the local ones"_s,
          devAIModels},
+        {u"do"_s,
+         u"ACTION-ID [--format F] [--pages TEXT] [--names A,B] [--keep-copy] PATH...   performs a direct action and runs its plan"_s,
+         devDo},
     };
     return commands;
 }

@@ -24,3 +24,4 @@ int devPlanCheck(const QStringList& args);
 int devScreenshots(const QStringList& args);
 int devRunPlan(const QStringList& args);
 int devAIModels(const QStringList& args);
+int devDo(const QStringList& args);

@@ -1,0 +1,173 @@
+// The run flow: installing the tools when a plan needs them, running the chosen option, the history.
+#include "AppState.h"
+#include "exec/base/AppPaths.h"
+#include "plans/PlanFactory.h"
+
+#include <QFileInfo>
+#include <QPointer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QDateTime nowInWholeSeconds()
+{
+    QDateTime now = QDateTime::currentDateTimeUtc();
+    now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    return now;
+}
+
+} // namespace
+
+void AppState::startRun()
+{
+    if (!m_review || m_review->selected < 0 || m_review->selected >= m_review->options.size()) {
+        return;
+    }
+    const ResolvedOption option = m_review->options.at(m_review->selected);
+    RunRecord record;
+    record.review = *m_review;
+    record.option = option;
+    record.fallbackDuration = m_details ? m_details->facts.duration : std::nullopt;
+    record.fileName = m_files.size() < 2 ? (m_files.isEmpty() ? QString() : QFileInfo(m_files.first()).fileName())
+                                         : QString::number(m_files.size()) + u" files"_s;
+    record.inputPath = m_files.isEmpty() ? QString() : m_files.first();
+    // The run never checks for cancellation: only the runner's and the installer's own cancel stop it.
+    record.task = m_task.start();
+
+    const bool needsTools
+        = std::any_of(option.steps.begin(), option.steps.end(), [](const ResolvedStep& s) { return s.needsFFmpeg; });
+    if (!needsTools || AppPaths::toolsInstalled()) {
+        runOption(record);
+        return;
+    }
+    setStage(Stage::installing);
+    runInstall([this, record](const std::optional<ToolError>& error) {
+        if (!error) {
+            reprobe();
+            runOption(record);
+            return;
+        }
+        m_task.finish(record.task);
+        if (error->cancelled) {
+            setStage(Stage::review);
+            setMessage(u"The download was cancelled."_s);
+            return;
+        }
+        setFailureBack(Stage::review);
+        fail(u"ffmpeg could not be downloaded. "_s + error->message, {});
+    });
+}
+
+void AppState::runOption(const RunRecord& record)
+{
+    setStage(Stage::running);
+    setRunFraction(std::nullopt);
+    setRunText(u"Starting..."_s);
+    QPointer<AppState> self(this);
+    RunJob* job = m_runner->run(record.option, record.fallbackDuration,
+                                [self](std::optional<double> fraction, const QString& text) {
+                                    if (self) {
+                                        self->setRunFraction(fraction);
+                                        self->setRunText(text);
+                                    }
+                                });
+    connect(job, &RunJob::finished, this, [this, record](const RunOutcome& outcome) {
+        m_task.finish(record.task);
+        QString result;
+        if (outcome.cancelled) {
+            // Files loaded or cleared meanwhile took the plan away; bring it back so that Run can be pressed again.
+            if (!m_review) {
+                setReview(record.review);
+            }
+            setStage(Stage::review);
+            setMessage(outcome.summary);
+            result = u"Cancelled"_s;
+        } else if (outcome.ok) {
+            setOutcome(outcome);
+            setStage(Stage::finished);
+            QStringList names;
+            for (const QString& output : outcome.outputs) {
+                names << QFileInfo(output).fileName();
+            }
+            result = u"Done: "_s + names.join(u", "_s);
+        } else {
+            setFailureBack(Stage::review);
+            fail(outcome.summary, outcome.details);
+            result = u"Failed: "_s + outcome.summary;
+        }
+        m_history->add(HistoryEntry{QUuid::createUuid(), nowInWholeSeconds(), record.fileName, record.inputPath,
+                                    record.review.request, record.option.commandText(), result,
+                                    record.review.isAI ? record.option.raw : std::nullopt});
+    });
+}
+
+void AppState::runInstall(const std::function<void(const std::optional<ToolError>&)>& done)
+{
+    setToolsInstalling(true);
+    setInstallFraction(0);
+    setInstallText(u"Starting..."_s);
+    // An install already under way (from the settings window) is not started twice: this waits for it.
+    connect(
+        m_installer.get(), &ToolInstaller::finished, this,
+        [this, done](const std::optional<ToolError>& error) {
+            setToolsReady(AppPaths::toolsInstalled());
+            setToolsInstalling(false);
+            done(error);
+        },
+        Qt::SingleShotConnection);
+    m_installer->install();
+}
+
+void AppState::installToolsNow()
+{
+    if (m_toolsInstalling) {
+        return;
+    }
+    setToolsMessage({});
+    runInstall([this](const std::optional<ToolError>& error) {
+        if (!error) {
+            setToolsMessage(u"ffmpeg and ffprobe are installed."_s);
+            reprobe();
+        } else if (error->cancelled) {
+            setToolsMessage(u"Download cancelled."_s);
+        } else {
+            setToolsMessage(error->message);
+        }
+    });
+}
+
+void AppState::rerun(const HistoryEntry& entry)
+{
+    setDialog(std::nullopt);
+    if (entry.inputPath.isEmpty() || !QFileInfo::exists(entry.inputPath)) {
+        setMessage(u"The original file is no longer where it was."_s);
+        return;
+    }
+    if (!entry.option) {
+        setMessage(u"That entry can't be re-run because it was not made by the AI."_s);
+        return;
+    }
+    load({entry.inputPath});
+    // The AI's rules apply again, and the outputs get fresh names.
+    auto resolved = PlanFactory().resolve(*entry.option, entry.inputPath, false);
+    if (!resolved.ok()) {
+        setMessage(resolved.error().message);
+        return;
+    }
+    setReview(ReviewState{{resolved.value()}, 0, entry.request, u"Re-run"_s, std::nullopt, false, false});
+    setStage(Stage::review);
+}
+
+void AppState::playResult()
+{
+    if (!m_outcome || m_outcome->outputs.isEmpty()) {
+        return;
+    }
+    const QString first = m_outcome->outputs.first();
+    if (FileKinds::detect(first) == FileKind::folder) {
+        m_workspace->reveal({first});
+    } else {
+        m_workspace->open(first);
+    }
+}

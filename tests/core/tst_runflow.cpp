@@ -1,0 +1,349 @@
+#include "FakeWorkspace.h"
+#include "FfmpegBuildServer.h"
+#include "TestFiles.h"
+#include "core/AppState.h"
+#include "exec/ToolInstaller.h"
+#include "exec/base/AppPaths.h"
+#include "files/Actions.h"
+#include "plans/PlanFactory.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int timeoutMs = 60000;
+
+// Debian's own ffmpeg and ffprobe, put where an install would put them.
+void installDebianTools()
+{
+    for (const QString& tool : ToolInstaller::tools()) {
+        const QString target = AppPaths::binDir() + u'/' + tool;
+        QFile::remove(target);
+        QFile::copy(u"/usr/bin/"_s + tool, target);
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+}
+
+RawOption zipPlan()
+{
+    return RawOption{
+        u"Zip it"_s,
+        u"Makes a zip."_s,
+        {},
+        std::nullopt,
+        {RawStep{u"zip"_s, {u"-q"_s, u"{output}"_s, u"{input}"_s}, u"packed.zip"_s, u"Zips it."_s, false}}};
+}
+
+} // namespace
+
+class TestRunFlow : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    FakeWorkspace* m_workspace = nullptr;
+    std::unique_ptr<AppState> m_state;
+    QList<Stage> m_stages;
+
+    QString file(const QString& name, const QByteArray& bytes = "some text")
+    {
+        return TestFiles::write(m_dir.path() + u'/' + name, bytes);
+    }
+
+    // A WAV of `seconds` of tone, made by Debian's ffmpeg.
+    QString wav(const QString& name, int seconds)
+    {
+        const QString path = m_dir.path() + u'/' + name;
+        TestFiles::runTool(
+            u"/usr/bin/ffmpeg"_s,
+            {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=d="_s + QString::number(seconds), path});
+        return path;
+    }
+
+    bool waitForEnd()
+    {
+        return QTest::qWaitFor(
+            [&] {
+                const Stage stage = m_state->stage();
+                return stage == Stage::finished || stage == Stage::failed || stage == Stage::review;
+            },
+            timeoutMs);
+    }
+
+    HistoryEntry lastEntry() const { return m_state->history().entries().value(0); }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void init()
+    {
+        QDir(m_dir.path()).removeRecursively();
+        QDir().mkpath(m_dir.path());
+        QDir(AppPaths::supportDir()).removeRecursively();
+        m_state = std::make_unique<AppState>();
+        auto workspace = std::make_unique<FakeWorkspace>();
+        m_workspace = workspace.get();
+        m_state->setWorkspace(std::move(workspace));
+        m_state->setPlayerFactory([](const QString&, QObject*) -> MediaPlayer* { return nullptr; });
+        m_stages.clear();
+        connect(m_state.get(), &AppState::stageChanged, this, [this] { m_stages << m_state->stage(); });
+    }
+
+    void cleanup() { m_state.reset(); }
+
+    void directPlanRunsAndIsRemembered()
+    {
+        const QString a = file(u"a.txt"_s);
+        m_state->load({a});
+        m_state->perform(Actions::zip());
+        m_state->startRun();
+        QCOMPARE(m_state->stage(), Stage::running);
+        QVERIFY(waitForEnd());
+        QCOMPARE(m_state->stage(), Stage::finished);
+        QCOMPARE(m_state->outcome()->outputs, QStringList{m_dir.path() + u"/a.zip"_s});
+        QVERIFY(QFileInfo(m_dir.path() + u"/a.zip"_s).size() > 0);
+        QCOMPARE(m_stages, (QList<Stage>{Stage::review, Stage::running, Stage::finished}));
+
+        const HistoryEntry entry = lastEntry();
+        QCOMPARE(entry.fileName, u"a.txt"_s);
+        QCOMPARE(entry.inputPath, a);
+        QCOMPARE(entry.request, u"Compress to .zip"_s);
+        QCOMPARE(entry.command, m_state->review()->options.first().commandText());
+        QCOMPARE(entry.result, u"Done: a.zip"_s);
+        QVERIFY(!entry.option); // a direct action cannot be re-run
+        QVERIFY(entry.date.secsTo(QDateTime::currentDateTimeUtc()) < 60);
+    }
+
+    void severalFilesAreCountedInTheHistory()
+    {
+        m_state->load({file(u"a.txt"_s), file(u"b.txt"_s), file(u"c.txt"_s)});
+        m_state->perform(Actions::zip());
+        m_state->startRun();
+        QVERIFY(waitForEnd());
+        QCOMPARE(lastEntry().fileName, u"3 files"_s);
+        QCOMPARE(lastEntry().inputPath, m_dir.path() + u"/a.txt"_s);
+        QCOMPARE(lastEntry().result, u"Done: a.zip, b.zip, c.zip"_s);
+    }
+
+    void failedRunGoesBackToTheSamePlan()
+    {
+        m_state->load({file(u"a.txt"_s)});
+        m_state->prepareRename({u"c.txt"_s}, false);
+        file(u"c.txt"_s, "appeared meanwhile");
+        m_state->startRun();
+        QVERIFY(waitForEnd());
+        QCOMPARE(m_state->stage(), Stage::failed);
+        const QString summary
+            = u"A file named “c.txt” already exists, so nothing was written. Plan the action again to get a fresh name."_s;
+        QCOMPARE(m_state->failureText(), summary);
+        QCOMPARE(lastEntry().result, u"Failed: "_s + summary);
+        QCOMPARE(TestFiles::read(m_dir.path() + u"/c.txt"_s), QByteArray("appeared meanwhile"));
+        m_state->backFromFailure();
+        QCOMPARE(m_state->stage(), Stage::review);
+    }
+
+    void aiPlanKeepsItsPlanInTheHistory()
+    {
+        const QString a = file(u"a.txt"_s);
+        m_state->load({a});
+        auto resolved = PlanFactory().resolve(zipPlan(), a, false);
+        QVERIFY(resolved.ok());
+        m_state->setReview(
+            ReviewState{{resolved.value()}, 0, u"Zip it please"_s, u"Request"_s, u"model"_s, false, true});
+        m_state->setStage(Stage::review);
+        m_state->startRun();
+        QVERIFY(waitForEnd());
+        QCOMPARE(m_state->stage(), Stage::finished);
+        QCOMPARE(lastEntry().option, zipPlan());
+        QCOMPARE(lastEntry().request, u"Zip it please"_s);
+
+        // ...and it can be run again, on the same file, under a fresh name.
+        m_state->history().waitForWrites();
+        const HistoryEntry entry = lastEntry();
+        m_state->setDialog(DialogKind::history);
+        m_state->rerun(entry);
+        QCOMPARE(m_state->dialog(), std::nullopt);
+        QCOMPARE(m_state->stage(), Stage::review);
+        QCOMPARE(m_state->files(), QStringList{a});
+        QCOMPARE(m_state->review()->title, u"Re-run"_s);
+        QCOMPARE(m_state->review()->request, u"Zip it please"_s);
+        QVERIFY(!m_state->review()->isAI);
+        QCOMPARE(QFileInfo(m_state->review()->options.first().finalOutputs().first()).fileName(), u"packed 2.zip"_s);
+    }
+
+    void rerunRefusals_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<bool>("withPlan");
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("file gone") << u"gone.txt"_s << true << u"zip"_s
+                                   << u"The original file is no longer where it was."_s;
+        QTest::newRow("no path") << QString() << true << u"zip"_s << u"The original file is no longer where it was."_s;
+        QTest::newRow("not from the AI") << u"a.txt"_s << false << u"zip"_s
+                                         << u"That entry can't be re-run because it was not made by the AI."_s;
+        QTest::newRow("refused now")
+            << u"a.txt"_s << true << u"bash"_s
+            << u"Step 1 wants to use “bash”, which is not on the list of allowed tools (ffmpeg, ffprobe, sips, afconvert, zip)."_s;
+    }
+
+    void rerunRefusals()
+    {
+        QFETCH(QString, input);
+        QFETCH(bool, withPlan);
+        QFETCH(QString, program);
+        QFETCH(QString, message);
+        file(u"a.txt"_s);
+        HistoryEntry entry;
+        entry.inputPath = input.isEmpty() ? QString() : m_dir.path() + u'/' + input;
+        if (withPlan) {
+            entry.option = zipPlan();
+            entry.option->steps.first().program = program;
+        }
+        m_state->rerun(entry);
+        QCOMPARE(m_state->message(), message);
+        QCOMPARE(m_state->stage(), Stage::idle);
+        QVERIFY(!m_state->review());
+    }
+
+    void cancelledRunIsRememberedAsCancelled()
+    {
+        installDebianTools();
+        m_state->load({wav(u"long.wav"_s, 120)});
+        m_state->prepareConvertAudio(u"mp3"_s);
+        connect(m_state.get(), &AppState::runTextChanged, this, [this] { m_state->runner().cancel(); });
+        m_state->startRun();
+        QVERIFY(waitForEnd());
+        QCOMPARE(m_state->stage(), Stage::review);
+        QCOMPARE(m_state->message(), u"Cancelled. Nothing was changed."_s);
+        QCOMPARE(lastEntry().result, u"Cancelled"_s);
+        QVERIFY(!QFileInfo::exists(m_dir.path() + u"/long (converted).mp3"_s));
+    }
+
+    void runGoesOnWhenTheFilesAreCleared()
+    {
+        installDebianTools();
+        m_state->load({wav(u"tone.wav"_s, 20)});
+        m_state->prepareConvertAudio(u"mp3"_s);
+        m_state->startRun();
+        m_state->clearFiles();
+        QVERIFY(waitForEnd());
+        QCOMPARE(m_state->stage(), Stage::finished);
+        QVERIFY(QFileInfo(m_dir.path() + u"/tone (converted).mp3"_s).size() > 0);
+        QCOMPARE(lastEntry().fileName, u"tone.wav"_s);
+    }
+
+    void aPlanWithoutFFmpegNeverDownloads()
+    {
+        FfmpegBuildServer builds; // serves nothing: a download would fail
+        m_state->load({file(u"a.txt"_s)});
+        m_state->perform(Actions::zip());
+        m_state->startRun();
+        QVERIFY(waitForEnd());
+        QCOMPARE(m_state->stage(), Stage::finished);
+        QVERIFY(builds.http().requests().isEmpty());
+    }
+
+    void installsFFmpegBeforeTheRun()
+    {
+        FfmpegBuildServer builds;
+        builds.serveBoth(ToolInstaller::bases().first().mid(builds.baseUrl().size()));
+        m_state->load({wav(u"song.wav"_s, 2)});
+        QVERIFY(!m_state->toolsReady());
+        m_state->prepareConvertAudio(u"mp3"_s);
+        QVERIFY(m_state->review()->options.first().steps.first().needsFFmpeg);
+        m_state->startRun();
+        QCOMPARE(m_state->stage(), Stage::installing);
+        QVERIFY(m_state->toolsInstalling());
+        QVERIFY(waitForEnd());
+        QCOMPARE(m_state->stage(), Stage::finished);
+        QCOMPARE(m_stages, (QList<Stage>{Stage::review, Stage::installing, Stage::running, Stage::finished}));
+        QVERIFY(m_state->toolsReady());
+        QVERIFY(!m_state->toolsInstalling());
+        QCOMPARE(m_state->installFraction(), 1.0);
+        QCOMPARE(m_state->installText(), u"Done"_s);
+        QVERIFY(QFileInfo(m_dir.path() + u"/song (converted).mp3"_s).size() > 1000);
+        QCOMPARE(lastEntry().result, u"Done: song (converted).mp3"_s);
+    }
+
+    void cancelledDownloadLeavesNoHistory()
+    {
+        FfmpegBuildServer builds;
+        const QString pinned = ToolInstaller::bases().first().mid(builds.baseUrl().size());
+        builds.serveBoth(pinned);
+        builds.route(pinned + u"ffmpeg.zip"_s, LocalHttpServer::Reply::slowly(FfmpegBuildServer::zipOf(u"ffmpeg"_s), 4096, 20));
+        m_state->load({wav(u"song.wav"_s, 1)});
+        m_state->prepareConvertAudio(u"mp3"_s);
+        connect(m_state.get(), &AppState::installTextChanged, this, [this] {
+            if (m_state->installText().startsWith(u"Downloading"_s)) {
+                m_state->installer().cancel();
+            }
+        });
+        m_state->startRun();
+        QVERIFY(waitForEnd());
+        QCOMPARE(m_state->stage(), Stage::review);
+        QCOMPARE(m_state->message(), u"The download was cancelled."_s);
+        QVERIFY(m_state->history().entries().isEmpty());
+        QVERIFY(!m_state->toolsInstalling());
+        QVERIFY(!m_state->toolsReady());
+    }
+
+    void failedDownloadFailsBackToTheReview()
+    {
+        FfmpegBuildServer builds; // nothing served
+        m_state->load({file(u"cat.png"_s)});
+        m_state->prepareConvertImage(u"webp"_s);
+        m_state->startRun();
+        QVERIFY(waitForEnd());
+        QCOMPARE(m_state->stage(), Stage::failed);
+        QCOMPARE(m_state->failureText(), u"ffmpeg could not be downloaded. Could not read the published checksum."_s);
+        QCOMPARE(m_state->failureDetails(), QString());
+        QVERIFY(m_state->history().entries().isEmpty());
+        m_state->backFromFailure();
+        QCOMPARE(m_state->stage(), Stage::review);
+    }
+
+    void installFromTheSettingsWindow()
+    {
+        FfmpegBuildServer builds;
+        QSignalSpy installing(m_state.get(), &AppState::toolsInstallingChanged);
+        m_state->installToolsNow();
+        QVERIFY(m_state->toolsInstalling());
+        m_state->installToolsNow(); // refused while one is under way
+        QTRY_VERIFY_WITH_TIMEOUT(!m_state->toolsInstalling(), timeoutMs);
+        QCOMPARE(installing.size(), 2);
+        QCOMPARE(m_state->toolsMessage(), u"Could not read the published checksum."_s);
+        QCOMPARE(m_state->stage(), Stage::idle);
+
+        builds.serveBoth(ToolInstaller::bases().first().mid(builds.baseUrl().size()));
+        m_state->installToolsNow();
+        QCOMPARE(m_state->toolsMessage(), QString());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_state->toolsInstalling(), timeoutMs);
+        QCOMPARE(m_state->toolsMessage(), u"ffmpeg and ffprobe are installed."_s);
+        QVERIFY(m_state->toolsReady());
+        QCOMPARE(m_stages, QList<Stage>());
+    }
+
+    void playResultOpensOrReveals()
+    {
+        m_state->playResult(); // no outcome: nothing
+        const QString folder = m_dir.path() + u"/pages"_s;
+        QDir().mkpath(folder);
+        m_state->setOutcome(RunOutcome{{folder}, true, false, u"Done."_s, {}});
+        m_state->playResult();
+        QCOMPARE(m_workspace->revealed, (QList<QStringList>{{folder}}));
+        const QString song = file(u"song.mp3"_s);
+        m_state->setOutcome(RunOutcome{{song, folder}, true, false, u"Done."_s, {}});
+        m_state->playResult();
+        QCOMPARE(m_workspace->opened, QStringList{song});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRunFlow)
+#include "tst_runflow.moc"
