@@ -38,6 +38,8 @@ AIEndpoints AIEndpoints::fromEnvironment()
     AIEndpoints endpoints;
     const QString openRouter = qEnvironmentVariable("TRELLICK_OPENROUTER_URL");
     endpoints.openRouterBase = QUrl(openRouter.isEmpty() ? QStringLiteral(TRELLICK_OPENROUTER_URL) : openRouter);
+    const QString web = qEnvironmentVariable("TRELLICK_OPENROUTER_WEB_URL");
+    endpoints.openRouterWebBase = web.isEmpty() ? endpoints.openRouterBase : QUrl(web);
     endpoints.ollamaBase = ollamaBaseFrom(qEnvironmentVariable("OLLAMA_HOST"));
     return endpoints;
 }

@@ -82,7 +82,7 @@ void LoopbackServer::stop()
         server->close();
         server->deleteLater();
     }
-    // A connection that never sent its request must not outlive the port.
+    // A connection that never sent its request must not outlive the port (answered ones are no longer ours).
     for (QTcpSocket* socket : findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly)) {
         socket->abort();
         socket->deleteLater();
@@ -110,6 +110,8 @@ void LoopbackServer::onReadyRead(QTcpSocket* socket)
     const Parameters parameters = parseRequest(socket->read(maxRequestBytes));
     const bool found = parameters.contains(u"code"_s);
     socket->write(response(found));
+    // An answered connection finishes on its own, even when the port is closed right after.
+    socket->setParent(nullptr);
     socket->disconnectFromHost();
     if (found) {
         deliver(parameters);
