@@ -1,0 +1,232 @@
+#include "AISettings.h"
+
+#include "ai/AppleOnDevice.h"
+#include "ai/OllamaModelsJob.h"
+#include "ai/OpenRouterAuth.h"
+#include "ai/OpenRouterModelsJob.h"
+#include "platform/Keychain.h"
+
+#include <QSettings>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString providerKey = u"aiProvider"_s;
+const QString ollamaModelKey = u"ollamaModel"_s;
+const QString acknowledgedSendKey = u"acknowledgedSend"_s;
+
+// The per-user store, named explicitly so that the application, the developer tool and the tests agree.
+QSettings store()
+{
+    return QSettings(u"Trellick"_s, u"Trellick"_s);
+}
+
+} // namespace
+
+QString AISettings::keyAccount()
+{
+    return QStringView(OpenRouterAuth::account).toString();
+}
+
+AISettings::AISettings(QObject* parent)
+    : AISettings(Keychain::system(), AIEndpoints::fromEnvironment(), parent)
+{
+}
+
+AISettings::AISettings(Keychain& keychain, const AIEndpoints& endpoints, QObject* parent)
+    : QObject(parent)
+    , m_keychain(keychain)
+    , m_endpoints(endpoints)
+{
+    const QSettings settings = store();
+    m_provider = AIProviderKinds::fromRawValue(settings.value(providerKey).toString()).value_or(AIProviderKind::openRouter);
+    m_ollamaModel = settings.value(ollamaModelKey).toString();
+    m_acknowledgedSend = settings.value(acknowledgedSendKey, false).toBool();
+    // An empty stored key still counts as signed in; `channel` is what refuses it.
+    m_signedIn = m_keychain.load(keyAccount()).has_value();
+}
+
+template <typename T>
+void AISettings::assign(T& field, const T& value, void (AISettings::*changed)())
+{
+    if (field != value) {
+        field = value;
+        emit(this->*changed)();
+    }
+}
+
+void AISettings::setProvider(AIProviderKind provider)
+{
+    assign(m_provider, provider, &AISettings::providerChanged);
+    store().setValue(providerKey, AIProviderKinds::rawValue(provider));
+}
+
+void AISettings::setOllamaModel(const QString& model)
+{
+    assign(m_ollamaModel, model, &AISettings::ollamaModelChanged);
+    store().setValue(ollamaModelKey, model);
+}
+
+void AISettings::setAcknowledgedSend(bool acknowledged)
+{
+    assign(m_acknowledgedSend, acknowledged, &AISettings::acknowledgedSendChanged);
+    store().setValue(acknowledgedSendKey, acknowledged);
+}
+
+void AISettings::setSignedIn(bool signedIn)
+{
+    assign(m_signedIn, signedIn, &AISettings::signedInChanged);
+}
+
+void AISettings::setLastModel(const QString& model)
+{
+    assign(m_lastModel, model, &AISettings::lastModelChanged);
+}
+
+void AISettings::setNotice(const QString& notice)
+{
+    assign(m_notice, notice, &AISettings::noticeChanged);
+}
+
+void AISettings::setBusy(bool busy)
+{
+    assign(m_busy, busy, &AISettings::busyChanged);
+}
+
+void AISettings::setOllamaModels(const QStringList& models)
+{
+    assign(m_ollamaModels, models, &AISettings::ollamaModelsChanged);
+}
+
+void AISettings::setOllamaNotice(const QString& notice)
+{
+    assign(m_ollamaNotice, notice, &AISettings::ollamaNoticeChanged);
+}
+
+void AISettings::setFreeModelNote(const QString& note)
+{
+    assign(m_freeModelNote, note, &AISettings::freeModelNoteChanged);
+}
+
+QString AISettings::setupHint() const
+{
+    switch (m_provider) {
+    case AIProviderKind::openRouter:
+        return u"Sign in to OpenRouter in Settings to use free models."_s;
+    case AIProviderKind::ollama:
+        return u"Pick an Ollama model in Settings (Ollama must be running)."_s;
+    case AIProviderKind::apple:
+        if (!AppleOnDevice::isSupportedSystem()) {
+            return u"Not available: it needs macOS 26 or newer with Apple Intelligence."_s;
+        }
+        if (AppleOnDevice::isAvailable()) {
+            return u"Available on this Mac."_s;
+        }
+        return u"This Mac supports it, but Apple Intelligence is not ready (turn it on in System Settings, or wait "
+               "for its download)."_s;
+    }
+    Q_UNREACHABLE();
+}
+
+std::optional<AIChannel> AISettings::channel() const
+{
+    switch (m_provider) {
+    case AIProviderKind::openRouter: {
+        const std::optional<QString> key = m_keychain.load(keyAccount());
+        if (!key || key->isEmpty()) {
+            return std::nullopt;
+        }
+        return AIChannel{AIProviderKind::openRouter, *key, QString()};
+    }
+    case AIProviderKind::ollama:
+        if (m_ollamaModel.isEmpty()) {
+            return std::nullopt;
+        }
+        return AIChannel{AIProviderKind::ollama, QString(), m_ollamaModel};
+    case AIProviderKind::apple:
+        if (!AppleOnDevice::isSupportedSystem() || !AppleOnDevice::isAvailable()) {
+            return std::nullopt;
+        }
+        return AIChannel{AIProviderKind::apple, QString(), QString()};
+    }
+    Q_UNREACHABLE();
+}
+
+void AISettings::signIn()
+{
+    if (m_busy) {
+        return;
+    }
+    setBusy(true);
+    setNotice(u"Your browser opened. Approve the sign-in there, then come back."_s);
+    auto* auth = new OpenRouterAuth(m_keychain, m_endpoints, this);
+    if (m_signInTimeLimitMs) {
+        auth->setTimeLimit(*m_signInTimeLimitMs);
+    }
+    connect(auth, &OpenRouterAuth::finished, this, [this, auth](const SignInOutcome& outcome) {
+        auth->deleteLater();
+        if (std::holds_alternative<std::monostate>(outcome)) {
+            setSignedIn(true);
+            setNotice(u"Signed in. The key is kept in your Keychain."_s);
+        } else if (const auto* error = std::get_if<AIError>(&outcome)) {
+            setNotice(error->message);
+        }
+        setBusy(false);
+    });
+    auth->start();
+}
+
+void AISettings::signOut()
+{
+    m_keychain.remove(keyAccount());
+    setSignedIn(false);
+    setNotice(u"Signed out. The key was removed from the Keychain."_s);
+}
+
+void AISettings::checkFreeModels()
+{
+    setFreeModelNote(u"Looking..."_s);
+    auto* job = new OpenRouterModelsJob(m_endpoints, this);
+    connect(job, &OpenRouterModelsJob::finished, this, [this, job](const FreeModelsOutcome& outcome) {
+        job->deleteLater();
+        if (const auto* models = std::get_if<QList<OpenRouterClient::ModelInfo>>(&outcome)) {
+            QStringList tried;
+            for (const OpenRouterClient::ModelInfo& model : models->first(qMin(models->size(), OpenRouterClient::maxModelsTried))) {
+                tried.append(model.id);
+            }
+            setFreeModelNote(QString::number(models->size()) + u" free models found. They are tried in this order:\n"_s
+                             + tried.join(u'\n'));
+        } else if (const auto* error = std::get_if<AIError>(&outcome)) {
+            setFreeModelNote(error->message);
+        }
+    });
+    job->start();
+}
+
+void AISettings::refreshOllama()
+{
+    setOllamaNotice(u"Looking for Ollama on this Mac..."_s);
+    auto* job = new OllamaModelsJob(m_endpoints, this);
+    connect(job, &OllamaModelsJob::finished, this, [this, job](const OllamaModelsOutcome& outcome) {
+        job->deleteLater();
+        const auto* models = std::get_if<QStringList>(&outcome);
+        if (!models) {
+            if (std::holds_alternative<AIError>(outcome)) {
+                setOllamaModels({});
+                setOllamaNotice(u"Could not reach Ollama at 127.0.0.1:11434. Start the Ollama app, then press Look again."_s);
+            }
+            return;
+        }
+        setOllamaModels(*models);
+        if (models->isEmpty()) {
+            setOllamaNotice(u"Ollama is running but has no models. Run “ollama pull llama3.2” in Terminal."_s);
+            return;
+        }
+        setOllamaNotice(u"Found Ollama with "_s + QString::number(models->size()) + u" model(s)."_s);
+        if (m_ollamaModel.isEmpty() || !models->contains(m_ollamaModel)) {
+            setOllamaModel(models->first());
+        }
+    });
+    job->start();
+}
