@@ -12,6 +12,7 @@ AppState::AppState(QObject* parent)
     , m_makePlayer(&QtMediaPlayer::create)
     , m_prober(&ProbeService::probe)
     , m_workspace(std::make_unique<DesktopWorkspace>())
+    , m_settings(std::make_unique<AISettings>())
     , m_history(std::make_unique<HistoryStore>())
     , m_runner(std::make_unique<ToolRunner>())
     , m_installer(std::make_unique<ToolInstaller>())
@@ -27,6 +28,11 @@ AppState::~AppState() = default;
 void AppState::setWorkspace(std::unique_ptr<Workspace> workspace)
 {
     m_workspace = std::move(workspace);
+}
+
+void AppState::setSettings(std::unique_ptr<AISettings> settings)
+{
+    m_settings = std::move(settings);
 }
 
 void AppState::setOpenPanel(std::unique_ptr<OpenPanel> panel)

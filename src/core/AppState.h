@@ -14,6 +14,7 @@
 #include "platform/MediaPlayer.h"
 #include "platform/OpenPanel.h"
 #include "platform/Workspace.h"
+#include "store/AISettings.h"
 #include "store/HistoryStore.h"
 
 #include <QFuture>
@@ -23,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 // The one controller of the user's work. Views read its properties and call its operations; every
 // change of state happens here, on the main thread, and each property signals only real changes.
@@ -114,6 +116,9 @@ public:
     void setWorkspace(std::unique_ptr<Workspace> workspace);
 
     // The long-lived services. The install view and the run view stop their work through these.
+    AISettings& settings() { return *m_settings; }
+    // Replaces the AI settings (tests use their own keychain and servers).
+    void setSettings(std::unique_ptr<AISettings> settings);
     HistoryStore& history() { return *m_history; }
     ToolRunner& runner() { return *m_runner; }
     ToolInstaller& installer() { return *m_installer; }
@@ -134,6 +139,17 @@ public:
     QString infoCommand() const;
     // Appends "role m:ss " at the player's position to the request.
     void insertCurrentTime(const QString& role);
+
+    // The AI request flow. The exact system and user texts a request would send now; nothing without a
+    // current action and a file.
+    std::optional<std::pair<QString, QString>> currentPrompt() const;
+    // The chosen provider's short name, for the preview of what will be sent.
+    QString providerLabel() const;
+    // The request editor's Send: asks at once, or first opens the settings or the consent dialog.
+    void requestAI();
+    // Sends the request in the background; the answer becomes a plan under review or a failure, unless the
+    // request was cancelled or replaced meanwhile.
+    void askAI();
 
     // The run flow. A run that needs ffmpeg installs it first; every run that reaches the runner is
     // added to the history.
@@ -258,6 +274,7 @@ private:
 
     std::unique_ptr<Workspace> m_workspace;
     // Last, so that they go first: nothing they report can reach a half-destroyed state.
+    std::unique_ptr<AISettings> m_settings;
     std::unique_ptr<HistoryStore> m_history;
     std::unique_ptr<ToolRunner> m_runner;
     std::unique_ptr<ToolInstaller> m_installer;

@@ -1,0 +1,120 @@
+#include "AppState.h"
+
+#include "ai/AIPrompts.h"
+#include "ai/PlanAskJob.h"
+#include "store/AISettings.h"
+
+#include <QPointer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString providerName(const AIChannel& channel)
+{
+    switch (channel.kind) {
+    case AIProviderKind::openRouter:
+        return u"OpenRouter"_s;
+    case AIProviderKind::ollama:
+        return u"Ollama ("_s + channel.ollamaModel + u')';
+    case AIProviderKind::apple:
+        return u"Apple on-device model"_s;
+    }
+    Q_UNREACHABLE();
+}
+
+} // namespace
+
+std::optional<std::pair<QString, QString>> AppState::currentPrompt() const
+{
+    if (!m_currentAction || !m_details) {
+        return std::nullopt;
+    }
+    QString request = m_requestText.trimmed();
+    if (request.isEmpty()) {
+        request = u"(your request will appear here)"_s;
+    }
+    return std::pair(AIPrompts::planSystem(), AIPrompts::user(request, m_currentAction->task, *m_details));
+}
+
+QString AppState::providerLabel() const
+{
+    switch (m_settings->provider()) {
+    case AIProviderKind::openRouter:
+        return u"OpenRouter"_s;
+    case AIProviderKind::ollama: {
+        const QString model = m_settings->ollamaModel();
+        return u"Ollama ("_s + (model.isEmpty() ? u"no model chosen"_s : model) + u')';
+    }
+    case AIProviderKind::apple:
+        return u"Apple on-device model"_s;
+    }
+    Q_UNREACHABLE();
+}
+
+void AppState::requestAI()
+{
+    if (m_requestText.trimmed().isEmpty()) {
+        return;
+    }
+    if (!m_settings->channel()) {
+        setMessage(u"AI is not set up yet. "_s + m_settings->setupHint());
+        setDialog(DialogKind::settings);
+        return;
+    }
+    if (m_settings->acknowledgedSend()) {
+        askAI();
+    } else {
+        setDialog(DialogKind::whatWillBeSent);
+    }
+}
+
+void AppState::askAI()
+{
+    if (m_files.isEmpty()) {
+        return;
+    }
+    const auto prompt = currentPrompt();
+    if (!prompt) {
+        return;
+    }
+    const std::optional<AIChannel> channel = m_settings->channel();
+    if (!channel) {
+        return;
+    }
+    // Captured now: edits made while the AI thinks do not change what the review says was asked.
+    const QString request = m_requestText.trimmed();
+    const QString title = m_currentAction ? m_currentAction->title : u"Request"_s;
+    setStage(Stage::thinking);
+    setThinkingText(u"Asking "_s + providerName(*channel) + u"..."_s);
+
+    auto* job = new PlanAskJob(*channel, m_settings->endpoints(), prompt->first, prompt->second, m_files.first(), this);
+    // A cancelled request stops at once; its answer, should one still come, is dropped below.
+    const TaskSlot::Id id = m_task.start([job = QPointer(job)] {
+        if (job) {
+            job->cancel();
+        }
+    });
+    connect(job, &PlanAskJob::finished, this, [this, job, id, request, title](const PlanOutcome& outcome) {
+        job->deleteLater();
+        if (std::holds_alternative<AICancelled>(outcome) || !m_task.isCurrent(id)) {
+            return;
+        }
+        m_task.finish(id);
+        if (const auto* error = std::get_if<AIError>(&outcome)) {
+            setFailureBack(Stage::asking);
+            fail(error->message, QString());
+            return;
+        }
+        const auto& answer = std::get<PlanService::Result>(outcome);
+        m_settings->setLastModel(answer.model.value_or(QString()));
+        if (answer.options.isEmpty()) {
+            setFailureBack(Stage::asking);
+            fail(answer.explanation.value_or(u"The AI could not do that."_s), QString());
+            return;
+        }
+        setReview(ReviewState{answer.options, 0, request, title, answer.model, answer.retried, true});
+        setStage(Stage::review);
+    });
+    job->start();
+}
