@@ -19,6 +19,8 @@ const QList<DevCommand>& devCommands()
         {u"do"_s,
          u"ACTION-ID [--format F] [--pages TEXT] [--names A,B] [--keep-copy] PATH...   performs a direct action and runs its plan"_s,
          devDo},
+        {u"ask"_s, u"ACTION-ID \"REQUEST\" PATH   sends a request for an AI action with the configured provider and prints the checked plan"_s,
+         devAsk},
     };
     return commands;
 }

@@ -25,3 +25,4 @@ int devScreenshots(const QStringList& args);
 int devRunPlan(const QStringList& args);
 int devAIModels(const QStringList& args);
 int devDo(const QStringList& args);
+int devAsk(const QStringList& args);
