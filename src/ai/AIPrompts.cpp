@@ -9,31 +9,6 @@ using namespace Qt::StringLiterals;
 
 namespace AIPrompts {
 
-namespace {
-
-QString kindWord(FileKind kind)
-{
-    switch (kind) {
-    case FileKind::video:
-        return u"Video"_s;
-    case FileKind::audio:
-        return u"Audio"_s;
-    case FileKind::image:
-        return u"Image"_s;
-    case FileKind::pdf:
-        return u"PDF document"_s;
-    case FileKind::archive:
-        return u"Archive"_s;
-    case FileKind::folder:
-        return u"Folder"_s;
-    case FileKind::other:
-        return u"File"_s;
-    }
-    Q_UNREACHABLE();
-}
-
-} // namespace
-
 QString planSystem()
 {
     // The answer shape and, in plain words, the rules the plan checker enforces: a model that follows them is
@@ -84,7 +59,7 @@ QString user(const QString& request, const QString& task, const FileDetails& det
     lines.append(u"File name: "_s + details.name);
     lines.append(u"Extension: "_s + (details.ext.isEmpty() ? u"(none)"_s : details.ext));
     lines.append(u"Size: "_s + details.sizeText);
-    lines.append(u"Kind: "_s + kindWord(details.kind));
+    lines.append(u"Kind: "_s + FileKinds::word(details.kind));
     const QList<FactLine> facts = details.facts.lines();
     if (!facts.isEmpty()) {
         lines.append(u"Facts:"_s);

@@ -11,27 +11,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString fallbackKindText(FileKind kind)
-{
-    switch (kind) {
-    case FileKind::video:
-        return u"Video"_s;
-    case FileKind::audio:
-        return u"Audio"_s;
-    case FileKind::image:
-        return u"Image"_s;
-    case FileKind::pdf:
-        return u"PDF document"_s;
-    case FileKind::archive:
-        return u"Archive"_s;
-    case FileKind::folder:
-        return u"Folder"_s;
-    case FileKind::other:
-        break;
-    }
-    return u"File"_s;
-}
-
 // Decimal units, with the precision a file manager shows: "12 bytes", "345 kB", "1.2 MB", "3.45 GB".
 QString sizeText(qint64 bytes)
 {
@@ -166,7 +145,7 @@ FileDetails AppState::basicDetails(const QString& path)
     // The generic "unknown" type has a description too, but the fallback word says more.
     const QMimeType mime = QMimeDatabase().mimeTypeForFile(info);
     const QString comment = mime.isValid() && !mime.isDefault() ? mime.comment() : QString();
-    details.kindText = comment.isEmpty() ? fallbackKindText(details.kind) : comment;
+    details.kindText = comment.isEmpty() ? FileKinds::word(details.kind) : comment;
     details.iconName = mime.iconName();
     return details;
 }

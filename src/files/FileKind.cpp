@@ -116,6 +116,27 @@ FileKind detect(const QList<QString>& paths)
     return first;
 }
 
+QString word(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::video:
+        return u"Video"_s;
+    case FileKind::audio:
+        return u"Audio"_s;
+    case FileKind::image:
+        return u"Image"_s;
+    case FileKind::pdf:
+        return u"PDF document"_s;
+    case FileKind::archive:
+        return u"Archive"_s;
+    case FileKind::folder:
+        return u"Folder"_s;
+    case FileKind::other:
+        break;
+    }
+    return u"File"_s;
+}
+
 bool isExtractable(const QString& path)
 {
     const QString name = QFileInfo(path).fileName().toLower();

@@ -15,6 +15,8 @@ namespace FileKinds {
 FileKind detect(const QString& path);
 // The common kind of all paths, or `other` when they differ or the list is empty.
 FileKind detect(const QList<QString>& paths);
+// The kind in one plain word ("Video", "PDF document"), for a file the system has no description of.
+QString word(FileKind kind);
 // Only the archive types the application can unpack itself.
 bool isExtractable(const QString& path);
 
