@@ -2,7 +2,7 @@
 
 #include "exec/base/AppPaths.h"
 #include "files/Actions.h"
-#include "files/ProbeService.h"
+#include "files/ProbeHelper.h"
 #include "platform/DesktopWorkspace.h"
 #include "platform/QtMediaPlayer.h"
 
@@ -10,7 +10,7 @@ AppState::AppState(QObject* parent)
     : QObject(parent)
     , m_toolsReady(AppPaths::toolsInstalled())
     , m_makePlayer(&QtMediaPlayer::create)
-    , m_prober(&ProbeService::probe)
+    , m_prober(&ProbeHelper::probe)
     , m_workspace(std::make_unique<DesktopWorkspace>())
     , m_settings(std::make_unique<AISettings>())
     , m_history(std::make_unique<HistoryStore>())

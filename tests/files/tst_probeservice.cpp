@@ -1,9 +1,11 @@
 #include "TestFiles.h"
 #include "TestMedia.h"
 #include "exec/base/AppPaths.h"
+#include "files/ProbeHelper.h"
 #include "files/ProbeService.h"
 
 #include <QFile>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -72,6 +74,8 @@ private slots:
         QVERIFY(TestMedia::twoAudioTracks(path(u"tracks.mka"_s)));
         QVERIFY(TestMedia::wav(path(u"tone.wav"_s)));
         QVERIFY(TestMedia::unknownFrameRate(path(u"still.mpg"_s)));
+        QVERIFY(TestMedia::picture(path(u"photo.jpg"_s), 64, 48));
+        QVERIFY(TestMedia::pdf(path(u"doc.pdf"_s), 3));
     }
 
     void parseFFprobe_data()
@@ -340,6 +344,76 @@ private slots:
         QFuture<MediaFacts> future = ProbeService::probe(path(u"tone.wav"_s), FileKind::audio);
         future.waitForFinished();
         QCOMPARE(future.result().audioCodec, u"pcm_s16le"_s);
+    }
+
+    // The window reads facts through the helper program; they must arrive whole and unchanged.
+    void theHelperGivesTheSameFacts_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<FileKind>("kind");
+        QTest::newRow("video, by libavformat") << u"clip.mp4"_s << FileKind::video;
+        QTest::newRow("audio") << u"song.mp3"_s << FileKind::audio;
+        QTest::newRow("picture") << u"photo.jpg"_s << FileKind::image;
+        QTest::newRow("PDF") << u"doc.pdf"_s << FileKind::pdf;
+    }
+
+    void theHelperGivesTheSameFacts()
+    {
+        QFETCH(QString, name);
+        QFETCH(FileKind, kind);
+        TestMedia::removeTool(u"ffprobe"_s);
+        const MediaFacts direct = ProbeService::probeNow(path(name), kind);
+        QVERIFY(!direct.lines().isEmpty());
+        QFuture<MediaFacts> viaHelper = ProbeHelper::probe(path(name), kind);
+        viaHelper.waitForFinished();
+        QCOMPARE(viaHelper.result(), direct);
+    }
+
+    void aFileTheHelperCannotReadHasNoFacts()
+    {
+        QFuture<MediaFacts> future = ProbeHelper::probe(path(u"missing.mp4"_s), FileKind::video);
+        future.waitForFinished();
+        QCOMPARE(future.result(), MediaFacts());
+    }
+
+    void jsonKeepsEveryFact()
+    {
+        MediaFacts facts;
+        facts.duration = 12.345678901234;
+        facts.width = 1920;
+        facts.height = 1080;
+        facts.videoCodec = u"h264"_s;
+        facts.audioCodec = u"aac"_s;
+        facts.bitRate = 4'500'000'123;
+        facts.frameRate = u"29.97 fps"_s;
+        facts.sampleRate = u"48000 Hz"_s;
+        facts.pages = 0;
+        facts.source = u"ffprobe"_s;
+        QCOMPARE(ProbeHelper::decode(ProbeHelper::encode(facts)), facts);
+        QCOMPARE(ProbeHelper::decode(ProbeHelper::encode(MediaFacts())), MediaFacts());
+    }
+
+    // What a helper taken over by a hostile file could print: each bad field is dropped on its own.
+    void jsonDropsBadFields_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::newRow("text for a number") << QByteArray(R"({"width": "1920", "height": 1080})");
+        QTest::newRow("negative size") << QByteArray(R"({"width": -5, "height": 1080})");
+        QTest::newRow("fraction of a pixel") << QByteArray(R"({"width": 1.5, "height": 1080})");
+        QTest::newRow("beyond int") << QByteArray(R"({"width": 1e12, "height": 1080})");
+        QTest::newRow("number for a text") << QByteArray(R"({"videoCodec": 7, "height": 1080})");
+        QTest::newRow("very long text") << "{\"videoCodec\": \"" + QByteArray(5000, 'x') + "\", \"height\": 1080}";
+        QTest::newRow("negative duration") << QByteArray(R"({"duration": -1, "height": 1080})");
+        QTest::newRow("object for a text") << QByteArray(R"({"source": {}, "height": 1080})");
+    }
+
+    void jsonDropsBadFields()
+    {
+        QFETCH(QByteArray, json);
+        const MediaFacts facts = ProbeHelper::decode(QJsonDocument::fromJson(json).object());
+        QCOMPARE(facts.height, 1080);
+        QVERIFY(!facts.width && !facts.videoCodec && !facts.duration);
+        QCOMPARE(facts.source, QString());
     }
 };
 

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "FileKind.h"
+#include "MediaFacts.h"
+
+#include <QFuture>
+#include <QJsonObject>
+#include <QString>
+
+// Probes a file in the helper program `trellick-probe` beside this executable. The readers it uses
+// (libavformat, libvips) bring some hundred shared libraries along; keeping them out of the window's
+// process keeps its start quick, and a file that crashes a reader takes only the helper down.
+// Like the readers themselves, it never fails: what cannot be read is simply absent.
+namespace ProbeHelper {
+
+QString program();
+QFuture<MediaFacts> probe(const QString& path, FileKind kind);
+
+// The form the helper prints: one key per known fact.
+QJsonObject encode(const MediaFacts& facts);
+// Reads that form back, keeping only fields of the right type and in range: a damaged reply, or one
+// from a helper taken over by a hostile file, gives fewer facts, never wrong kinds of values.
+MediaFacts decode(const QJsonObject& object);
+
+} // namespace ProbeHelper
