@@ -120,6 +120,7 @@ public:
     // Replaces the AI settings (tests use their own keychain and servers).
     void setSettings(std::unique_ptr<AISettings> settings);
     HistoryStore& history() { return *m_history; }
+    Workspace& workspace() { return *m_workspace; }
     ToolRunner& runner() { return *m_runner; }
     ToolInstaller& installer() { return *m_installer; }
 

@@ -37,6 +37,7 @@ void ActionsView::rebuild()
         button->setIconSize(QSize(20, 20));
         button->setMinimumHeight(40);
         button->setStyleSheet(u"text-align: left; padding-left: 12px;"_s);
+        connect(button, &QPushButton::clicked, m_state, [this, action] { m_state->perform(action); });
         m_layout->addWidget(button);
     }
 }

@@ -1,6 +1,7 @@
 #include "DialogRouter.h"
 
 #include "FormatDialog.h"
+#include "HistoryView.h"
 #include "InfoDialog.h"
 #include "PDFExtractDialog.h"
 #include "PDFMergeDialog.h"
@@ -57,11 +58,13 @@ QDialog* DialogRouter::create(DialogKind kind)
         return new RenameDialog(m_state, m_window);
     case DialogKind::convertImage:
         return new FormatDialog(
-            m_state, u"Convert pictures to..."_s, {u"jpg"_s, u"png"_s, u"heic"_s, u"webp"_s}, [](const QString&) {},
+            m_state, u"Convert pictures to..."_s, {u"jpg"_s, u"png"_s, u"heic"_s, u"webp"_s},
+            [this](const QString& format) { m_state->prepareConvertImage(format); },
             u"convertImageDialog"_s, m_window);
     case DialogKind::convertAudio:
         return new FormatDialog(
-            m_state, u"Convert audio to..."_s, {u"m4a"_s, u"wav"_s, u"flac"_s, u"mp3"_s}, [](const QString&) {},
+            m_state, u"Convert audio to..."_s, {u"m4a"_s, u"wav"_s, u"flac"_s, u"mp3"_s},
+            [this](const QString& format) { m_state->prepareConvertAudio(format); },
             u"convertAudioDialog"_s, m_window);
     case DialogKind::pdfExtract:
         return new PDFExtractDialog(m_state, m_window);
@@ -69,8 +72,9 @@ QDialog* DialogRouter::create(DialogKind kind)
         return new PDFMergeDialog(m_state, m_window);
     case DialogKind::info:
         return new InfoDialog(m_state, m_window);
-    case DialogKind::settings:
     case DialogKind::history:
+        return new HistoryView(m_state, m_window);
+    case DialogKind::settings:
     case DialogKind::whatWillBeSent:
         return nullptr;
     }

@@ -3,6 +3,11 @@
 #include "Style.h"
 #include "core/AppState.h"
 
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QPushButton>
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -49,6 +54,15 @@ InfoDialog::InfoDialog(AppState* state, QWidget* parent)
     scroll->setMinimumHeight(std::min(300, inner->sizeHint().height()));
     content()->addWidget(scroll);
     content()->addWidget(Style::label(u"The command that shows the same details:"_s, Style::Text::callout, this));
+    const QString command = m_state->infoCommand();
+    QLabel* commandText = Style::selectable(command, Style::Text::body, this);
+    commandText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    commandText->setObjectName(u"infoCommand"_s);
+    content()->addWidget(commandText);
+    QPushButton* copy = Style::button(u"Copy command"_s, u"copyCommand"_s, this);
+    copy->setAutoDefault(false);
+    connect(copy, &QPushButton::clicked, this, [command] { QGuiApplication::clipboard()->setText(command); });
+    buttons()->addWidget(copy);
     buttons()->addStretch();
     addCloseButton(u"Close"_s)->setDefault(true);
 }

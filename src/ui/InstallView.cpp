@@ -30,6 +30,7 @@ InstallView::InstallView(AppState* state, QWidget* parent)
     column->addWidget(m_progress);
     column->addWidget(m_text);
     column->addWidget(cancel, 0, Qt::AlignLeft);
+    connect(cancel, &QPushButton::clicked, m_state, [this] { m_state->installer().cancel(); });
     connect(m_state, &AppState::installFractionChanged, this, &InstallView::refresh);
     connect(m_state, &AppState::installTextChanged, this, &InstallView::refresh);
     refresh();

@@ -33,5 +33,6 @@ PDFExtractDialog::PDFExtractDialog(AppState* state, QWidget* parent)
     QPushButton* preview = addDefaultButton(u"Preview"_s, u"preview"_s);
     auto refresh = [this, preview] { preview->setEnabled(!m_pages->text().trimmed().isEmpty()); };
     connect(m_pages, &QLineEdit::textChanged, this, refresh);
+    connect(preview, &QPushButton::clicked, m_state, [this] { m_state->preparePDFExtract(m_pages->text()); });
     refresh();
 }

@@ -36,6 +36,7 @@ PDFMergeDialog::PDFMergeDialog(AppState* state, QWidget* parent)
     addCloseButton(u"Cancel"_s);
     m_preview = addDefaultButton(u"Preview"_s, u"preview"_s);
     connect(addButton, &QPushButton::clicked, this, &PDFMergeDialog::add);
+    connect(m_preview, &QPushButton::clicked, m_state, [this] { m_state->preparePDFMerge(m_order); });
     rebuild();
 }
 

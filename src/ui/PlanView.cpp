@@ -94,6 +94,7 @@ PlanView::PlanView(AppState* state, QWidget* parent)
     }
     connect(copy, &QPushButton::clicked, this,
             [this] { QApplication::clipboard()->setText(m_command->toPlainText()); });
+    connect(m_run, &QPushButton::clicked, m_state, &AppState::startRun);
     connect(m_change, &QPushButton::clicked, m_state, &AppState::changeRequest);
     connect(cancel, &QPushButton::clicked, m_state, &AppState::cancelPlan);
     connect(m_versionGroup, &QButtonGroup::idClicked, m_state, &AppState::selectOption);

@@ -87,7 +87,8 @@ RenameDialog::RenameDialog(AppState* state, QWidget* parent)
 
     buttons()->addStretch();
     addCloseButton(u"Cancel"_s);
-    addDefaultButton(u"Preview"_s, u"preview"_s);
+    QPushButton* preview = addDefaultButton(u"Preview"_s, u"preview"_s);
+    connect(preview, &QPushButton::clicked, m_state, [this] { m_state->prepareRename(names(), keepCopy()); });
     connect(m_request, &QLineEdit::textChanged, this, &RenameDialog::refreshSuggest);
     refreshSuggest();
 }

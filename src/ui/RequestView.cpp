@@ -50,6 +50,25 @@ RequestView::RequestView(AppState* state, QWidget* parent)
     setupLayout->addWidget(hint, 1);
     setupLayout->addWidget(setUp, 0, Qt::AlignVCenter);
 
+    m_playerRow = new QWidget(this);
+    QLabel* playerTime = Style::label(u"Player time:"_s, Style::Text::callout, m_playerRow);
+    playerTime->setWordWrap(false);
+    QPushButton* useStart = Style::button(u"Use this time as start"_s, u"useTimeAsStart"_s, m_playerRow);
+    QPushButton* useEnd = Style::button(u"Use this time as end"_s, u"useTimeAsEnd"_s, m_playerRow);
+    useStart->setAutoDefault(false);
+    useEnd->setAutoDefault(false);
+    auto* playerLayout = new QHBoxLayout(m_playerRow);
+    playerLayout->setContentsMargins(0, 0, 0, 0);
+    playerLayout->setSpacing(8);
+    playerLayout->addWidget(playerTime);
+    playerLayout->addWidget(useStart);
+    playerLayout->addWidget(useEnd);
+    playerLayout->addStretch();
+    connect(useStart, &QPushButton::clicked, m_state, [this] { m_state->insertCurrentTime(u"from"_s); });
+    connect(useEnd, &QPushButton::clicked, m_state, [this] { m_state->insertCurrentTime(u"to"_s); });
+    connect(m_state, &AppState::playerChanged, this, [this] { m_playerRow->setVisible(m_state->player() != nullptr); });
+    m_playerRow->setVisible(m_state->player() != nullptr);
+
     QPushButton* cancel = Style::button(u"Cancel"_s, u"cancelRequest"_s, this);
     m_ask->setDefault(true);
     auto* bottom = new QHBoxLayout;
@@ -65,6 +84,7 @@ RequestView::RequestView(AppState* state, QWidget* parent)
     column->addWidget(m_title);
     column->addWidget(explain);
     column->addWidget(m_presets);
+    column->addWidget(m_playerRow);
     column->addWidget(m_edit);
     column->addWidget(m_sent);
     column->addLayout(bottom);

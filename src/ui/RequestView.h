@@ -37,5 +37,6 @@ private:
     CollapsibleSection* m_sent;
     QPlainTextEdit* m_sentText;
     QWidget* m_setupRow;
+    QWidget* m_playerRow = nullptr;
     QPushButton* m_ask;
 };

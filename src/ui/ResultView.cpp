@@ -45,6 +45,12 @@ ResultView::ResultView(AppState* state, QWidget* parent)
     column->addWidget(m_outputs);
     column->addWidget(unchanged);
     column->addLayout(buttons);
+    connect(show, &QPushButton::clicked, m_state, [this] {
+        if (const std::optional<RunOutcome> outcome = m_state->outcome()) {
+            m_state->workspace().reveal(outcome->outputs);
+        }
+    });
+    connect(play, &QPushButton::clicked, m_state, &AppState::playResult);
     connect(another, &QPushButton::clicked, m_state, [this] {
         if (const std::optional<RunOutcome> outcome = m_state->outcome()) {
             m_state->load(outcome->outputs);

@@ -34,6 +34,7 @@ RunView::RunView(AppState* state, QWidget* parent)
     column->addWidget(m_spinner);
     column->addWidget(m_text);
     column->addWidget(cancel, 0, Qt::AlignLeft);
+    connect(cancel, &QPushButton::clicked, m_state, [this] { m_state->runner().cancel(); });
     connect(m_state, &AppState::runFractionChanged, this, &RunView::refresh);
     connect(m_state, &AppState::runTextChanged, this, &RunView::refresh);
     refresh();

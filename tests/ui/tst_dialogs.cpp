@@ -218,6 +218,41 @@ private slots:
         QTest::keyClick(dialog, Qt::Key_Return);
         QCOMPARE(m_state->dialog(), std::nullopt);
     }
+
+    void historyOffersReRunOnlyForPlansItKept()
+    {
+        HistoryStore& history = m_state->history();
+        history.clear();
+        QDialog* dialog = open(DialogKind::history);
+        QVERIFY(WidgetFinder::shownByObjectName(dialog, u"historyEmpty"_s));
+        QVERIFY(!shown<QPushButton>(dialog, u"Clear all"_s));
+
+        HistoryEntry direct;
+        direct.id = QUuid::createUuid();
+        direct.date = QDateTime::currentDateTimeUtc();
+        direct.fileName = u"notes.txt"_s;
+        direct.request = u"Compress to .zip"_s;
+        direct.command = u"zip notes.zip notes.txt"_s;
+        direct.result = u"Done: notes.zip"_s;
+        HistoryEntry asked = direct;
+        asked.id = QUuid::createUuid();
+        asked.fileName = u"clip.mp4"_s;
+        asked.option = RawOption{u"MP3"_s, u"Audio only"_s, {}, std::nullopt, {}};
+        history.add(direct);
+        history.add(asked);
+
+        QVERIFY(!WidgetFinder::shownByObjectName(dialog, u"historyEmpty"_s));
+        QVERIFY(shown<QPushButton>(dialog, u"Clear all"_s));
+        QVERIFY(!shown<QPushButton>(dialog, u"Re-run notes.txt"_s)->isEnabled());
+        QVERIFY(shown<QPushButton>(dialog, u"Re-run clip.mp4"_s)->isEnabled());
+        shown<QPushButton>(dialog, u"Delete notes.txt"_s)->click();
+        QCOMPARE(history.entries().size(), 1);
+        QVERIFY(!shown<QPushButton>(dialog, u"Re-run notes.txt"_s));
+        shown<QPushButton>(dialog, u"Clear all"_s)->click();
+        QVERIFY(history.entries().isEmpty());
+        QVERIFY(WidgetFinder::shownByObjectName(dialog, u"historyEmpty"_s));
+        history.waitForWrites();
+    }
 };
 
 QTEST_MAIN(TestDialogs)
