@@ -36,16 +36,17 @@ FileCardView::FileCardView(AppState* state, QWidget* parent)
     m_title->setObjectName(u"fileCardTitle"_s);
     m_subtitle->setObjectName(u"fileCardSubtitle"_s);
 
+    // Centred by alignment, not by stretches: a stretch would make the whole card take a share of
+    // the window's spare height.
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    texts->addStretch();
     texts->addWidget(m_title);
     texts->addWidget(m_subtitle);
-    texts->addStretch();
     auto* header = new QHBoxLayout;
     header->setSpacing(12);
     header->addWidget(m_icon, 0, Qt::AlignTop);
     header->addLayout(texts, 1);
+    header->setAlignment(texts, Qt::AlignVCenter);
 
     QPushButton* another = Style::button(u"Choose another..."_s, u"chooseAnother"_s, this);
     QPushButton* clear = Style::button(u"Clear"_s, u"clearFiles"_s, this);
@@ -87,7 +88,7 @@ void FileCardView::refresh()
         return;
     }
     const QStringList files = m_state->files();
-    const QIcon icon = Symbols::fileIcon(details->iconName, details->kind == FileKind::folder,
+    const QIcon icon = Symbols::fileIcon(details->iconName, details->kind,
                                          palette().color(QPalette::WindowText));
     m_icon->setPixmap(icon.pixmap(QSize(iconSize, iconSize), devicePixelRatioF()));
     if (files.size() > 1) {

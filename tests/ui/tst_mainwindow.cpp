@@ -221,8 +221,12 @@ private slots:
         QWidget* player = shownByObjectName(m_window, u"playerView"_s);
         QVERIFY(player);
         QCOMPARE(player->height(), height);
-        m_state->load({TestFiles::write(file(u"a.txt"_s), "a")});
+        m_state->load({TestFiles::write(file(u"a.txt"_s), "a"), TestFiles::write(file(u"b.txt"_s), "b")});
         QVERIFY(!shownByObjectName(m_window, u"playerView"_s));
+        // The card gives the player's room back: it is no taller than its content.
+        QWidget* card = shownByObjectName(m_window, u"fileCard"_s);
+        WidgetFinder::settle();
+        QCOMPARE(card->height(), card->heightForWidth(card->width()));
     }
 
     void factGridShowsTheProbedLines()
