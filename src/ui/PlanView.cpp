@@ -50,6 +50,12 @@ PlanView::PlanView(AppState* state, QWidget* parent)
     auto* versionRow = new QHBoxLayout(m_versions);
     versionRow->setContentsMargins(0, 0, 0, 0);
     versionRow->setSpacing(0);
+    // The picker's title, then its segments side by side.
+    QLabel* versionTitle = Style::label(u"Version"_s, Style::Text::body, m_versions);
+    versionTitle->setWordWrap(false);
+    versionRow->addWidget(versionTitle);
+    versionRow->addSpacing(10);
+    versionRow->addStretch();
     m_versionGroup->setExclusive(true);
 
     m_command->setReadOnly(true);
@@ -126,7 +132,8 @@ void PlanView::rebuildVersions()
             segment->setCheckable(true);
             segment->setAccessibleDescription(u"Version"_s);
             m_versionGroup->addButton(segment, i);
-            m_versions->layout()->addWidget(segment);
+            auto* row = static_cast<QHBoxLayout*>(m_versions->layout());
+            row->insertWidget(row->count() - 1, segment);
         }
     }
     if (QAbstractButton* selected = m_versionGroup->button(review ? review->selected : -1)) {

@@ -69,12 +69,31 @@ QIcon colored(const QString& symbol, const QColor& color)
     return QIcon(new TintedIconEngine(resource(symbol), color));
 }
 
-QIcon fileIcon(const QString& iconName, bool isFolder, const QColor& tint)
+QIcon fileIcon(const QString& iconName, FileKind kind, const QColor& tint)
 {
-    if (!iconName.isEmpty() && QIcon::hasThemeIcon(iconName)) {
-        return QIcon::fromTheme(iconName);
+    const QString generic = iconName.section(u'-', 0, 0) + u"-x-generic"_s;
+    for (const QString& name : {iconName, generic}) {
+        if (!iconName.isEmpty() && QIcon::hasThemeIcon(name)) {
+            return QIcon::fromTheme(name);
+        }
     }
-    return icon(isFolder ? u"folder"_s : u"doc"_s, tint);
+    switch (kind) {
+    case FileKind::video:
+        return colored(u"film"_s, tint);
+    case FileKind::audio:
+        return colored(u"waveform"_s, tint);
+    case FileKind::image:
+        return colored(u"photo.on.rectangle"_s, tint);
+    case FileKind::pdf:
+        return colored(u"doc.richtext"_s, tint);
+    case FileKind::archive:
+        return colored(u"doc.zipper"_s, tint);
+    case FileKind::folder:
+        return colored(u"folder"_s, tint);
+    case FileKind::other:
+        break;
+    }
+    return colored(u"doc"_s, tint);
 }
 
 } // namespace Symbols

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/FileKind.h"
+
 #include <QColor>
 #include <QIcon>
 #include <QString>
@@ -18,7 +20,8 @@ bool isBundled(const QString& symbol);
 QIcon icon(const QString& symbol, const QColor& tint);
 // Always the bundled drawing, in `color`.
 QIcon colored(const QString& symbol, const QColor& color);
-// A file's icon by its freedesktop name, falling back to a folder or a page drawing.
-QIcon fileIcon(const QString& iconName, bool isFolder, const QColor& tint);
+// A file's icon by its freedesktop name, then by the generic name of its media type ("video-x-generic"),
+// falling back to a bundled drawing of its kind.
+QIcon fileIcon(const QString& iconName, FileKind kind, const QColor& tint);
 
 } // namespace Symbols
