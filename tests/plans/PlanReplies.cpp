@@ -72,27 +72,18 @@ void PlanReplies::hostileRows()
     QTest::newRow("file url") << ff(uR"("file:x")"_s) << pathMsg(u"file:x"_s);
     QTest::newRow("pipe") << ff(uR"("pipe:1")"_s) << pathMsg(u"pipe:1"_s);
     QTest::newRow("parent inside") << ff(uR"("a/../b")"_s) << pathMsg(u"a/../b"_s);
-    QTest::newRow("parent alone") << ff(uR"("..")"_s) << pathMsg(u".."_s);
     QTest::newRow("value is a path") << ff(uR"("-metadata","title=/etc")"_s) << pathMsg(u"title=/etc"_s);
     QTest::newRow("colon path") << ff(uR"("-map","0:/x")"_s) << pathMsg(u"0:/x"_s);
-    QTest::newRow("value is home") << ff(uR"("-metadata","a=~")"_s) << pathMsg(u"a=~"_s);
     QTest::newRow("quoted path in a filter") << ff(uR"("-vf","movie@x='/abs'")"_s) << pathMsg(u"movie@x='/abs'"_s);
-    QTest::newRow("spaced quoted path") << ff(uR"("-vf","movie ='/abs'")"_s) << pathMsg(u"movie ='/abs'"_s);
     QTest::newRow("escaped slash") << ff(uR"("-vf","movie@x=\\/abs")"_s) << pathMsg(u"movie@x=\\/abs"_s);
-    QTest::newRow("quoted path in encoder options") << ff(uR"("-aom-params","film-grain-table='/etc/x'")"_s)
-                                                    << pathMsg(u"film-grain-table='/etc/x'"_s);
     QTest::newRow("option read from a file") << ff(uR"("-vf","scale=/w=x")"_s) << pathMsg(u"scale=/w=x"_s);
 
     // Protocols need no "//".
     QTest::newRow("tee") << ff(uR"("tee:x|y")"_s) << netMsg(u"tee:x|y"_s);
-    QTest::newRow("tee to an absolute path") << ff(uR"("tee:x|/abs/path")"_s) << netMsg(u"tee:x|/abs/path"_s);
     QTest::newRow("tcp") << ff(uR"("tcp:example.com:80")"_s) << netMsg(u"tcp:example.com:80"_s);
-    QTest::newRow("udp") << ff(uR"("udp:10.0.0.1:5000")"_s) << netMsg(u"udp:10.0.0.1:5000"_s);
-    QTest::newRow("http") << ff(uR"("http:example.com/x")"_s) << netMsg(u"http:example.com/x"_s);
     QTest::newRow("upper-case scheme") << ff(uR"("SRT:host:1")"_s) << netMsg(u"SRT:host:1"_s);
     QTest::newRow("nested scheme") << ff(uR"("crypto+file:x")"_s) << netMsg(u"crypto+file:x"_s);
     QTest::newRow("subfile") << ff(uR"("subfile,,start,0,end,9,:x")"_s) << netMsg(u"subfile,,start,0,end,9,:x"_s);
-    QTest::newRow("concat") << ff(uR"("concat:a|b")"_s) << netMsg(u"concat:a|b"_s);
     QTest::newRow("data") << ff(uR"("data:text/plain,x")"_s) << netMsg(u"data:text/plain,x"_s);
     QTest::newRow("ffprobe writes to a protocol")
         << one(u"ffprobe"_s, uR"("-i","{input}","-o","unix:sock","{output}")"_s) << netMsg(u"unix:sock"_s);
@@ -120,54 +111,31 @@ void PlanReplies::hostileRows()
     QTest::newRow("upper-case -Y") << ff(uR"("-Y")"_s) << bannedMsg(u"-Y"_s);
     QTest::newRow("slash form") << ff(uR"("-/filter_complex","x")"_s) << bannedMsg(u"-/filter_complex"_s);
     QTest::newRow("x265 with specifier") << ff(uR"("-x265-params:v","a=1")"_s) << bannedMsg(u"-x265-params:v"_s);
-    QTest::newRow("x264 mixed case") << ff(uR"("-X264-Params:v","a=1")"_s) << bannedMsg(u"-X264-Params:v"_s);
     QTest::newRow("dump attachment") << ff(uR"("-dump_attachment:t","a")"_s) << bannedMsg(u"-dump_attachment:t"_s);
-    QTest::newRow("filter script") << ff(uR"("-filter_script:v","a")"_s) << bannedMsg(u"-filter_script:v"_s);
-    QTest::newRow("pass log file") << ff(uR"("-passlogfile:v","a")"_s) << bannedMsg(u"-passlogfile:v"_s);
     QTest::newRow("encoder stats") << ff(uR"("-enc_stats_pre","a")"_s) << bannedMsg(u"-enc_stats_pre"_s);
-    QTest::newRow("encoder stats, later spelling") << ff(uR"("-stats_enc_post","a")"_s) << bannedMsg(u"-stats_enc_post"_s);
-    QTest::newRow("muxer stats") << ff(uR"("-stats_mux_pre","a")"_s) << bannedMsg(u"-stats_mux_pre"_s);
-    QTest::newRow("aom params") << ff(uR"("-aom-params","a=1")"_s) << bannedMsg(u"-aom-params"_s);
-    QTest::newRow("vstats file") << ff(uR"("-vstats_file","a")"_s) << bannedMsg(u"-vstats_file"_s);
-    QTest::newRow("progress") << ff(uR"("-progress","a")"_s) << bannedMsg(u"-progress"_s);
-    QTest::newRow("stdin") << ff(uR"("-stdin")"_s) << bannedMsg(u"-stdin"_s);
 
     // Containers.
     QTest::newRow("segment") << ff(uR"("-f","segment")"_s) << formatMsg;
     QTest::newRow("hls with specifier") << ff(uR"("-f:v","hls")"_s) << formatMsg;
-    QTest::newRow("tee muxer upper case") << ff(uR"("-F","tee")"_s) << formatMsg;
     QTest::newRow("format list") << ff(uR"("-f","mp4,hls")"_s) << formatMsg;
 
     // File-reading filters and words.
     QTest::newRow("movie with instance") << ff(uR"("-vf","movie@x=clip")"_s) << readsMsg(u"movie@x=clip"_s);
-    QTest::newRow("movie spaced") << ff(uR"("-vf","movie = clip")"_s) << readsMsg(u"movie = clip"_s);
-    QTest::newRow("subtitles") << ff(uR"("-vf","subtitles=a.srt")"_s) << readsMsg(u"subtitles=a.srt"_s);
-    QTest::newRow("ass") << ff(uR"("-vf","ass=a")"_s) << readsMsg(u"ass=a"_s);
     QTest::newRow("font file") << ff(uR"("-vf","drawtext=fontfile=f:text=x")"_s) << readsMsg(u"drawtext=fontfile=f:text=x"_s);
     QTest::newRow("amovie in a complex graph") << ff(uR"("-filter_complex","[0:v]null[v];amovie=x[a]")"_s)
                                                << readsMsg(u"[0:v]null[v];amovie=x[a]"_s);
-    QTest::newRow("sendcmd") << ff(uR"("-lavfi","sendcmd=c")"_s) << readsMsg(u"sendcmd=c"_s);
     QTest::newRow("file name option") << ff(uR"("-filter:v","signature=filename=x")"_s)
                                       << readsMsg(u"signature=filename=x"_s);
     QTest::newRow("quoted filter name") << ff(uR"("-vf","'mov''ie'=x")"_s) << filterMsg(u"movie"_s);
     QTest::newRow("escaped filter name") << ff(uR"("-vf","mo\\vie=x")"_s) << filterMsg(u"movie"_s);
     QTest::newRow("ladspa") << ff(uR"("-af","ladspa=plugin")"_s) << filterMsg(u"ladspa"_s);
-    QTest::newRow("lv2") << ff(uR"("-af","lv2=p=x")"_s) << filterMsg(u"lv2"_s);
-    QTest::newRow("frei0r") << ff(uR"("-vf","frei0r=x")"_s) << filterMsg(u"frei0r"_s);
-    QTest::newRow("psnr stats") << ff(uR"("-lavfi","psnr=stats_file=x")"_s) << filterMsg(u"psnr"_s);
-    QTest::newRow("vidstab") << ff(uR"("-vf","vidstabdetect=result=x")"_s) << filterMsg(u"vidstabdetect"_s);
-    QTest::newRow("sofalizer") << ff(uR"("-af","sofalizer=sofa=x")"_s) << filterMsg(u"sofalizer"_s);
     QTest::newRow("lut3d") << ff(uR"("-vf","scale=10:10,lut3d=x")"_s) << filterMsg(u"lut3d"_s);
-    QTest::newRow("dnn model") << ff(uR"("-vf","dnn_processing=model=x")"_s) << filterMsg(u"dnn_processing"_s);
-    QTest::newRow("azmq") << ff(uR"("-af","azmq")"_s) << filterMsg(u"azmq"_s);
-    QTest::newRow("metadata writer") << ff(uR"("-vf","metadata=mode=print")"_s) << filterMsg(u"metadata"_s);
     QTest::newRow("unreadable graph") << ff(uR"("-vf","scale=1:1[")"_s)
                                       << msg(u" uses the filter description "_s, u"scale=1:1["_s, u", which ffmpeg could not read."_s);
 
     // Placeholders inside larger strings.
     QTest::newRow("placeholder with extension") << ff(uR"("{input}.mp4")"_s) << placeholderMsg(u"{input}.mp4"_s);
     QTest::newRow("placeholder in a value") << ff(uR"("-metadata","t={output}")"_s) << placeholderMsg(u"t={output}"_s);
-    QTest::newRow("placeholder upper case") << ff(uR"("{INPUT}")"_s) << placeholderMsg(u"{INPUT}"_s);
 
     // The system tools.
     QTest::newRow("sips without -o") << one(u"sips"_s, uR"("-s","format","png","{input}")"_s, u"x.png"_s)
@@ -186,8 +154,6 @@ void PlanReplies::hostileRows()
                               << msg(u" uses the zip option "_s, u"-m"_s, u", which is not allowed."_s);
     QTest::newRow("zip number holding -e") << one(u"zip"_s, uR"("-1e5","{output}","{input}")"_s, u"x.zip"_s)
                                            << msg(u" uses the zip option "_s, u"-1e5"_s, u", which is not allowed."_s);
-    QTest::newRow("zip level") << one(u"zip"_s, uR"("-9","{output}","{input}")"_s, u"x.zip"_s)
-                               << msg(u" uses the zip option "_s, u"-9"_s, u", which is not allowed."_s);
     QTest::newRow("zip command") << one(u"zip"_s, uR"("-TT","sh","{output}","{input}")"_s, u"x.zip"_s)
                                  << msg(u" uses the zip option "_s, u"-TT"_s, u", which is not allowed."_s);
     QTest::newRow("zip the whole folder") << one(u"zip"_s, uR"("-r","{output}","{input}",".")"_s, u"x.zip"_s)
@@ -199,8 +165,6 @@ void PlanReplies::hostileRows()
     QTest::newRow("bash") << one(u" Bash "_s, uR"("-c","x")"_s) << u"Step 1 wants to use “ Bash ”"_s + toolsMsg;
     QTest::newRow("ditto is trusted only") << one(u"ditto"_s, uR"("-x","-k","{input}","{output}")"_s, u"x.zip"_s)
                                            << u"Step 1 wants to use “ditto”"_s + toolsMsg;
-    QTest::newRow("tar is trusted only") << one(u"tar"_s, uR"("-xf","{input}","-C","{output}")"_s, u"x.zip"_s)
-                                         << u"Step 1 wants to use “tar”"_s + toolsMsg;
     QTest::newRow("seven steps") << uR"({"steps":[{},{},{},{},{},{},{}]})"_s << u"The answer had too many steps (7)."_s;
     QTest::newRow("two hundred arguments")
         << ff(QStringList(197, u"\"-an\""_s).join(u","_s)) << u"Step 1 has too many arguments."_s;
@@ -228,7 +192,6 @@ void PlanReplies::hostileRows()
                                  << u"Step 2 uses a container format (-f) that is not on the allowed list."_s;
     QTest::newRow("option without steps") << uR"({"options":[{"label":"x","steps":[]}]})"_s << u"The answer had no steps."_s;
     QTest::newRow("no options") << uR"({"options":[]})"_s << u"The answer had no usable steps."_s;
-    QTest::newRow("only an error") << uR"({"error":"Cannot do that."})"_s << u"The answer had no usable steps."_s;
 }
 
 void PlanReplies::realisticRows()
@@ -247,37 +210,18 @@ void PlanReplies::realisticRows()
                                        u"holiday (exact).mp4"_s)
                                 << u"holiday (exact).mp4"_s
                                 << QList<QStringList>{safety + QStringList{u"-ss"_s, u"10"_s, u"-i"_s, u"@IN"_s, u"-t"_s, u"30"_s, u"-c:v"_s, u"libx264"_s, u"-crf"_s, u"23"_s, u"-preset"_s, u"veryfast"_s, u"-c:a"_s, u"aac"_s, u"-b:a"_s, u"128k"_s, u"@OUT"_s}};
-    QTest::newRow("half size") << ff(uR"("-vf","scale=1280:-2","-c:a","copy")"_s)
-                               << u"x.mp4"_s
-                               << QList<QStringList>{safety + QStringList{u"-i"_s, u"@IN"_s, u"-vf"_s, u"scale=1280:-2"_s, u"-c:a"_s, u"copy"_s, u"@OUT"_s}};
     QTest::newRow("four times faster") << ff(uR"("-filter_complex","[0:v]setpts=PTS/4[v];[0:a]atempo=2.0,atempo=2.0[a]","-map","[v]","-map","[a]")"_s)
                                        << u"x.mp4"_s
                                        << QList<QStringList>{safety + QStringList{u"-i"_s, u"@IN"_s, u"-filter_complex"_s, u"[0:v]setpts=PTS/4[v];[0:a]atempo=2.0,atempo=2.0[a]"_s, u"-map"_s, u"[v]"_s, u"-map"_s, u"[a]"_s, u"@OUT"_s}};
-    QTest::newRow("even volume") << ff(uR"("-af","loudnorm=I=-16:TP=-1.5:LRA=11","-c:v","copy")"_s)
-                                 << u"x.mp4"_s
-                                 << QList<QStringList>{safety + QStringList{u"-i"_s, u"@IN"_s, u"-af"_s, u"loudnorm=I=-16:TP=-1.5:LRA=11"_s, u"-c:v"_s, u"copy"_s, u"@OUT"_s}};
     QTest::newRow("remove sound") << one(u"ffmpeg"_s, uR"("-n","-i","{input}","-c:v","copy","-an","{output}")"_s, u"holiday (silent).mp4"_s)
                                   << u"holiday (silent).mp4"_s
                                   << QList<QStringList>{{u"-hide_banner"_s, u"-nostdin"_s, u"-n"_s, u"-i"_s, u"@IN"_s, u"-c:v"_s, u"copy"_s, u"-an"_s, u"@OUT"_s}};
-    QTest::newRow("gif with a palette") << ff(uR"("-t","5","-filter_complex","fps=10,scale=480:-1:flags=lanczos,split[s0][s1];[s0]palettegen[p];[s1][p]paletteuse","-loop","0")"_s)
-                                               .replace(u"x.mp4"_s, u"holiday.gif"_s)
-                                        << u"holiday.gif"_s
-                                        << QList<QStringList>{safety + QStringList{u"-i"_s, u"@IN"_s, u"-t"_s, u"5"_s, u"-filter_complex"_s, u"fps=10,scale=480:-1:flags=lanczos,split[s0][s1];[s0]palettegen[p];[s1][p]paletteuse"_s, u"-loop"_s, u"0"_s, u"@OUT"_s}};
     QTest::newRow("gif in two steps") << uR"({"steps":[
             {"program":"ffmpeg","args":["-i","{input}","-vf","fps=10,scale=320:-1,palettegen","{output}"],"output":"palette.png"},
             {"program":"ffmpeg","args":["-i","{input}","-i","{prev}","-lavfi","fps=10,scale=320:-1[x];[x][1:v]paletteuse","{output}"],"output":"holiday.gif"}]})"_s
                                       << u"holiday.gif"_s
                                       << QList<QStringList>{safety + QStringList{u"-i"_s, u"@IN"_s, u"-vf"_s, u"fps=10,scale=320:-1,palettegen"_s, u"@OUT"_s},
                                                             safety + QStringList{u"-i"_s, u"@IN"_s, u"-i"_s, u"@PREV"_s, u"-lavfi"_s, u"fps=10,scale=320:-1[x];[x][1:v]paletteuse"_s, u"@OUT"_s}};
-    QTest::newRow("audio only") << ff(uR"("-vn","-c:a","libmp3lame","-q:a","2")"_s).replace(u"x.mp4"_s, u"holiday.mp3"_s)
-                                << u"holiday.mp3"_s
-                                << QList<QStringList>{safety + QStringList{u"-i"_s, u"@IN"_s, u"-vn"_s, u"-c:a"_s, u"libmp3lame"_s, u"-q:a"_s, u"2"_s, u"@OUT"_s}};
-    QTest::newRow("more bass, no hum") << ff(uR"("-af","bass=g=5,highpass=f=60,lowpass=f=12000,equalizer=f=1000:t=q:w=1:g=2","-c:v","copy")"_s)
-                                       << u"x.mp4"_s
-                                       << QList<QStringList>{safety + QStringList{u"-i"_s, u"@IN"_s, u"-af"_s, u"bass=g=5,highpass=f=60,lowpass=f=12000,equalizer=f=1000:t=q:w=1:g=2"_s, u"-c:v"_s, u"copy"_s, u"@OUT"_s}};
-    QTest::newRow("fade in and out") << ff(uR"("-vf","fade=t=in:st=0:d=1,fade=t=out:st=9:d=1","-af","afade=t=in:d=1,volume=1.5")"_s)
-                                     << u"x.mp4"_s
-                                     << QList<QStringList>{safety + QStringList{u"-i"_s, u"@IN"_s, u"-vf"_s, u"fade=t=in:st=0:d=1,fade=t=out:st=9:d=1"_s, u"-af"_s, u"afade=t=in:d=1,volume=1.5"_s, u"@OUT"_s}};
     QTest::newRow("title and mapping") << ff(uR"("-map","0:v:0","-map","0:a?","-metadata","title=Our holiday","-movflags","+faststart","-c","copy")"_s)
                                        << u"x.mp4"_s
                                        << QList<QStringList>{safety + QStringList{u"-i"_s, u"@IN"_s, u"-map"_s, u"0:v:0"_s, u"-map"_s, u"0:a?"_s, u"-metadata"_s, u"title=Our holiday"_s, u"-movflags"_s, u"+faststart"_s, u"-c"_s, u"copy"_s, u"@OUT"_s}};
@@ -290,15 +234,9 @@ void PlanReplies::realisticRows()
     QTest::newRow("sips rotate left") << one(u"sips"_s, uR"("--rotate",-90,"{input}","-o","{output}")"_s, u"holiday (rotated).png"_s)
                                       << u"holiday (rotated).png"_s
                                       << QList<QStringList>{{u"--rotate"_s, u"-90"_s, u"@IN"_s, u"-o"_s, u"@OUT"_s}};
-    QTest::newRow("sips to jpeg") << one(u"sips"_s, uR"("-s","format","jpeg","-s","formatOptions","80","-Z","2000","{input}","-o","{output}")"_s, u"holiday.jpg"_s)
-                                  << u"holiday.jpg"_s
-                                  << QList<QStringList>{{u"-s"_s, u"format"_s, u"jpeg"_s, u"-s"_s, u"formatOptions"_s, u"80"_s, u"-Z"_s, u"2000"_s, u"@IN"_s, u"-o"_s, u"@OUT"_s}};
     QTest::newRow("afconvert to wave") << one(u"afconvert"_s, uR"("-f","WAVE","-d","LEI16","{input}","{output}")"_s, u"holiday.wav"_s)
                                        << u"holiday.wav"_s
                                        << QList<QStringList>{{u"-f"_s, u"WAVE"_s, u"-d"_s, u"LEI16"_s, u"@IN"_s, u"@OUT"_s}};
-    QTest::newRow("afconvert to aac") << one(u"afconvert"_s, uR"("-f","m4af","-d","aac","-b",192000,"{input}","{output}")"_s, u"holiday.m4a"_s)
-                                      << u"holiday.m4a"_s
-                                      << QList<QStringList>{{u"-f"_s, u"m4af"_s, u"-d"_s, u"aac"_s, u"-b"_s, u"192000"_s, u"@IN"_s, u"@OUT"_s}};
     QTest::newRow("zip") << one(u"zip"_s, uR"("-r","-X","{output}","{input}")"_s, u"holiday.zip"_s)
                          << u"holiday.zip"_s
                          << QList<QStringList>{{u"-r"_s, u"-X"_s, u"@OUT"_s, u"holiday.mp4"_s}};
