@@ -1,7 +1,6 @@
 #include "core/AppState.h"
 #include "files/Actions.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -23,44 +22,6 @@ class TestAppState : public QObject
     Q_OBJECT
 
 private slots:
-    void startsIdleWithNothingChosen()
-    {
-        AppState s;
-        QCOMPARE(s.stage(), Stage::idle);
-        QVERIFY(s.files().isEmpty());
-        QCOMPARE(s.kind(), FileKind::other);
-        QCOMPARE(s.failureBack(), Stage::idle);
-        QVERIFY(!s.toolsReady()); // nothing installed in the test's private data folder
-    }
-
-    void propertiesSignalOnlyRealChanges()
-    {
-        AppState s;
-        QSignalSpy stage(&s, &AppState::stageChanged);
-        QSignalSpy message(&s, &AppState::messageChanged);
-        s.setStage(Stage::review);
-        s.setStage(Stage::review);
-        QCOMPARE(stage.count(), 1);
-        s.setMessage(u"Path copied."_s);
-        s.setMessage(u"Path copied."_s);
-        s.setMessage(std::nullopt);
-        QCOMPARE(message.count(), 2);
-        // Reading through the meta-object works for every published type.
-        QCOMPARE(s.property("stage").value<Stage>(), Stage::review);
-        QVERIFY(s.property("review").isValid());
-    }
-
-    void actionsFollowFilesAndKind()
-    {
-        AppState s;
-        QSignalSpy actions(&s, &AppState::actionsChanged);
-        s.setFiles({u"/tmp/a.jpg"_s, u"/tmp/b.jpg"_s});
-        s.setKind(FileKind::image);
-        QCOMPARE(actions.count(), 2);
-        QCOMPARE(s.actions().first().id, u"convertImage"_s);
-        QCOMPARE(s.actions().size(), 5);
-    }
-
     void cancelThinkingReturnsToTheRequestOrIdle()
     {
         AppState s;
@@ -121,17 +82,6 @@ private slots:
         QCOMPARE(s.requestText(), u"Make it 2x faster"_s);
     }
 
-    void failLeavesFailureBackToTheCaller()
-    {
-        AppState s;
-        s.setFailureBack(Stage::review);
-        s.fail(u"That did not work."_s, u"raw output"_s);
-        QCOMPARE(s.stage(), Stage::failed);
-        QCOMPARE(s.failureText(), u"That did not work."_s);
-        QCOMPARE(s.failureDetails(), u"raw output"_s);
-        QCOMPARE(s.failureBack(), Stage::review);
-    }
-
     void backFromFailure_data()
     {
         QTest::addColumn<Stage>("back");
@@ -185,7 +135,6 @@ private slots:
         QTest::newRow("one") << 1 << u"PDF"_s << u"1 PDF"_s;
         QTest::newRow("zero") << 0 << u"PDF"_s << u"0 PDFs"_s;
         QTest::newRow("two") << 2 << u"new .jpg picture"_s << u"2 new .jpg pictures"_s;
-        QTest::newRow("three zips") << 3 << u"zip file"_s << u"3 zip files"_s;
     }
 
     void plural()
@@ -196,12 +145,6 @@ private slots:
         QCOMPARE(AppState::plural(count, word), text);
     }
 
-    void dialogRawValuesRoundTrip()
-    {
-        QCOMPARE(DialogKinds::rawValue(DialogKind::whatWillBeSent), u"whatWillBeSent"_s);
-        QCOMPARE(DialogKinds::fromRawValue(u"pdfMerge"_s), DialogKind::pdfMerge);
-        QCOMPARE(DialogKinds::fromRawValue(u"nothing"_s), std::nullopt);
-    }
 };
 
 class TestTaskSlot : public QObject
