@@ -1,13 +1,12 @@
 #include "FakeWorkspace.h"
 #include "TestFiles.h"
+#include "TestPdf.h"
 #include "core/AppState.h"
 #include "exec/base/AppPaths.h"
 #include "files/Actions.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -50,17 +49,6 @@ FileAction actionWithId(const QString& id)
         }
     }
     return {};
-}
-
-// A real PDF of `pages` blank pages.
-QString makePdf(const QString& path, int pages)
-{
-    QPdfWriter writer(path);
-    QPainter painter(&writer);
-    for (int i = 1; i < pages; ++i) {
-        writer.newPage();
-    }
-    return path;
 }
 
 QStringList outputNames(const ResolvedOption& option)
@@ -284,7 +272,7 @@ private slots:
         QFETCH(QString, pages);
         QFETCH(QString, message);
         QFETCH(QString, output);
-        AppState& s = chosen({makePdf(m_dir.path() + u"/doc.pdf"_s, 6)});
+        AppState& s = chosen({TestPdf::write(m_dir.path() + u"/doc.pdf"_s, 6)});
         s.perform(actionWithId(u"pdfExtract"_s));
         s.preparePDFExtract(pages);
         if (!message.isEmpty()) {
@@ -313,8 +301,8 @@ private slots:
 
     void pdfMerge()
     {
-        const QString a = makePdf(m_dir.path() + u"/a.pdf"_s, 1);
-        const QString b = makePdf(m_dir.path() + u"/b.pdf"_s, 2);
+        const QString a = TestPdf::write(m_dir.path() + u"/a.pdf"_s, 1);
+        const QString b = TestPdf::write(m_dir.path() + u"/b.pdf"_s, 2);
         AppState& s = chosen({a, b});
         s.preparePDFMerge({b});
         QCOMPARE(s.message(), u"Pick at least two PDFs to merge."_s);
@@ -329,7 +317,7 @@ private slots:
 
     void pdfSmallerAndPictures()
     {
-        const QString a = makePdf(m_dir.path() + u"/a.pdf"_s, 1);
+        const QString a = TestPdf::write(m_dir.path() + u"/a.pdf"_s, 1);
         QDir().mkpath(m_dir.path() + u"/a (pages)"_s);
         AppState& s = chosen({a});
         s.perform(actionWithId(u"pdfImages"_s));

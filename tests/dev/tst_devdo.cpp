@@ -1,12 +1,11 @@
 #include "FfmpegBuildServer.h"
 #include "TestFiles.h"
+#include "TestPdf.h"
 #include "exec/ToolInstaller.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,18 +23,6 @@ class TestDevDo : public QObject
     std::unique_ptr<FfmpegBuildServer> m_builds;
 
     QString path(const QString& name) const { return m_dir.path() + u'/' + name; }
-
-    void makePdf(const QString& name, int pages)
-    {
-        QPdfWriter writer(path(name));
-        QPainter painter(&writer);
-        for (int i = 0; i < pages; ++i) {
-            if (i) {
-                writer.newPage();
-            }
-            painter.drawText(200, 200, u"Page %1"_s.arg(i + 1));
-        }
-    }
 
     // Runs the developer tool with the test's environment; returns its exit status and output.
     QPair<int, QString> runDo(const QStringList& args)
@@ -66,8 +53,8 @@ private slots:
         QVERIFY(TestFiles::runTool(
             u"/usr/bin/ffmpeg"_s,
             {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=d=2"_s, path(u"song.wav"_s)}));
-        makePdf(u"report.pdf"_s, 3);
-        makePdf(u"appendix.pdf"_s, 2);
+        TestPdf::write(path(u"report.pdf"_s), 3);
+        TestPdf::write(path(u"appendix.pdf"_s), 2);
         QDir().mkpath(path(u"box/inner"_s));
         TestFiles::write(path(u"box/inner/file.txt"_s), "inside\n");
         QVERIFY(TestFiles::runTool(u"/usr/bin/tar"_s,
