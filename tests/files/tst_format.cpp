@@ -16,17 +16,13 @@ private slots:
         QTest::addColumn<double>("seconds");
         QTest::addColumn<QString>("text");
         QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << u"0:00"_s;
-        QTest::newRow("infinite") << std::numeric_limits<double>::infinity() << u"0:00"_s;
         QTest::newRow("negative") << -1.0 << u"0:00"_s;
-        QTest::newRow("zero") << 0.0 << u"0:00"_s;
         QTest::newRow("just under a half") << 0.49 << u"0:00"_s;
         QTest::newRow("half rounds up") << 0.5 << u"0:01"_s;
-        QTest::newRow("75 s") << 75.0 << u"1:15"_s;
         QTest::newRow("59.5 s") << 59.5 << u"1:00"_s;
         QTest::newRow("under an hour") << 3599.4 << u"59:59"_s;
         QTest::newRow("3599.6 s") << 3599.6 << u"1:00:00"_s;
         QTest::newRow("3725 s") << 3725.0 << u"1:02:05"_s;
-        QTest::newRow("100 hours") << 360000.0 << u"100:00:00"_s;
         QTest::newRow("absurd") << 1e300 << u"277777777777:46:40"_s;
     }
 
@@ -41,14 +37,11 @@ private slots:
     {
         QTest::addColumn<qint64>("bits");
         QTest::addColumn<QString>("text");
-        QTest::newRow("zero") << qint64(0) << u"0 kbit/s"_s;
         QTest::newRow("below a kilobit") << qint64(999) << u"0 kbit/s"_s;
-        QTest::newRow("128 k") << qint64(128000) << u"128 kbit/s"_s;
         QTest::newRow("truncated, not rounded") << qint64(128999) << u"128 kbit/s"_s;
         QTest::newRow("just under a million") << qint64(999999) << u"999 kbit/s"_s;
         QTest::newRow("one million") << qint64(1000000) << u"1.0 Mbit/s"_s;
         QTest::newRow("2.5 M") << qint64(2500000) << u"2.5 Mbit/s"_s;
-        QTest::newRow("large") << qint64(45678901) << u"45.7 Mbit/s"_s;
     }
 
     void bitrate()

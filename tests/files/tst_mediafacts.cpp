@@ -19,13 +19,6 @@ class TestMediaFacts : public QObject
     Q_OBJECT
 
 private slots:
-    void emptyFactsHaveNoLines()
-    {
-        MediaFacts facts;
-        facts.source = u"ffprobe"_s;
-        QVERIFY(facts.lines().isEmpty());
-    }
-
     void everyFactInItsFixedOrder()
     {
         MediaFacts facts;
@@ -83,19 +76,13 @@ private slots:
         QTest::addColumn<QString>("rational");
         QTest::addColumn<QString>("text"); // empty: no frame rate
         QTest::newRow("0/0") << u"0/0"_s << QString();
-        QTest::newRow("zero numerator") << u"0/1"_s << QString();
         QTest::newRow("zero denominator") << u"25/0"_s << QString();
         QTest::newRow("negative") << u"-25/1"_s << QString();
         QTest::newRow("one piece") << u"25"_s << QString();
-        QTest::newRow("three pieces") << u"25/1/1"_s << QString();
-        QTest::newRow("letters") << u"abc/1"_s << QString();
-        QTest::newRow("empty") << QString() << QString();
         QTest::newRow("infinite quotient") << u"1e308/1e-308"_s << QString();
         QTest::newRow("not a number") << u"nan/1"_s << QString();
-        QTest::newRow("25/1") << u"25/1"_s << u"25.00 fps"_s;
         QTest::newRow("30000/1001") << u"30000/1001"_s << u"29.97 fps"_s;
         QTest::newRow("empty pieces dropped") << u"/24000//1001/"_s << u"23.98 fps"_s;
-        QTest::newRow("decimals") << u"59.94/1"_s << u"59.94 fps"_s;
     }
 
     void frameRateText()
@@ -115,7 +102,6 @@ private slots:
         QTest::newRow("NUL byte") << quint32(0x00000001) << u"unknown"_s;
         QTest::newRow("all spaces") << quint32(0x20202020) << u"unknown"_s;
         QTest::newRow("avc1") << quint32(0x61766331) << u"avc1"_s;
-        QTest::newRow("hvc1") << quint32(0x68766331) << u"hvc1"_s;
         QTest::newRow("trailing space trimmed") << quint32(0x6d703320) << u"mp3"_s;
         QTest::newRow("leading space trimmed") << quint32(0x20616333) << u"ac3"_s;
     }

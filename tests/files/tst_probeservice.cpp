@@ -85,13 +85,11 @@ private slots:
         QTest::addColumn<QStringList>("lines");
         QTest::newRow("not JSON") << u"not json"_s << false << QStringList();
         QTest::newRow("an array") << u"[]"_s << false << QStringList();
-        QTest::newRow("empty output") << QString() << false << QStringList();
         QTest::newRow("empty object") << u"{}"_s << true << QStringList();
         QTest::newRow("format") << json("{'format': {'duration': '75.4', 'bit_rate': '128000'}}") << true
                                 << QStringList{u"Duration: 1:15"_s, u"Bit rate: 128 kbit/s"_s};
         QTest::newRow("unreadable format numbers")
             << json("{'format': {'duration': 'N/A', 'bit_rate': ''}}") << true << QStringList();
-        QTest::newRow("format not an object") << json("{'format': 3}") << true << QStringList();
         QTest::newRow("cover art skipped")
             << json("{'streams': [{'codec_type': 'video', 'codec_name': 'png', 'width': 600, 'height': 600, "
                     "'disposition': {'attached_pic': 1}}, {'codec_type': 'audio', 'codec_name': 'mp3'}]}")
