@@ -37,32 +37,15 @@ class TestAIPrompts : public QObject
     Q_OBJECT
 
 private slots:
-    void planSystemPromptHoldsTheAnswerShape()
+    void planSystemPromptExampleIsAValidAnswer()
     {
-        const QString prompt = AIPrompts::planSystem();
-        const QStringList lines = prompt.split(u'\n');
-        QCOMPARE(lines.size(), 23);
-        QVERIFY(!prompt.endsWith(u'\n'));
-        QCOMPARE(lines[0],
-                 u"You turn a user's plain-words request about ONE file on a Mac into command-line steps. "
-                 u"Reply with JSON only, no prose, no code fences."_s);
-        QCOMPARE(lines[1], QString());
-        QCOMPARE(lines[5], QString());
-        QCOMPARE(lines[14], u"- zip: zip -r -X {output} {input}"_s);
-        QCOMPARE(lines[22], u"- Use only facts you were given. Do not invent a duration."_s);
+        const QStringList lines = AIPrompts::planSystem().split(u'\n');
+        QVERIFY(lines.size() > 3);
         // The example the model copies must itself be a valid answer.
         QJsonParseError error;
         const QJsonDocument example = QJsonDocument::fromJson(lines[3].toUtf8(), &error);
         QCOMPARE(error.error, QJsonParseError::NoError);
         QCOMPARE(example.object().value(u"options"_s).toArray().size(), 1);
-    }
-
-    void renameSystemPrompt()
-    {
-        QCOMPARE(AIPrompts::renameSystem(),
-                 u"You suggest new file names. Reply with JSON only: {\"names\":[\"new name 1\",\"new name 2\"]}.\n"
-                 u"Give exactly one new name per file, in the same order as the list, each including its original "
-                 u"extension. No folders, no slashes. Follow the user's request literally."_s);
     }
 
     void userMessageOfAVideo()
@@ -93,25 +76,6 @@ private slots:
         QCOMPARE(AIPrompts::user(u"(your request will appear here)"_s, QString(), notes),
                  u"Request: (your request will appear here)\nFile name: README\nExtension: (none)\nSize: 2 KB\n"
                  u"Kind: File"_s);
-    }
-
-    void kindWords_data()
-    {
-        QTest::addColumn<FileKind>("kind");
-        QTest::addColumn<QString>("word");
-        QTest::newRow("audio") << FileKind::audio << u"Audio"_s;
-        QTest::newRow("image") << FileKind::image << u"Image"_s;
-        QTest::newRow("pdf") << FileKind::pdf << u"PDF document"_s;
-        QTest::newRow("archive") << FileKind::archive << u"Archive"_s;
-        QTest::newRow("folder") << FileKind::folder << u"Folder"_s;
-    }
-    void kindWords()
-    {
-        QFETCH(FileKind, kind);
-        QFETCH(QString, word);
-        FileDetails details;
-        details.kind = kind;
-        QVERIFY(AIPrompts::user(u"r"_s, QString(), details).endsWith(u"\nKind: "_s + word));
     }
 
     void renameMessageNumbersTheFiles()

@@ -126,7 +126,6 @@ private slots:
         QTest::newRow("two videos") << QStringList{u"v.mp4"_s, u"w.mov"_s} << FileKind::video << false;
         QTest::newRow("one picture") << QStringList{u"p.jpg"_s} << FileKind::image << false;
         QTest::newRow("one video") << QStringList{u"v.mp4"_s} << FileKind::video << true;
-        QTest::newRow("one audio file") << QStringList{u"s.mp3"_s} << FileKind::audio << true;
     }
 
     void selection()
@@ -246,13 +245,6 @@ private slots:
         m_probes[0].deliver(u"older"_s);
         QTest::qWait(20);
         QCOMPARE(shownCodec(*state), u"newer"_s);
-    }
-
-    void reprobeWithoutFilesDoesNothing()
-    {
-        auto state = makeState();
-        state->reprobe();
-        QVERIFY(m_probes.isEmpty());
     }
 
     void aProbeOutlivingTheStateIsHarmless()
