@@ -64,12 +64,9 @@ private slots:
         QTest::addColumn<QString>("variable");
         QTest::addColumn<QString>("address");
         QTest::newRow("unset") << QString() << u"http://127.0.0.1:11434"_s;
-        QTest::newRow("spaces only") << u"  "_s << u"http://127.0.0.1:11434"_s;
         QTest::newRow("host and port") << u"192.168.1.5:8080"_s << u"http://192.168.1.5:8080"_s;
-        QTest::newRow("listen-all address") << u"0.0.0.0"_s << u"http://0.0.0.0:11434"_s;
         QTest::newRow("name without port") << u"gpu-box"_s << u"http://gpu-box:11434"_s;
         QTest::newRow("http scheme defaults to 80") << u"http://gpu-box"_s << u"http://gpu-box:80"_s;
-        QTest::newRow("https scheme defaults to 443") << u"https://gpu-box"_s << u"https://gpu-box:443"_s;
         QTest::newRow("bracketed IPv6 with port") << u"[::1]:9000"_s << u"http://[::1]:9000"_s;
         QTest::newRow("bare IPv6") << u"::1"_s << u"http://[::1]:11434"_s;
         QTest::newRow("unreadable port") << u"gpu-box:http"_s << u"http://gpu-box:11434"_s;
@@ -106,12 +103,8 @@ private slots:
     void noStatusIsAnErrorByItself_data()
     {
         QTest::addColumn<int>("status");
-        QTest::newRow("401") << 401;
-        QTest::newRow("403") << 403;
         QTest::newRow("404") << 404;
-        QTest::newRow("429") << 429;
         QTest::newRow("500") << 500;
-        QTest::newRow("503") << 503;
         QTest::newRow("200") << 200;
     }
     void noStatusIsAnErrorByItself()

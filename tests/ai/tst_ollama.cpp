@@ -107,8 +107,6 @@ private slots:
                                       << QStringList();
         QTest::newRow("not JSON") << LocalHttpServer::Reply::text("ok") << unreadable << QStringList();
         QTest::newRow("models missing") << LocalHttpServer::Reply::json({}) << unreadable << QStringList();
-        QTest::newRow("models hold a string")
-            << LocalHttpServer::Reply::json({{u"models"_s, QJsonArray{u"llama3.2"_s}}}) << unreadable << QStringList();
         QTest::newRow("never answers") << LocalHttpServer::Reply::hang()
                                        << u"Could not reach the server: The request timed out."_s << QStringList();
         QTest::newRow("nothing pulled") << LocalHttpServer::Reply::json({{u"models"_s, QJsonArray()}}) << QString()

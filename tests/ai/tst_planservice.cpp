@@ -189,7 +189,6 @@ private slots:
             = u"llama3.2 did not answer in the expected format. Try again or pick another model."_s;
         QTest::newRow("prose without braces") << u"You could use ffmpeg to trim it."_s << notExpected;
         QTest::newRow("empty options") << u"{\"options\":[]}"_s << notExpected;
-        QTest::newRow("two objects") << u"{\"options\":[]} {\"error\":\"no\"}"_s << notExpected;
     }
     void ollamaAnswers()
     {
@@ -243,10 +242,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<std::optional<QStringList>>("names");
         QTest::newRow("no braces") << u"names: a, b"_s << std::optional<QStringList>();
-        QTest::newRow("closing brace first") << u"} names {"_s << std::optional<QStringList>();
         QTest::newRow("not JSON") << u"{names: [a]}"_s << std::optional<QStringList>();
         QTest::newRow("no names key") << u"{\"files\":[\"a.jpg\"]}"_s << std::optional<QStringList>();
-        QTest::newRow("names not an array") << u"{\"names\":\"a.jpg\"}"_s << std::optional<QStringList>();
         QTest::newRow("a number among them") << u"{\"names\":[\"a.jpg\",2]}"_s << std::optional<QStringList>();
         QTest::newRow("empty list") << u"{\"names\":[]}"_s << std::optional<QStringList>(QStringList());
         QTest::newRow("kept as written, prose around")
@@ -288,8 +285,6 @@ private slots:
         QTest::newRow("a number")
             << u"{\"names\":[\"1.jpg\",2,\"3.jpg\"]}"_s
             << u"llama3.2 did not answer in the expected format. Try again or pick another model."_s;
-        QTest::newRow("prose") << u"I would call them 1, 2 and 3."_s
-                               << u"llama3.2 did not answer in the expected format. Try again or pick another model."_s;
     }
     void namesThroughOllama()
     {
@@ -300,11 +295,6 @@ private slots:
         QCOMPARE(errorOf(runJob<NamesOutcome>(job)), message);
     }
 
-    void namesFromTheOnDeviceModel()
-    {
-        NameSuggestJob job({AIProviderKind::apple, {}, {}}, endpoints(), u"r"_s, {u"/p/a.jpg"_s});
-        QCOMPARE(errorOf(runJob<NamesOutcome>(job)), u"Apple's on-device model is not available on this Mac."_s);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestPlanService)

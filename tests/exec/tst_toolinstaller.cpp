@@ -161,8 +161,6 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("ffmpegStays");
         QTest::newRow("nothing served") << u"none"_s << u"Could not read the published checksum."_s << false;
-        QTest::newRow("63-digit checksum")
-            << u"short-sum"_s << u"The checksum file was not in the expected format."_s << false;
         QTest::newRow("archive missing") << u"no-archive"_s << u"The download server answered with status 404."_s
                                          << false;
         QTest::newRow("wrong checksum")
@@ -246,10 +244,8 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("result");
         QTest::newRow("63 digits") << sum.left(63) << u"The checksum file was not in the expected format."_s;
-        QTest::newRow("65 digits") << sum + "0" << u"The checksum file was not in the expected format."_s;
         QTest::newRow("not hexadecimal") << QByteArray(64, 'g')
                                          << u"The checksum file was not in the expected format."_s;
-        QTest::newRow("empty") << QByteArray() << u"The checksum file was not in the expected format."_s;
         QTest::newRow("not UTF-8") << QByteArray("\xff\xfe ") + sum << u"Could not read the published checksum."_s;
         QTest::newRow("bare") << sum << QString::fromLatin1(sum);
         QTest::newRow("with a name") << sum + "  ffmpeg.zip\n" << QString::fromLatin1(sum);
