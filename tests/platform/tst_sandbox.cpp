@@ -378,7 +378,6 @@ private slots:
         QTest::addColumn<qint64>("limit");
         QTest::newRow("overflow") << std::numeric_limits<qint64>::max() / 2 << std::numeric_limits<qint64>::max();
         QTest::newRow("empty") << qint64(0) << SandboxPolicy::fileSizeFloor;
-        QTest::newRow("small") << qint64(1000) << SandboxPolicy::fileSizeFloor;
         QTest::newRow("large") << (qint64(1) << 30) << (qint64(20) << 30);
     }
 
