@@ -106,7 +106,6 @@ LocalHttpServer::LocalHttpServer(QObject* parent)
             connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
                 m_buffers.remove(socket);
                 socket->deleteLater();
-                emit connectionClosed();
             });
         }
     });
@@ -127,11 +126,6 @@ void LocalHttpServer::route(const QByteArray& path, Handler handler)
 void LocalHttpServer::route(const QByteArray& path, const Reply& reply)
 {
     route(path, [reply](const Request&) { return reply; });
-}
-
-void LocalHttpServer::clearRoutes()
-{
-    m_routes.clear();
 }
 
 QList<LocalHttpServer::Request> LocalHttpServer::requests(const QByteArray& path) const
@@ -179,7 +173,6 @@ void LocalHttpServer::onReadyRead(QTcpSocket* socket)
     request.body = buffer.mid(headerEnd + 4, length);
     buffer.clear();
     m_requests.append(request);
-    emit requestReceived(request.path);
     answer(socket, request);
 }
 

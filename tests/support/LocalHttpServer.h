@@ -72,15 +72,10 @@ public:
     void route(const QByteArray& path, Handler handler);
     // Answers every request for the path with the same reply.
     void route(const QByteArray& path, const Reply& reply);
-    void clearRoutes();
     // Every request received so far, or those of one path, in arrival order.
     QList<Request> requests(const QByteArray& path = {}) const;
     // Connections the client still holds open (a hanging request keeps one).
     int openConnections() const;
-
-signals:
-    void requestReceived(const QByteArray& path);
-    void connectionClosed();
 
 private:
     void onReadyRead(QTcpSocket* socket);
