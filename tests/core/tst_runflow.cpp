@@ -185,7 +185,6 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("file gone") << u"gone.txt"_s << true << u"zip"_s
                                    << u"The original file is no longer where it was."_s;
-        QTest::newRow("no path") << QString() << true << u"zip"_s << u"The original file is no longer where it was."_s;
         QTest::newRow("not from the AI") << u"a.txt"_s << false << u"zip"_s
                                          << u"That entry can't be re-run because it was not made by the AI."_s;
         QTest::newRow("refused now")
