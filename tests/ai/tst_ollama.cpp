@@ -134,16 +134,6 @@ private slots:
         }
     }
 
-    void realisticModelListIsSorted()
-    {
-        FakeOllama server;
-        server.setModels({u"qwen2.5:7b"_s, u"llama3.2:latest"_s, u"gemma2:2b"_s});
-        OllamaModelsJob job(endpointsFor(server));
-        const auto outcome = runJob<OllamaModelsOutcome>(job);
-        QVERIFY(outcome);
-        QCOMPARE(std::get<QStringList>(*outcome), (QStringList{u"gemma2:2b"_s, u"llama3.2:latest"_s, u"qwen2.5:7b"_s}));
-    }
-
     void cancelEndsWithACancellation()
     {
         FakeOllama server;

@@ -190,7 +190,6 @@ private slots:
         QFETCH(QList<int>, pages);
         QFETCH(QString, message);
         const QString text = TestFiles::write(path(u"text.pdf"_s), "just some words\n");
-        TestFiles::write(path(u"stub.pdf"_s), "%PDF-1.4\n1 0 obj\n<< /Ty");
         if (!QFile::exists(path(u"locked.pdf"_s))) {
             QVERIFY(TestFiles::runTool(
                 u"qpdf"_s, {u"--encrypt"_s, u"user"_s, u"owner"_s, u"256"_s, u"--"_s, m_mixed, path(u"locked.pdf"_s)}));
