@@ -221,13 +221,8 @@ void TestAISettings::signInFailures_data()
     QTest::addColumn<FakeSignIn::Browser>("browser");
     QTest::addColumn<bool>("refuseSaves");
     QTest::addColumn<QString>("notice");
-    QTest::newRow("browser never comes back")
-        << FakeSignIn::Browser::never << false << u"Sign-in was not finished in time. Try again."_s;
     QTest::newRow("wrong state") << FakeSignIn::Browser::redirectWithWrongState << false
                                  << u"The sign-in answer did not match this request, so it was ignored."_s;
-    QTest::newRow("keychain refuses") << FakeSignIn::Browser::redirect << true
-                                      << u"OpenRouter gave a key, but it could not be stored in the Keychain. Check "
-                                         "that a keyring is running and unlocked, then sign in again."_s;
 }
 
 void TestAISettings::signInFailures()
