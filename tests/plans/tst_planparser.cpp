@@ -163,7 +163,7 @@ private slots:
     {
         QTest::addColumn<QString>("value");
         QTest::addColumn<double>("seconds"); // negative: absent
-        QTest::newRow("integer") << u"330"_s << 330.0;
+        QTest::newRow("fraction") << u"12.5"_s << 12.5;
         QTest::newRow("string") << u"\"330\""_s << -1.0;
         QTest::newRow("null") << u"null"_s << -1.0;
         QTest::newRow("object") << u"{}"_s << -1.0;
