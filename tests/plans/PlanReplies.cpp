@@ -84,6 +84,7 @@ void PlanReplies::hostileRows()
     QTest::newRow("upper-case scheme") << ff(uR"("SRT:host:1")"_s) << netMsg(u"SRT:host:1"_s);
     QTest::newRow("nested scheme") << ff(uR"("crypto+file:x")"_s) << netMsg(u"crypto+file:x"_s);
     QTest::newRow("subfile") << ff(uR"("subfile,,start,0,end,9,:x")"_s) << netMsg(u"subfile,,start,0,end,9,:x"_s);
+    QTest::newRow("concat") << ff(uR"("concat:a|b")"_s) << netMsg(u"concat:a|b"_s);
     QTest::newRow("data") << ff(uR"("data:text/plain,x")"_s) << netMsg(u"data:text/plain,x"_s);
     QTest::newRow("ffprobe writes to a protocol")
         << one(u"ffprobe"_s, uR"("-i","{input}","-o","unix:sock","{output}")"_s) << netMsg(u"unix:sock"_s);
@@ -112,7 +113,14 @@ void PlanReplies::hostileRows()
     QTest::newRow("slash form") << ff(uR"("-/filter_complex","x")"_s) << bannedMsg(u"-/filter_complex"_s);
     QTest::newRow("x265 with specifier") << ff(uR"("-x265-params:v","a=1")"_s) << bannedMsg(u"-x265-params:v"_s);
     QTest::newRow("dump attachment") << ff(uR"("-dump_attachment:t","a")"_s) << bannedMsg(u"-dump_attachment:t"_s);
+    QTest::newRow("filter script") << ff(uR"("-filter_script:v","a")"_s) << bannedMsg(u"-filter_script:v"_s);
+    QTest::newRow("pass log file") << ff(uR"("-passlogfile:v","a")"_s) << bannedMsg(u"-passlogfile:v"_s);
     QTest::newRow("encoder stats") << ff(uR"("-enc_stats_pre","a")"_s) << bannedMsg(u"-enc_stats_pre"_s);
+    QTest::newRow("encoder stats, later spelling") << ff(uR"("-stats_enc_post","a")"_s) << bannedMsg(u"-stats_enc_post"_s);
+    QTest::newRow("muxer stats") << ff(uR"("-stats_mux_pre","a")"_s) << bannedMsg(u"-stats_mux_pre"_s);
+    QTest::newRow("aom params") << ff(uR"("-aom-params","a=1")"_s) << bannedMsg(u"-aom-params"_s);
+    QTest::newRow("vstats file") << ff(uR"("-vstats_file","a")"_s) << bannedMsg(u"-vstats_file"_s);
+    QTest::newRow("progress") << ff(uR"("-progress","a")"_s) << bannedMsg(u"-progress"_s);
 
     // Containers.
     QTest::newRow("segment") << ff(uR"("-f","segment")"_s) << formatMsg;
@@ -121,15 +129,26 @@ void PlanReplies::hostileRows()
 
     // File-reading filters and words.
     QTest::newRow("movie with instance") << ff(uR"("-vf","movie@x=clip")"_s) << readsMsg(u"movie@x=clip"_s);
+    QTest::newRow("subtitles") << ff(uR"("-vf","subtitles=a.srt")"_s) << readsMsg(u"subtitles=a.srt"_s);
+    QTest::newRow("ass") << ff(uR"("-vf","ass=a")"_s) << readsMsg(u"ass=a"_s);
     QTest::newRow("font file") << ff(uR"("-vf","drawtext=fontfile=f:text=x")"_s) << readsMsg(u"drawtext=fontfile=f:text=x"_s);
     QTest::newRow("amovie in a complex graph") << ff(uR"("-filter_complex","[0:v]null[v];amovie=x[a]")"_s)
                                                << readsMsg(u"[0:v]null[v];amovie=x[a]"_s);
+    QTest::newRow("sendcmd") << ff(uR"("-lavfi","sendcmd=c")"_s) << readsMsg(u"sendcmd=c"_s);
     QTest::newRow("file name option") << ff(uR"("-filter:v","signature=filename=x")"_s)
                                       << readsMsg(u"signature=filename=x"_s);
     QTest::newRow("quoted filter name") << ff(uR"("-vf","'mov''ie'=x")"_s) << filterMsg(u"movie"_s);
     QTest::newRow("escaped filter name") << ff(uR"("-vf","mo\\vie=x")"_s) << filterMsg(u"movie"_s);
     QTest::newRow("ladspa") << ff(uR"("-af","ladspa=plugin")"_s) << filterMsg(u"ladspa"_s);
+    QTest::newRow("lv2") << ff(uR"("-af","lv2=p=x")"_s) << filterMsg(u"lv2"_s);
+    QTest::newRow("frei0r") << ff(uR"("-vf","frei0r=x")"_s) << filterMsg(u"frei0r"_s);
+    QTest::newRow("psnr stats") << ff(uR"("-lavfi","psnr=stats_file=x")"_s) << filterMsg(u"psnr"_s);
+    QTest::newRow("vidstab") << ff(uR"("-vf","vidstabdetect=result=x")"_s) << filterMsg(u"vidstabdetect"_s);
+    QTest::newRow("sofalizer") << ff(uR"("-af","sofalizer=sofa=x")"_s) << filterMsg(u"sofalizer"_s);
     QTest::newRow("lut3d") << ff(uR"("-vf","scale=10:10,lut3d=x")"_s) << filterMsg(u"lut3d"_s);
+    QTest::newRow("dnn model") << ff(uR"("-vf","dnn_processing=model=x")"_s) << filterMsg(u"dnn_processing"_s);
+    QTest::newRow("azmq") << ff(uR"("-af","azmq")"_s) << filterMsg(u"azmq"_s);
+    QTest::newRow("metadata writer") << ff(uR"("-vf","metadata=mode=print")"_s) << filterMsg(u"metadata"_s);
     QTest::newRow("unreadable graph") << ff(uR"("-vf","scale=1:1[")"_s)
                                       << msg(u" uses the filter description "_s, u"scale=1:1["_s, u", which ffmpeg could not read."_s);
 

@@ -64,6 +64,7 @@ private slots:
             << QList<Entry>{file("sub/x.txt"), softLink("sub", "..")} << u"written through the link"_s;
         QTest::newRow("links in a circle") << QList<Entry>{softLink("a", "b"), softLink("b", "a")} << u"circles"_s;
         QTest::newRow("character device") << QList<Entry>{Entry{"tty", {}, 020644}} << u"device"_s;
+        QTest::newRow("block device") << QList<Entry>{Entry{"disk", {}, 060644}} << u"device"_s;
         QTest::newRow("set-uid") << QList<Entry>{file("ok.txt"), Entry{"tool", "#!/bin/sh\n", 0104755}} << u"set-uid"_s;
         QTest::newRow("set-gid") << QList<Entry>{Entry{"tool", "#!/bin/sh\n", 0102755}} << u"set-uid"_s;
     }
