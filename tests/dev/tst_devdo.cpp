@@ -74,12 +74,12 @@ private slots:
                                      << QStringList{u"Backup/box/inner/file.txt"_s};
         QTest::newRow("extract zip") << QStringList{u"extract"_s, u"bundle.zip"_s}
                                      << QStringList{u"bundle/box/inner/file.txt"_s};
-        for (const QString& format : {u"jpg"_s, u"png"_s, u"heic"_s, u"webp"_s}) {
+        for (const QString& format : {u"jpg"_s, u"webp"_s}) {
             QTest::addRow("picture to %s", qPrintable(format))
                 << QStringList{u"convertImage"_s, u"--format"_s, format, u"cat.png"_s}
                 << QStringList{u"cat (converted)."_s + format};
         }
-        for (const QString& format : {u"m4a"_s, u"wav"_s, u"flac"_s, u"mp3"_s}) {
+        for (const QString& format : {u"m4a"_s, u"mp3"_s}) {
             QTest::addRow("audio to %s", qPrintable(format))
                 << QStringList{u"convertAudio"_s, u"--format"_s, format, u"song.wav"_s}
                 << QStringList{u"song (converted)."_s + format};
