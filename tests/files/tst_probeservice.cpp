@@ -146,15 +146,6 @@ private slots:
                                         << QStringList{u"Duration: 0:02"_s,    u"Resolution: 320 × 240"_s,
                                                        u"Video codec: h264"_s, u"Frame rate: 25.00 fps"_s,
                                                        u"Audio codec: aac"_s,  u"Sample rate: 44100 Hz"_s};
-        QTest::newRow("ffprobe: cover art is not a video")
-            << true << u"song.mp3"_s << FileKind::audio << u"ffprobe"_s
-            << QStringList{u"Duration: 0:02"_s, u"Audio codec: mp3"_s, u"Sample rate: 44100 Hz"_s};
-        QTest::newRow("ffprobe: first of two audio tracks")
-            << true << u"tracks.mka"_s << FileKind::audio << u"ffprobe"_s
-            << QStringList{u"Duration: 0:01"_s, u"Audio codec: flac"_s, u"Sample rate: 48000 Hz"_s};
-        QTest::newRow("ffprobe: WAV") << true << u"tone.wav"_s << FileKind::audio << u"ffprobe"_s
-                                      << QStringList{u"Duration: 0:01"_s, u"Audio codec: pcm_s16le"_s,
-                                                     u"Sample rate: 44100 Hz"_s};
         QTest::newRow("ffprobe: unknown frame rate")
             << true << u"still.mpg"_s << FileKind::video << u"ffprobe"_s
             << QStringList{u"Resolution: 64 × 48"_s, u"Video codec: mpeg2video"_s};
@@ -233,7 +224,7 @@ private slots:
     void pictures_data()
     {
         QTest::addColumn<QString>("name");
-        for (const char* ext : {"jpg", "png", "heic", "webp", "tif", "gif", "bmp"}) {
+        for (const char* ext : {"jpg", "png", "heic", "webp"}) {
             QTest::newRow(ext) << u"picture."_s + QLatin1String(ext);
         }
         // libvips would take the brackets of a file name as load options.
@@ -291,7 +282,6 @@ private slots:
                                                         u"Bit rate"_s};
         QTest::newRow("text named .mp4") << u"text.mp4"_s << FileKind::video << QStringList();
         QTest::newRow("zero-byte picture") << u"empty.jpg"_s << FileKind::image << QStringList();
-        QTest::newRow("text named .png") << u"text.png"_s << FileKind::image << QStringList();
         QTest::newRow("SVG named .png") << u"drawing.png"_s << FileKind::image << QStringList();
         QTest::newRow("broken PDF") << u"broken.pdf"_s << FileKind::pdf << QStringList();
         QTest::newRow("named pipe as video") << u"pipe.mp4"_s << FileKind::video << QStringList();
