@@ -48,6 +48,9 @@ class TestToolInstaller : public QObject
         return finished.first().first().value<std::optional<ToolError>>();
     }
 
+    void serve(const QString& base, const QString& tool, const QByteArray& zip) { m_builds->serve(base, tool, zip); }
+    void serveBoth(const QString& base) { m_builds->serveBoth(base); }
+
     QStringList leftovers() const { return QDir(m_tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
 
 private slots:
@@ -71,9 +74,6 @@ private slots:
         m_builds = std::make_unique<FfmpegBuildServer>();
         ToolInstaller::remove();
     }
-
-    void serve(const QString& base, const QString& tool, const QByteArray& zip) { m_builds->serve(base, tool, zip); }
-    void serveBoth(const QString& base) { m_builds->serveBoth(base); }
 
     void cleanup() { QCOMPARE(leftovers(), QStringList()); }
 
