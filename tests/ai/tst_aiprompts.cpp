@@ -1,9 +1,12 @@
 #include "ai/AIPrompts.h"
+#include "TestFiles.h"
 #include "files/Format.h"
+#include "plans/PlanParser.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -46,6 +49,13 @@ private slots:
         const QJsonDocument example = QJsonDocument::fromJson(lines[3].toUtf8(), &error);
         QCOMPARE(error.error, QJsonParseError::NoError);
         QCOMPARE(example.object().value(u"options"_s).toArray().size(), 1);
+        // ... and one the plan checker accepts, or the prompt would teach a refused answer.
+        QTemporaryDir dir;
+        const QString input = TestFiles::write(dir.filePath(u"holiday.mp4"_s), "not really a video");
+        const PlanResult<AIPlanResponse> parsed = PlanParser::parse(lines[3]);
+        QVERIFY(parsed.ok());
+        const PlanResult<QList<ResolvedOption>> resolved = PlanParser::resolve(parsed.value().options, input);
+        QVERIFY2(resolved.ok(), qPrintable(resolved.ok() ? QString() : resolved.error().message));
     }
 
     void userMessageOfAVideo()
