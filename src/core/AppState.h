@@ -157,6 +157,8 @@ public:
     void startRun();
     // The settings window's install; it never changes the stage.
     void installToolsNow();
+    // The settings window's Remove: deletes the installed tools and reads again whether they are there.
+    void removeTools();
     // Loads the entry's file again and puts its AI plan up for review, checked afresh.
     void rerun(const HistoryEntry& entry);
     // Opens the first output, or shows it in the file manager when it is a folder.

@@ -137,6 +137,18 @@ void AppState::installToolsNow()
     });
 }
 
+void AppState::removeTools()
+{
+    if (m_toolsInstalling) {
+        return;
+    }
+    ToolInstaller::remove();
+    setToolsReady(AppPaths::toolsInstalled());
+    // Removal ignores errors, so the check afterwards decides what the user is told.
+    setToolsMessage(m_toolsReady ? u"ffmpeg and ffprobe could not be removed."_s
+                                 : u"ffmpeg and ffprobe were removed."_s);
+}
+
 void AppState::rerun(const HistoryEntry& entry)
 {
     setDialog(std::nullopt);

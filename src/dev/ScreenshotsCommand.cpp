@@ -17,6 +17,8 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
@@ -119,6 +121,25 @@ private:
     QString m_folder;
 };
 
+// Plays a local Ollama with two models: every request gets the model list.
+void serveOllamaModels(QTcpServer& server)
+{
+    server.listen(QHostAddress::LocalHost);
+    QObject::connect(&server, &QTcpServer::newConnection, &server, [&server] {
+        while (QTcpSocket* socket = server.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                socket->readAll();
+                const QByteArray body = R"({"models":[{"name":"llama3.2:latest"},{"name":"qwen2.5:7b"}]})";
+                socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
+                              "Content-Length: "
+                              + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                socket->disconnectFromHost();
+            });
+        }
+    });
+}
+
 void writePdf(const QString& path, int pages)
 {
     QPdfWriter writer(path);
@@ -173,6 +194,11 @@ int devScreenshots(const QStringList& args)
         return 1;
     }
 
+    // The settings window finds this one instead of a real Ollama.
+    QTcpServer ollama;
+    serveOllamaModels(ollama);
+    qputenv("OLLAMA_HOST", QByteArray("127.0.0.1:") + QByteArray::number(ollama.serverPort()));
+
     AppState state;
     MainWindow window(&state);
     window.resize(860, 900);
@@ -192,6 +218,16 @@ int devScreenshots(const QStringList& args)
     state.setStage(Stage::asking);
     state.setRequestText(u"Keep from 0:10 to 0:40"_s);
     shooter.shoot(u"04-request"_s);
+    for (QToolButton* toggle : window.findChildren<QToolButton*>(u"showSent"_s)) {
+        toggle->click();
+    }
+    shooter.shoot(u"04-request-what-will-be-sent"_s);
+    for (QToolButton* toggle : window.findChildren<QToolButton*>(u"showSent"_s)) {
+        toggle->click();
+    }
+    state.setDialog(DialogKind::whatWillBeSent);
+    shooter.shoot(u"04-what-will-be-sent-dialog"_s);
+    state.setDialog(std::nullopt);
 
     state.setStage(Stage::thinking);
     state.setThinkingText(u"Asking OpenRouter..."_s);
@@ -252,6 +288,12 @@ int devScreenshots(const QStringList& args)
     state.load({video, pdf});
     state.setDialog(DialogKind::rename);
     shooter.shoot(u"12-rename"_s);
+    if (QDialog* rename = window.dialogRouter()->current()) {
+        for (QToolButton* toggle : rename->findChildren<QToolButton*>(u"showSent"_s)) {
+            toggle->click();
+        }
+    }
+    shooter.shoot(u"12-rename-what-will-be-sent"_s);
     state.setDialog(DialogKind::convertImage);
     shooter.shoot(u"13-convert-pictures"_s);
     state.setDialog(DialogKind::convertAudio);
@@ -262,10 +304,17 @@ int devScreenshots(const QStringList& args)
     shooter.shoot(u"15-extract-pages"_s);
     state.setDialog(DialogKind::pdfMerge);
     shooter.shoot(u"16-merge"_s);
-    state.setDialog(DialogKind::whatWillBeSent);
-    shooter.shoot(u"17-what-will-be-sent"_s);
     state.setDialog(DialogKind::settings);
-    shooter.shoot(u"18-settings"_s);
+    shooter.shoot(u"17-settings-openrouter"_s);
+    state.setDialog(std::nullopt);
+    state.settings().setProvider(AIProviderKind::ollama);
+    state.setDialog(DialogKind::settings);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 5'000 && state.settings().ollamaModels().isEmpty()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    shooter.shoot(u"18-settings-ollama"_s);
     state.setDialog(DialogKind::history);
     shooter.shoot(u"19-history"_s);
     state.setDialog(std::nullopt);

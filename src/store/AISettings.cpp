@@ -48,23 +48,29 @@ AISettings::AISettings(Keychain& keychain, const AIEndpoints& endpoints, QObject
 }
 
 template <typename T>
-void AISettings::assign(T& field, const T& value, void (AISettings::*changed)())
+bool AISettings::assign(T& field, const T& value, void (AISettings::*changed)())
 {
-    if (field != value) {
-        field = value;
-        emit(this->*changed)();
+    if (field == value) {
+        return false;
     }
+    field = value;
+    emit(this->*changed)();
+    return true;
 }
 
 void AISettings::setProvider(AIProviderKind provider)
 {
-    assign(m_provider, provider, &AISettings::providerChanged);
+    if (assign(m_provider, provider, &AISettings::providerChanged)) {
+        emit channelChanged();
+    }
     store().setValue(providerKey, AIProviderKinds::rawValue(provider));
 }
 
 void AISettings::setOllamaModel(const QString& model)
 {
-    assign(m_ollamaModel, model, &AISettings::ollamaModelChanged);
+    if (assign(m_ollamaModel, model, &AISettings::ollamaModelChanged)) {
+        emit channelChanged();
+    }
     store().setValue(ollamaModelKey, model);
 }
 
@@ -76,7 +82,9 @@ void AISettings::setAcknowledgedSend(bool acknowledged)
 
 void AISettings::setSignedIn(bool signedIn)
 {
-    assign(m_signedIn, signedIn, &AISettings::signedInChanged);
+    if (assign(m_signedIn, signedIn, &AISettings::signedInChanged)) {
+        emit channelChanged();
+    }
 }
 
 void AISettings::setLastModel(const QString& model)

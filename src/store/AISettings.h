@@ -86,10 +86,13 @@ signals:
     void ollamaModelsChanged();
     void ollamaNoticeChanged();
     void freeModelNoteChanged();
+    // What `channel()` gives may have changed: the provider, the Ollama model or the sign-in did.
+    void channelChanged();
 
 private:
+    // True when the value changed (and the change was signalled).
     template <typename T>
-    void assign(T& field, const T& value, void (AISettings::*changed)());
+    bool assign(T& field, const T& value, void (AISettings::*changed)());
     void setBusy(bool busy);
     void setOllamaModels(const QStringList& models);
     void setOllamaNotice(const QString& notice);

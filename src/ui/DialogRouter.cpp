@@ -6,6 +6,8 @@
 #include "PDFExtractDialog.h"
 #include "PDFMergeDialog.h"
 #include "RenameDialog.h"
+#include "SettingsView.h"
+#include "WhatWillBeSentDialog.h"
 #include "core/AppState.h"
 
 #include <QWidget>
@@ -75,8 +77,9 @@ QDialog* DialogRouter::create(DialogKind kind)
     case DialogKind::history:
         return new HistoryView(m_state, m_window);
     case DialogKind::settings:
+        return new SettingsView(m_state, m_window);
     case DialogKind::whatWillBeSent:
-        return nullptr;
+        return new WhatWillBeSentDialog(m_state, m_window);
     }
     return nullptr;
 }

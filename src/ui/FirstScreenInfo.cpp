@@ -3,6 +3,7 @@
 #include "Style.h"
 #include "SymbolLabel.h"
 #include "core/AppState.h"
+#include "store/AISettings.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -14,7 +15,9 @@ FirstScreenInfo::FirstScreenInfo(AppState* state, QWidget* parent)
     : QWidget(parent)
     , m_state(state)
     , m_notReady(new QWidget(this))
+    , m_ready(new SymbolLabel(u"checkmark.seal"_s, QString(), Style::Text::body, this))
 {
+    m_ready->setObjectName(u"aiReady"_s);
     setObjectName(u"firstScreenInfo"_s);
     auto* notReadyText = new SymbolLabel(
         u"sparkles"_s,
@@ -43,15 +46,20 @@ FirstScreenInfo::FirstScreenInfo(AppState* state, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(4, 0, 4, 0);
     column->setSpacing(10);
+    column->addWidget(m_ready);
     column->addWidget(m_notReady);
     column->addWidget(where);
     column->addWidget(privacy);
 
     connect(setUp, &QPushButton::clicked, m_state, [this] { m_state->setDialog(DialogKind::settings); });
+    connect(&m_state->settings(), &AISettings::channelChanged, this, &FirstScreenInfo::refresh);
     refresh();
 }
 
 void FirstScreenInfo::refresh()
 {
-    m_notReady->setVisible(true);
+    const bool ready = m_state->settings().channel().has_value();
+    m_ready->setText(ready ? u"AI is ready: "_s + m_state->providerLabel() + u'.' : QString());
+    m_ready->setVisible(ready);
+    m_notReady->setVisible(!ready);
 }

@@ -4,6 +4,7 @@
 
 class AppState;
 class QWidget;
+class SymbolLabel;
 
 // Three short lines under the drop zone: whether the AI is ready, how to bring files in, and what
 // happens to them.
@@ -19,4 +20,5 @@ private:
 
     AppState* m_state;
     QWidget* m_notReady;
+    SymbolLabel* m_ready;
 };

@@ -2,7 +2,10 @@
 
 #include "CollapsibleSection.h"
 #include "Style.h"
+#include "ai/AIPrompts.h"
+#include "ai/NameSuggestJob.h"
 #include "core/AppState.h"
+#include "store/AISettings.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -90,7 +93,22 @@ RenameDialog::RenameDialog(AppState* state, QWidget* parent)
     QPushButton* preview = addDefaultButton(u"Preview"_s, u"preview"_s);
     connect(preview, &QPushButton::clicked, m_state, [this] { m_state->prepareRename(names(), keepCopy()); });
     connect(m_request, &QLineEdit::textChanged, this, &RenameDialog::refreshSuggest);
+    connect(m_request, &QLineEdit::textChanged, this, &RenameDialog::refreshSent);
+    connect(m_suggest, &QPushButton::clicked, this, &RenameDialog::suggest);
+    connect(m_sent, &CollapsibleSection::expandedChanged, this, &RenameDialog::refreshSent);
+    AISettings& settings = m_state->settings();
+    connect(&settings, &AISettings::providerChanged, this, &RenameDialog::refreshSent);
+    connect(&settings, &AISettings::ollamaModelChanged, this, &RenameDialog::refreshSent);
     refreshSuggest();
+}
+
+RenameDialog::~RenameDialog()
+{
+    // A suggestion still under way ends with the dialog; its answer has nowhere to go.
+    if (m_job) {
+        m_job->disconnect(this);
+        delete m_job;
+    }
 }
 
 QStringList RenameDialog::names() const
@@ -107,8 +125,56 @@ bool RenameDialog::keepCopy() const
     return m_keepCopy->isChecked();
 }
 
+void RenameDialog::suggest()
+{
+    const std::optional<AIChannel> channel = m_state->settings().channel();
+    if (!channel) {
+        setProblem(u"AI is not set up. "_s + m_state->settings().setupHint());
+        return;
+    }
+    m_busy = true;
+    setProblem(QString());
+    refreshSuggest();
+    // The job belongs to this dialog: closing the dialog ends the request.
+    auto* job = new NameSuggestJob(*channel, m_state->settings().endpoints(), m_request->text().trimmed(),
+                                   m_state->files(), this);
+    m_job = job;
+    connect(job, &NameSuggestJob::finished, this, [this, job](const NamesOutcome& outcome) {
+        job->deleteLater();
+        if (const auto* names = std::get_if<QStringList>(&outcome)) {
+            for (qsizetype i = 0; i < m_nameFields.size() && i < names->size(); ++i) {
+                m_nameFields[i]->setText(names->at(i));
+            }
+        } else if (const auto* error = std::get_if<AIError>(&outcome)) {
+            setProblem(error->message);
+        }
+        m_busy = false;
+        refreshSuggest();
+    });
+    job->start();
+}
+
+void RenameDialog::setProblem(const QString& problem)
+{
+    m_problem->setText(problem);
+    m_problem->setVisible(!problem.isEmpty());
+}
+
+void RenameDialog::refreshSent()
+{
+    if (!m_sent->isExpanded()) {
+        return;
+    }
+    const QString request = m_request->text().trimmed();
+    m_sentText->setPlainText(AIPrompts::preview(
+        m_state->providerLabel(), AIPrompts::renameSystem(),
+        AIPrompts::renameUser(request.isEmpty() ? u"(your request)"_s : request, m_state->files())));
+}
+
 void RenameDialog::refreshSuggest()
 {
-    m_suggest->setText(m_busy ? u"Asking..."_s : u"Suggest"_s);
+    const QString text = m_busy ? u"Asking..."_s : u"Suggest"_s;
+    m_suggest->setText(text);
+    m_suggest->setAccessibleName(text);
     m_suggest->setEnabled(!m_busy && !m_request->text().trimmed().isEmpty());
 }

@@ -3,9 +3,11 @@
 #include "Sheet.h"
 
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 
 class CollapsibleSection;
+class NameSuggestJob;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -19,12 +21,17 @@ class RenameDialog : public Sheet
 
 public:
     explicit RenameDialog(AppState* state, QWidget* parent = nullptr);
+    ~RenameDialog() override;
 
     QStringList names() const;
     bool keepCopy() const;
 
 private:
     void refreshSuggest();
+    void refreshSent();
+    // Asks the AI for new names; the answer only fills the name fields.
+    void suggest();
+    void setProblem(const QString& problem);
 
     QList<QLineEdit*> m_nameFields;
     QCheckBox* m_keepCopy;
@@ -34,4 +41,5 @@ private:
     QPlainTextEdit* m_sentText;
     QLabel* m_problem;
     bool m_busy = false;
+    QPointer<NameSuggestJob> m_job;
 };

@@ -5,7 +5,9 @@
 #include "RequestEdit.h"
 #include "Style.h"
 #include "SymbolLabel.h"
+#include "ai/AIPrompts.h"
 #include "core/AppState.h"
+#include "store/AISettings.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -26,6 +28,7 @@ RequestView::RequestView(AppState* state, QWidget* parent)
     , m_edit(new RequestEdit(this))
     , m_sentText(new QPlainTextEdit(this))
     , m_setupRow(new QWidget(this))
+    , m_setupHint(new SymbolLabel(u"exclamationmark.triangle"_s, QString(), Style::Text::callout, m_setupRow))
     , m_ask(Style::button(u"Ask AI"_s, u"askAI"_s, this))
 {
     setObjectName(u"requestView"_s);
@@ -42,12 +45,12 @@ RequestView::RequestView(AppState* state, QWidget* parent)
     Style::name(m_sentText, u"What will be sent"_s, u"sentText"_s);
     m_sent = new CollapsibleSection(u"What will be sent"_s, u"showSent"_s, m_sentText, this);
 
-    auto* hint = new SymbolLabel(u"exclamationmark.triangle"_s, QString(), Style::Text::callout, m_setupRow);
-    hint->setColor(Style::orange());
+    m_setupHint->setObjectName(u"setupHint"_s);
+    m_setupHint->setColor(Style::orange());
     QPushButton* setUp = Style::button(u"Set up AI"_s, u"requestSetUpAI"_s, m_setupRow);
     auto* setupLayout = new QHBoxLayout(m_setupRow);
     setupLayout->setContentsMargins(0, 0, 0, 0);
-    setupLayout->addWidget(hint, 1);
+    setupLayout->addWidget(m_setupHint, 1);
     setupLayout->addWidget(setUp, 0, Qt::AlignVCenter);
 
     m_playerRow = new QWidget(this);
@@ -103,9 +106,15 @@ RequestView::RequestView(AppState* state, QWidget* parent)
     });
     connect(setUp, &QPushButton::clicked, m_state, [this] { m_state->setDialog(DialogKind::settings); });
     connect(cancel, &QPushButton::clicked, m_state, &AppState::cancelPlan);
+    connect(m_ask, &QPushButton::clicked, m_state, &AppState::requestAI);
     connect(m_sent, &CollapsibleSection::expandedChanged, this, &RequestView::refreshSent);
     connect(m_state, &AppState::currentActionChanged, this, &RequestView::refreshAction);
     connect(m_state, &AppState::requestTextChanged, this, &RequestView::refreshRequest);
+    connect(m_state, &AppState::detailsChanged, this, &RequestView::refreshSent);
+    AISettings& settings = m_state->settings();
+    connect(&settings, &AISettings::providerChanged, this, &RequestView::refreshSent);
+    connect(&settings, &AISettings::ollamaModelChanged, this, &RequestView::refreshSent);
+    connect(&settings, &AISettings::channelChanged, this, &RequestView::refreshSetup);
     refreshAction();
     refreshRequest();
 }
@@ -122,6 +131,7 @@ void RequestView::refreshAction()
         m_presetsLayout->addWidget(button);
     }
     m_presets->setVisible(!action.presets.isEmpty());
+    refreshSent();
 }
 
 void RequestView::refreshRequest()
@@ -134,7 +144,32 @@ void RequestView::refreshRequest()
     refreshSent();
 }
 
-void RequestView::refreshSent() { }
+void RequestView::refreshSent()
+{
+    if (!m_sent->isExpanded()) {
+        return;
+    }
+    const auto prompt = m_state->currentPrompt();
+    const QString text = prompt ? AIPrompts::preview(m_state->providerLabel(), prompt->first, prompt->second)
+                                : QString();
+    if (m_sentText->toPlainText() != text) {
+        m_sentText->setPlainText(text);
+    }
+}
+
+void RequestView::refreshSetup()
+{
+    const AISettings& settings = m_state->settings();
+    const bool ready = settings.channel().has_value();
+    m_setupHint->setText(ready ? QString() : u"AI is not set up. "_s + settings.setupHint());
+    m_setupRow->setVisible(!ready);
+}
+
+void RequestView::showEvent(QShowEvent* event)
+{
+    refreshSetup();
+    QWidget::showEvent(event);
+}
 
 void RequestView::hideEvent(QHideEvent* event)
 {

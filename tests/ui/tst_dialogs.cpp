@@ -1,18 +1,30 @@
+#include "FakeOllama.h"
+#include "FakeOpenRouter.h"
+#include "MemoryKeychain.h"
 #include "TestFiles.h"
 #include "WidgetFinder.h"
+#include "ai/AIPrompts.h"
+#include "ai/PlanService.h"
 #include "core/AppState.h"
+#include "files/Actions.h"
 #include "ui/DialogRouter.h"
 #include "ui/FileChooser.h"
 #include "ui/MainWindow.h"
 #include "ui/PDFExtractDialog.h"
 #include "ui/PDFMergeDialog.h"
 #include "ui/RenameDialog.h"
+#include "ui/SettingsView.h"
+#include "ui/Style.h"
+#include "ui/SymbolLabel.h"
 
 #include <QLabel>
+#include <QJsonArray>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -34,6 +46,11 @@ void writePdf(const QString& path, int pages)
     }
 }
 
+QString userMessage(const QJsonObject& chatBody)
+{
+    return chatBody.value(u"messages"_s).toArray().at(1).toObject().value(u"content"_s).toString();
+}
+
 } // namespace
 
 class TestDialogs : public QObject
@@ -43,6 +60,9 @@ class TestDialogs : public QObject
     AppState* m_state = nullptr;
     MainWindow* m_window = nullptr;
     QTemporaryDir m_dir;
+    std::unique_ptr<FakeOpenRouter> m_openRouter;
+    std::unique_ptr<FakeOllama> m_ollama;
+    std::unique_ptr<MemoryKeychain> m_keychain;
 
     QString file(const QString& name) { return m_dir.filePath(name); }
 
@@ -53,10 +73,38 @@ class TestDialogs : public QObject
         return dialog;
     }
 
+    // A video chosen, an AI action picked and `request` typed, as the user would.
+    void askingWith(const QString& request)
+    {
+        const QString video = file(u"holiday.mp4"_s);
+        m_state->setFiles({video});
+        FileDetails details;
+        details.path = video;
+        details.name = u"holiday.mp4"_s;
+        details.kind = FileKind::video;
+        details.kindText = u"MPEG-4 video"_s;
+        details.sizeText = u"1.2 MB"_s;
+        m_state->setDetails(details);
+        m_state->setCurrentAction(Actions::video().constFirst());
+        m_state->setStage(Stage::asking);
+        m_state->setRequestText(request);
+    }
+
+    void signInToOpenRouter() { QVERIFY(m_keychain->save(u"sk-or-test"_s, u"openrouter-api-key"_s)); }
+
 private slots:
     void init()
     {
+        QSettings(u"Trellick"_s, u"Trellick"_s).clear();
+        m_openRouter = std::make_unique<FakeOpenRouter>();
+        m_openRouter->setModels({FakeOpenRouter::model(u"maker/model:free"_s, 1'700'000'000)});
+        m_ollama = std::make_unique<FakeOllama>();
+        m_keychain = std::make_unique<MemoryKeychain>();
+        AIEndpoints endpoints;
+        endpoints.openRouterBase = m_openRouter->url();
+        endpoints.ollamaBase = m_ollama->url();
         m_state = new AppState;
+        m_state->setSettings(std::make_unique<AISettings>(*m_keychain, endpoints));
         m_window = new MainWindow(m_state);
         m_window->show();
         m_window->activateWindow();
@@ -252,6 +300,119 @@ private slots:
         QVERIFY(history.entries().isEmpty());
         QVERIFY(WidgetFinder::shownByObjectName(dialog, u"historyEmpty"_s));
         history.waitForWrites();
+    }
+    void suggestWithoutAIShowsTheProblemAndAsksNothing()
+    {
+        m_state->setFiles({file(u"a.txt"_s)});
+        QDialog* dialog = open(DialogKind::rename);
+        shown<QLineEdit>(dialog, u"Naming request"_s)->setText(u"lower case"_s);
+        shown<QPushButton>(dialog, u"Suggest"_s)->click();
+        auto* problem = WidgetFinder::shownByObjectName<QLabel>(dialog, u"problem"_s);
+        QVERIFY(problem);
+        QCOMPARE(problem->text(), u"AI is not set up. Sign in to OpenRouter in Settings to use free models."_s);
+        QCOMPARE(problem->palette().color(QPalette::WindowText), Style::red());
+        QVERIFY(shown<QPushButton>(dialog, u"Suggest"_s)->isEnabled());
+        QTest::qWait(100);
+        QVERIFY(m_openRouter->server().requests().isEmpty());
+    }
+
+    void suggestFillsTheNamesOrSaysWhy_data()
+    {
+        QTest::addColumn<AIProviderKind>("provider");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("no names in the answer")
+            << AIProviderKind::ollama << u"I would call them beach and notes."_s
+            << QStringList{u"Photo 1.JPG"_s, u"notes.txt"_s}
+            << PlanService::notUsable(AIChannel{AIProviderKind::ollama, {}, u"llama3.2"_s}).message;
+        QTest::newRow("one name per file") << AIProviderKind::openRouter
+                                           << u"{\"names\": [\"beach.jpg\", \"notes 2026.txt\"]}"_s
+                                           << QStringList{u"beach.jpg"_s, u"notes 2026.txt"_s} << QString();
+    }
+
+    void suggestFillsTheNamesOrSaysWhy()
+    {
+        QFETCH(AIProviderKind, provider);
+        QFETCH(QString, answer);
+        QFETCH(QStringList, names);
+        QFETCH(QString, problem);
+        if (provider == AIProviderKind::openRouter) {
+            signInToOpenRouter();
+            m_openRouter->answerEveryChat(answer);
+        } else {
+            m_state->settings().setProvider(AIProviderKind::ollama);
+            m_state->settings().setOllamaModel(u"llama3.2"_s);
+            m_ollama->answerEveryChat(answer);
+        }
+        m_state->setFiles({file(u"Photo 1.JPG"_s), file(u"notes.txt"_s)});
+        auto* dialog = qobject_cast<RenameDialog*>(open(DialogKind::rename));
+        shown<QToolButton>(dialog, u"What will be sent"_s)->click();
+        auto* sent = shown<QPlainTextEdit>(dialog, u"What will be sent"_s);
+        QVERIFY(sent->toPlainText().contains(u"Request: (your request)\n"_s));
+        shown<QLineEdit>(dialog, u"Naming request"_s)->setText(u"  beach photo, and the year on the notes "_s);
+        const QString preview = sent->toPlainText();
+
+        auto* suggest = shown<QPushButton>(dialog, u"Suggest"_s);
+        suggest->click();
+        QCOMPARE(suggest->text(), u"Asking..."_s);
+        QVERIFY(!suggest->isEnabled());
+        QTRY_COMPARE(suggest->text(), u"Suggest"_s);
+        QVERIFY(suggest->isEnabled());
+        QCOMPARE(dialog->names(), names);
+        auto* shownProblem = WidgetFinder::shownByObjectName<QLabel>(dialog, u"problem"_s);
+        QCOMPARE(shownProblem ? shownProblem->text() : QString(), problem);
+        // What the dialog showed is exactly what went out.
+        const QList<QJsonObject> bodies =
+            provider == AIProviderKind::openRouter ? m_openRouter->chatBodies() : m_ollama->chatBodies();
+        QCOMPARE(bodies.size(), 1);
+        QVERIFY(preview.contains(u"\n\nYour message:\n"_s + userMessage(bodies.first()) + u"\n\n"_s));
+    }
+
+    void sendInTheConsentDialogIsRemembered()
+    {
+        signInToOpenRouter();
+        m_openRouter->setChat([](const QJsonObject&) { return LocalHttpServer::Reply::hang(); });
+        askingWith(u"Keep from 0:10 to 0:40"_s);
+        shown<QPushButton>(m_window, u"Ask AI"_s)->click();
+        QCOMPARE(m_state->dialog(), DialogKind::whatWillBeSent);
+        QDialog* dialog = m_window->dialogRouter()->current();
+        QVERIFY(dialog);
+        const QString preview = shown<QPlainTextEdit>(dialog, u"What will be sent"_s)->toPlainText();
+        QCOMPARE(m_state->stage(), Stage::asking);
+
+        shown<QPushButton>(dialog, u"Send"_s)->click();
+        QVERIFY(m_state->settings().acknowledgedSend());
+        QCOMPARE(QSettings(u"Trellick"_s, u"Trellick"_s).value(u"acknowledgedSend"_s).toBool(), true);
+        QCOMPARE(m_state->dialog(), std::nullopt);
+        QCOMPARE(m_state->stage(), Stage::thinking);
+        QTRY_COMPARE(m_openRouter->chatBodies().size(), 1);
+        QVERIFY(preview.contains(u"\n\nYour message:\n"_s + userMessage(m_openRouter->chatBodies().first())));
+
+        // The next request goes out at once.
+        m_state->cancelThinking();
+        shown<QPushButton>(m_window, u"Ask AI"_s)->click();
+        QCOMPARE(m_state->dialog(), std::nullopt);
+        QCOMPARE(m_state->stage(), Stage::thinking);
+        QTRY_COMPARE(m_openRouter->chatBodies().size(), 2);
+    }
+
+    void askAIWithoutSetupOpensTheSettings()
+    {
+        askingWith(u"Remove the sound"_s);
+        const QString hint = u"Sign in to OpenRouter in Settings to use free models."_s;
+        auto* setupHint = WidgetFinder::shownByObjectName<SymbolLabel>(m_window, u"setupHint"_s);
+        QVERIFY(setupHint);
+        QCOMPARE(setupHint->text(), u"AI is not set up. "_s + hint);
+        shown<QPushButton>(m_window, u"Ask AI"_s)->click();
+        QCOMPARE(m_state->message(), u"AI is not set up yet. "_s + hint);
+        QVERIFY(qobject_cast<SettingsView*>(m_window->dialogRouter()->current()));
+
+        // Once signed in, the form no longer says it is not set up.
+        shown<QPushButton>(m_window->dialogRouter()->current(), u"Done"_s)->click();
+        signInToOpenRouter();
+        m_state->settings().setSignedIn(true);
+        QVERIFY(!WidgetFinder::shownByObjectName<SymbolLabel>(m_window, u"setupHint"_s));
     }
 };
 

@@ -315,6 +315,11 @@ private slots:
         QTest::keyClick(edit, Qt::Key_Return);
         QTRY_COMPARE(ask.count(), 1);
         QCOMPARE(m_state->requestText(), u"Remove the sound"_s); // Return did not add a line
+        // No AI is set up here, so Ask AI opened the settings; back to the window.
+        QCOMPARE(m_state->dialog(), DialogKind::settings);
+        m_state->setDialog(std::nullopt);
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
         QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
         QTest::keyClicks(edit, u"and fade out"_s);
         QCOMPARE(m_state->requestText(), u"Remove the sound\nand fade out"_s);

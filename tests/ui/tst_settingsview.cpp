@@ -1,0 +1,227 @@
+#include "FakeOllama.h"
+#include "FakeOpenRouter.h"
+#include "FakeSignIn.h"
+#include "MemoryKeychain.h"
+#include "TestFiles.h"
+#include "WidgetFinder.h"
+#include "core/AppState.h"
+#include "exec/base/AppPaths.h"
+#include "ui/DialogRouter.h"
+#include "ui/MainWindow.h"
+#include "ui/SettingsView.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using WidgetFinder::shown;
+using WidgetFinder::shownByObjectName;
+
+namespace {
+
+const QString account = u"openrouter-api-key"_s;
+
+// The text of a shown label, or a marker that it is not shown.
+QString shownText(QWidget* root, const QString& objectName)
+{
+    auto* label = shownByObjectName<QLabel>(root, objectName);
+    return label ? label->text() : u"(not shown)"_s;
+}
+
+} // namespace
+
+// The settings window against local stand-ins for OpenRouter, its sign-in page and Ollama.
+class TestSettingsView : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<FakeOpenRouter> m_openRouter;
+    std::unique_ptr<FakeSignIn> m_signIn;
+    std::unique_ptr<FakeOllama> m_ollama;
+    std::unique_ptr<MemoryKeychain> m_keychain;
+    AppState* m_state = nullptr;
+    MainWindow* m_window = nullptr;
+
+    AISettings& settings() { return m_state->settings(); }
+
+    // The window over settings that use the stand-ins; `ollama` replaces the address of Ollama.
+    void start(std::optional<QUrl> ollama = std::nullopt)
+    {
+        AIEndpoints endpoints;
+        endpoints.openRouterBase = m_openRouter->url();
+        endpoints.openRouterWebBase = m_signIn->url();
+        endpoints.ollamaBase = ollama.value_or(m_ollama->url());
+        m_state = new AppState;
+        m_state->setSettings(std::make_unique<AISettings>(*m_keychain, endpoints));
+        m_window = new MainWindow(m_state);
+        m_window->show();
+    }
+
+    SettingsView* openSettings()
+    {
+        m_state->setDialog(DialogKind::settings);
+        return qobject_cast<SettingsView*>(m_window->dialogRouter()->current());
+    }
+
+    int looksForOllama() const { return int(m_ollama->server().requests("/api/tags").size()); }
+
+private slots:
+    void init()
+    {
+        QSettings(u"Trellick"_s, u"Trellick"_s).clear();
+        m_openRouter = std::make_unique<FakeOpenRouter>();
+        m_openRouter->setModels({FakeOpenRouter::model(u"maker/model:free"_s, 1'700'000'000)});
+        m_signIn = std::make_unique<FakeSignIn>();
+        m_ollama = std::make_unique<FakeOllama>();
+        m_keychain = std::make_unique<MemoryKeychain>();
+    }
+
+    void cleanup()
+    {
+        delete m_window;
+        delete m_state;
+        m_window = nullptr;
+        m_state = nullptr;
+        // One at a time: the sign-in stand-in is the browser of the whole program while it lives.
+        m_signIn.reset();
+        QDir(AppPaths::binDir()).removeRecursively();
+    }
+
+    void openingLooksForOllamaOnlyWhenItIsChosen_data()
+    {
+        QTest::addColumn<AIProviderKind>("provider");
+        QTest::addColumn<int>("looks");
+        QTest::newRow("openRouter") << AIProviderKind::openRouter << 0;
+        QTest::newRow("apple") << AIProviderKind::apple << 0;
+        QTest::newRow("ollama") << AIProviderKind::ollama << 1;
+    }
+
+    void openingLooksForOllamaOnlyWhenItIsChosen()
+    {
+        QFETCH(AIProviderKind, provider);
+        QFETCH(int, looks);
+        m_ollama->setModels({u"llama3.2:latest"_s, u"qwen2.5:7b"_s});
+        start();
+        settings().setProvider(provider);
+        SettingsView* view = openSettings();
+        QVERIFY(view);
+        QCOMPARE(view->minimumSize(), QSize(560, 520));
+        QTest::qWait(300);
+        QCOMPARE(looksForOllama(), looks);
+
+        // Choosing Ollama in the open window shows its section but does not look by itself.
+        auto* picker = shown<QComboBox>(view, u"AI provider"_s);
+        QCOMPARE(picker->count(), 3);
+        QCOMPARE(picker->itemText(1), u"Ollama (on this Mac)"_s);
+        picker->setCurrentIndex(1);
+        emit picker->activated(1);
+        QCOMPARE(settings().provider(), AIProviderKind::ollama);
+        QVERIFY(shownByObjectName(view, u"ollamaSection"_s));
+        QVERIFY(!shownByObjectName(view, u"openRouterSection"_s));
+        QTest::qWait(300);
+        QCOMPARE(looksForOllama(), looks);
+        if (looks == 0) {
+            QVERIFY(!shown<QComboBox>(view, u"Model"_s));
+            shown<QPushButton>(view, u"Look for Ollama"_s)->click();
+        }
+        // The found models are offered; the first was chosen and another can be.
+        QTRY_VERIFY(shown<QComboBox>(view, u"Model"_s));
+        auto* model = shown<QComboBox>(view, u"Model"_s);
+        QCOMPARE(model->count(), 2);
+        QCOMPARE(model->currentText(), u"llama3.2:latest"_s);
+        QCOMPARE(shownText(view, u"ollamaNotice"_s), u"Found Ollama with 2 model(s)."_s);
+        QCOMPARE(shownText(view, u"savedModel"_s), u"(not shown)"_s);
+        model->setCurrentIndex(1);
+        emit model->activated(1);
+        QCOMPARE(settings().ollamaModel(), u"qwen2.5:7b"_s);
+        QCOMPARE(QSettings(u"Trellick"_s, u"Trellick"_s).value(u"ollamaModel"_s).toString(), u"qwen2.5:7b"_s);
+    }
+
+    void noOllamaRunningShowsTheSavedModelAndNoPicker()
+    {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QUrl nowhere(u"http://127.0.0.1:"_s + QString::number(closed.serverPort()));
+        closed.close();
+        QSettings(u"Trellick"_s, u"Trellick"_s).setValue(u"ollamaModel"_s, u"llama3.2"_s);
+        QSettings(u"Trellick"_s, u"Trellick"_s).setValue(u"aiProvider"_s, u"ollama"_s);
+        start(nowhere);
+        SettingsView* view = openSettings();
+        QTRY_COMPARE(shownText(view, u"ollamaNotice"_s),
+                     u"Could not reach Ollama at 127.0.0.1:11434. Start the Ollama app, then press Look again."_s);
+        QCOMPARE(shownText(view, u"savedModel"_s), u"Saved model: llama3.2"_s);
+        QVERIFY(!shown<QComboBox>(view, u"Model"_s));
+    }
+
+    void signOutThenSignInWhileFreeModelsStillWork()
+    {
+        QVERIFY(m_keychain->save(u"sk-or-stored"_s, account));
+        m_signIn->setBrowser(FakeSignIn::Browser::never);
+        start();
+        SettingsView* view = openSettings();
+        QVERIFY(shownByObjectName(view, u"signedIn"_s));
+        QVERIFY(!shown<QPushButton>(view, u"Sign in"_s));
+
+        shown<QPushButton>(view, u"Sign out"_s)->click();
+        QCOMPARE(m_keychain->load(account), std::nullopt);
+        QVERIFY(!shownByObjectName(view, u"signedIn"_s));
+        QVERIFY(!shown<QPushButton>(view, u"Sign out"_s));
+        QCOMPARE(shownText(view, u"signInNotice"_s), u"Signed out. The key was removed from the Keychain."_s);
+
+        auto* signIn = shownByObjectName<QPushButton>(view, u"signIn"_s);
+        QCOMPARE(signIn->text(), u"Sign in"_s);
+        QVERIFY(signIn->isEnabled());
+        signIn->click();
+        QCOMPARE(signIn->text(), u"Waiting for the browser..."_s);
+        QVERIFY(!signIn->isEnabled());
+        QTRY_VERIFY(m_signIn->openedUrl().isValid());
+
+        auto* freeModels = shown<QPushButton>(view, u"Show free models"_s);
+        QVERIFY(freeModels->isEnabled());
+        freeModels->click();
+        QTRY_COMPARE(shownText(view, u"freeModelNote"_s),
+                     u"1 free models found. They are tried in this order:\nmaker/model:free"_s);
+        QVERIFY(settings().busy());
+    }
+
+    void removeIsOfferedOnlyForInstalledTools()
+    {
+        start();
+        SettingsView* view = openSettings();
+        QCOMPARE(shownText(view, u"toolsStatus"_s), u"ffmpeg and ffprobe are not installed yet."_s);
+        QVERIFY(shown<QPushButton>(view, u"Download ffmpeg and ffprobe"_s));
+        QVERIFY(!shown<QPushButton>(view, u"Remove"_s));
+
+        // While a download runs, its progress and Cancel take the buttons' place.
+        m_state->setToolsInstalling(true);
+        QVERIFY(shownByObjectName(view, u"installProgress"_s));
+        QVERIFY(shownByObjectName(view, u"cancelInstall"_s));
+        QVERIFY(!shownByObjectName(view, u"downloadTools"_s));
+        m_state->setToolsInstalling(false);
+
+        QDir().mkpath(AppPaths::binDir());
+        for (const QString& tool : {u"ffmpeg"_s, u"ffprobe"_s}) {
+            const QString path = AppPaths::binDir() + u'/' + tool;
+            TestFiles::write(path, "#!/bin/sh\n");
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        m_state->setToolsReady(AppPaths::toolsInstalled());
+        QCOMPARE(shownText(view, u"toolsStatus"_s), u"ffmpeg and ffprobe are installed."_s);
+        QVERIFY(shown<QPushButton>(view, u"Download again"_s));
+
+        shown<QPushButton>(view, u"Remove"_s)->click();
+        QVERIFY(!QFile::exists(AppPaths::binDir() + u"/ffmpeg"_s));
+        QCOMPARE(shownText(view, u"toolsStatus"_s), u"ffmpeg and ffprobe are not installed yet."_s);
+        QCOMPARE(shownText(view, u"toolsMessage"_s), u"ffmpeg and ffprobe were removed."_s);
+        QVERIFY(!shown<QPushButton>(view, u"Remove"_s));
+    }
+};
+
+QTEST_MAIN(TestSettingsView)
+#include "tst_settingsview.moc"
