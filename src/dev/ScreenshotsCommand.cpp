@@ -319,5 +319,8 @@ int devScreenshots(const QStringList& args)
     shooter.shoot(u"19-history"_s);
     state.setDialog(std::nullopt);
     shooter.shoot(u"20-pdf-card"_s);
+    // Ollama with a model is chosen by now, so the first screen says the AI is ready.
+    state.clearFiles();
+    shooter.shoot(u"21-first-screen-ai-ready"_s);
     return 0;
 }
