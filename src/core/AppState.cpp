@@ -4,12 +4,12 @@
 #include "files/Actions.h"
 #include "files/ProbeHelper.h"
 #include "platform/DesktopWorkspace.h"
-#include "platform/QtMediaPlayer.h"
+#include "platform/PlayerModule.h"
 
 AppState::AppState(QObject* parent)
     : QObject(parent)
     , m_toolsReady(AppPaths::toolsInstalled())
-    , m_makePlayer(&QtMediaPlayer::create)
+    , m_makePlayer(&PlayerModule::create)
     , m_prober(&ProbeHelper::probe)
     , m_workspace(std::make_unique<DesktopWorkspace>())
     , m_settings(std::make_unique<AISettings>())

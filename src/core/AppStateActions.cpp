@@ -3,7 +3,6 @@
 #include "exec/NativeOps.h"
 #include "exec/base/AppPaths.h"
 #include "files/Format.h"
-#include "files/PdfPageReader.h"
 #include "plans/PlanFactory.h"
 
 #include <QDir>
@@ -306,7 +305,8 @@ void AppState::preparePDFExtract(const QString& pagesText)
         return;
     }
     const QString file = m_files.first();
-    const std::optional<int> pageCount = PdfPageReader::read(file).pages;
+    // Counted by the helper that probed the file, so that no PDF reader runs in this process.
+    const std::optional<int> pageCount = m_details ? m_details->facts.pages : std::nullopt;
     if (!pageCount || *pageCount < 1) {
         setMessage(u"That PDF could not be opened."_s);
         return;

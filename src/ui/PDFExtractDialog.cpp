@@ -2,7 +2,6 @@
 
 #include "Style.h"
 #include "core/AppState.h"
-#include "files/PdfPageReader.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -15,14 +14,17 @@ PDFExtractDialog::PDFExtractDialog(AppState* state, QWidget* parent)
     : Sheet(state, u"Extract pages"_s, u"pdfExtractDialog"_s, parent)
     , m_pages(new QLineEdit(this))
 {
-    if (!m_state->files().isEmpty()) {
-        m_count = PdfPageReader::read(m_state->files().constFirst()).pages.value_or(0);
-    }
-    const QString hint = u"Type the pages to keep, like 1-3, 5."_s;
-    QLabel* intro
-        = Style::label(m_count < 1 ? hint : u"This PDF has "_s + QString::number(m_count) + u" pages. "_s + hint,
-                       Style::Text::callout, this);
+    QLabel* intro = Style::label(QString(), Style::Text::callout, this);
     intro->setObjectName(u"pagesHint"_s);
+    // The count comes with the file's probed facts, which may arrive after the sheet opens.
+    auto tell = [this, intro] {
+        const std::optional<FileDetails> details = m_state->details();
+        m_count = details ? details->facts.pages.value_or(0) : 0;
+        const QString hint = u"Type the pages to keep, like 1-3, 5."_s;
+        intro->setText(m_count < 1 ? hint : u"This PDF has "_s + QString::number(m_count) + u" pages. "_s + hint);
+    };
+    connect(m_state, &AppState::detailsChanged, this, tell);
+    tell();
     m_pages->setPlaceholderText(u"1-3, 5"_s);
     Style::name(m_pages, u"Pages"_s, u"pages"_s);
     content()->addWidget(intro);

@@ -4,27 +4,29 @@
 #include "core/AppState.h"
 #include "files/Format.h"
 #include "platform/MediaPlayer.h"
+#include "platform/PlayerModule.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMediaPlayer>
 #include <QSlider>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QVideoWidget>
 
 using namespace Qt::StringLiterals;
 
 PlayerView::PlayerView(AppState* state, QWidget* parent)
     : QWidget(parent)
     , m_state(state)
-    , m_video(new QVideoWidget(this))
+    , m_video(PlayerModule::videoView(this))
     , m_play(new QToolButton(this))
     , m_position(new QSlider(Qt::Horizontal, this))
     , m_time(Style::label(QString(), Style::Text::caption, this))
 {
     setObjectName(u"playerView"_s);
+    if (!m_video) {
+        m_video = new QWidget(this); // no module, no player: an empty picture area
+    }
     // The picture area is black like any player's, in light and dark palettes alike.
     QPalette black = m_video->palette();
     black.setColor(QPalette::Window, Qt::black);
@@ -50,7 +52,7 @@ PlayerView::PlayerView(AppState* state, QWidget* parent)
         if (!m_player) {
             return;
         }
-        if (m_player->playbackState() == QMediaPlayer::PlayingState) {
+        if (m_player->isPlaying()) {
             m_player->pause();
         } else {
             m_player->play();
@@ -58,7 +60,7 @@ PlayerView::PlayerView(AppState* state, QWidget* parent)
     });
     connect(m_position, &QSlider::sliderMoved, this, [this](int ms) {
         if (m_player) {
-            m_player->setPosition(ms);
+            m_player->seek(ms / 1000.0);
         }
     });
     connect(m_state, &AppState::playerChanged, this, &PlayerView::attach);
@@ -70,34 +72,32 @@ void PlayerView::attach()
 {
     if (m_player) {
         m_player->disconnect(this);
-        m_player->setVideoOutput(nullptr);
+        m_player->setVideoView(nullptr);
     }
-    MediaPlayer* player = m_state->player();
-    m_player = player ? player->mediaPlayer() : nullptr;
+    m_player = m_state->player();
     const bool audio = m_state->kind() == FileKind::audio;
     m_video->setVisible(!audio);
     setFixedHeight(audio ? 60 : 260);
     if (m_player) {
         if (!audio) {
-            m_player->setVideoOutput(m_video);
+            m_player->setVideoView(m_video);
         }
-        connect(m_player, &QMediaPlayer::positionChanged, this, &PlayerView::refreshControls);
-        connect(m_player, &QMediaPlayer::durationChanged, this, &PlayerView::refreshControls);
-        connect(m_player, &QMediaPlayer::playbackStateChanged, this, &PlayerView::refreshControls);
+        connect(m_player, &MediaPlayer::changed, this, &PlayerView::refreshControls);
     }
     refreshControls();
 }
 
 void PlayerView::refreshControls()
 {
-    const bool playing = m_player && m_player->playbackState() == QMediaPlayer::PlayingState;
+    const bool playing = m_player && m_player->isPlaying();
     m_play->setIcon(style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
     m_play->setAccessibleName(playing ? u"Pause"_s : u"Play"_s);
-    const qint64 duration = m_player ? m_player->duration() : 0;
-    const qint64 position = m_player ? m_player->position() : 0;
-    m_position->setRange(0, int(duration));
+    const double duration = m_player ? m_player->duration() : 0;
+    const double position = m_player ? m_player->position() : 0;
+    // The slider counts milliseconds.
+    m_position->setRange(0, int(duration * 1000));
     if (!m_position->isSliderDown()) {
-        m_position->setValue(int(position));
+        m_position->setValue(int(position * 1000));
     }
-    m_time->setText(Format::time(double(position) / 1000) + u" / "_s + Format::time(double(duration) / 1000));
+    m_time->setText(Format::time(position) + u" / "_s + Format::time(duration));
 }

@@ -4,11 +4,10 @@
 #include <QWidget>
 
 class AppState;
+class MediaPlayer;
 class QLabel;
-class QMediaPlayer;
 class QSlider;
 class QToolButton;
-class QVideoWidget;
 
 // The inline player of the file card: the picture (for video) and a row of controls. It follows
 // `AppState.player` and is pointed at each new player.
@@ -24,8 +23,8 @@ private:
     void refreshControls();
 
     AppState* m_state;
-    QPointer<QMediaPlayer> m_player;
-    QVideoWidget* m_video;
+    QPointer<MediaPlayer> m_player;
+    QWidget* m_video;
     QToolButton* m_play;
     QSlider* m_position;
     QLabel* m_time;

@@ -1,3 +1,4 @@
+#include "FakePlayer.h"
 #include "FakeWorkspace.h"
 #include "TestFiles.h"
 #include "TestPdf.h"
@@ -13,25 +14,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-class FakePlayer : public MediaPlayer
-{
-public:
-    FakePlayer(const QString& path, QObject* parent)
-        : MediaPlayer(parent)
-        , m_path(path)
-    {
-    }
-    QString path() const override { return m_path; }
-    void pause() override { }
-    double position() const override { return seconds; }
-    QMediaPlayer* mediaPlayer() const override { return nullptr; }
-
-    double seconds = 0;
-
-private:
-    QString m_path;
-};
 
 FileAction actionWithId(const QString& id)
 {
@@ -273,6 +255,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, output);
         AppState& s = chosen({TestPdf::write(m_dir.path() + u"/doc.pdf"_s, 6)});
+        QTRY_COMPARE(s.details()->facts.pages.value_or(0), 6);
         s.perform(actionWithId(u"pdfExtract"_s));
         s.preparePDFExtract(pages);
         if (!message.isEmpty()) {

@@ -1,3 +1,4 @@
+#include "FakePlayer.h"
 #include "TestFiles.h"
 #include "TestMedia.h"
 #include "core/AppState.h"
@@ -11,25 +12,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-class FakePlayer : public MediaPlayer
-{
-public:
-    FakePlayer(const QString& path, QObject* parent)
-        : MediaPlayer(parent)
-        , m_path(path)
-    {
-    }
-    QString path() const override { return m_path; }
-    void pause() override { paused = true; }
-    double position() const override { return 12.5; }
-    QMediaPlayer* mediaPlayer() const override { return nullptr; }
-
-    bool paused = false;
-
-private:
-    QString m_path;
-};
 
 // Answers only through the planted answer; showing a real window would be a fault in a test.
 class NoWindowPanel : public OpenPanel

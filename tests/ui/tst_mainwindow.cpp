@@ -1,3 +1,4 @@
+#include "FakePlayer.h"
 #include "TestFiles.h"
 #include "WidgetFinder.h"
 #include "core/AppState.h"
@@ -52,16 +53,6 @@ ResolvedOption option(const QString& label, const QString& summary, QList<Resolv
     o.steps = std::move(steps);
     return o;
 }
-
-class FakePlayer : public MediaPlayer
-{
-public:
-    using MediaPlayer::MediaPlayer;
-    QString path() const override { return {}; }
-    void pause() override { }
-    double position() const override { return 0; }
-    QMediaPlayer* mediaPlayer() const override { return nullptr; }
-};
 
 FileDetails details(const QString& path, const QString& name)
 {
@@ -216,7 +207,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(int, height);
         QVERIFY(!shownByObjectName(m_window, u"playerView"_s));
-        m_state->setPlayerFactory([](const QString&, QObject* parent) { return new FakePlayer(parent); });
+        m_state->setPlayerFactory([](const QString& path, QObject* parent) { return new FakePlayer(path, parent); });
         m_state->load({TestFiles::write(file(name), "not really media")});
         QWidget* player = shownByObjectName(m_window, u"playerView"_s);
         QVERIFY(player);
