@@ -1,6 +1,7 @@
 #include "NativeOps.h"
 
 #include "NoReplace.h"
+#include "PdfModule.h"
 
 using namespace Qt::StringLiterals;
 
@@ -38,6 +39,8 @@ std::optional<int> pageNumber(const QString& text)
     }
     return digits.toInt();
 }
+
+const QString noPdfModule = u"Trellick’s PDF part is missing or damaged; installing Trellick again should mend it."_s;
 
 template <class... Ts>
 struct Overloaded : Ts...
@@ -99,6 +102,30 @@ std::optional<QString> copy(const QString& from, const QString& to)
 std::optional<QString> move(const QString& from, const QString& to)
 {
     return NoReplace::move(from, to);
+}
+
+std::optional<QString> pdfExtract(const QString& src, const QList<int>& pages, const QString& dest)
+{
+    const PdfJobs* jobs = PdfModule::jobs();
+    return jobs ? jobs->extract(src, pages, dest) : noPdfModule;
+}
+
+std::optional<QString> pdfMerge(const QStringList& sources, const QString& dest)
+{
+    const PdfJobs* jobs = PdfModule::jobs();
+    return jobs ? jobs->merge(sources, dest) : noPdfModule;
+}
+
+std::optional<QString> shrink(const QString& src, const QString& dest, double scale, double quality)
+{
+    const PdfJobs* jobs = PdfModule::jobs();
+    return jobs ? jobs->shrink(src, dest, scale, quality) : noPdfModule;
+}
+
+std::optional<QString> pagesToImages(const QString& src, const QString& destDir)
+{
+    const PdfJobs* jobs = PdfModule::jobs();
+    return jobs ? jobs->pagesToImages(src, destDir) : noPdfModule;
 }
 
 } // namespace NativeOps

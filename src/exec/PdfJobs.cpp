@@ -1,5 +1,6 @@
 // The PDF jobs of NativeOps: qpdf copies and writes PDF structure, the renderer rasterises pages.
-#include "NativeOps.h"
+#include "PdfJobs.h"
+
 #include "NoReplace.h"
 #include "PageEncoder.h"
 #include "PdfRenderer.h"
@@ -153,10 +154,6 @@ bool addPicturePage(QPDF& pdf, QPDFPageDocumentHelper& pages, JpegSpool& spool,
     return true;
 }
 
-} // namespace
-
-namespace NativeOps {
-
 std::optional<QString> pdfExtract(const QString& src, const QList<int>& pages, const QString& dest)
 {
     const std::unique_ptr<QPDF> source = openPdf(src);
@@ -279,4 +276,10 @@ std::optional<QString> pagesToImages(const QString& src, const QString& destDir)
     return failure;
 }
 
-} // namespace NativeOps
+} // namespace
+
+extern "C" Q_DECL_EXPORT const PdfJobs* trellick_pdf_jobs()
+{
+    static const PdfJobs jobs{&pdfExtract, &pdfMerge, &shrink, &pagesToImages};
+    return &jobs;
+}
