@@ -7,11 +7,11 @@
 #include "Symbols.h"
 #include "core/AppState.h"
 
-#include <QAction>
 #include <QDragEnterEvent>
+#include <QHBoxLayout>
 #include <QMimeData>
 #include <QScrollArea>
-#include <QToolBar>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -44,23 +44,31 @@ MainWindow::MainWindow(AppState* state, QWidget* parent)
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setCentralWidget(scroll);
 
-    QToolBar* toolbar = addToolBar(u"Toolbar"_s);
+    // A plain row of tool buttons rather than a QToolBar: the toolbar's overflow button loads its icon
+    // through every image format plugin, a cost at each start for a row that never overflows.
+    auto* toolbar = new QWidget(this);
     toolbar->setObjectName(u"toolbar"_s);
-    toolbar->setMovable(false);
-    toolbar->setFloatable(false);
-    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    toolbar->setIconSize(QSize(18, 18));
-    toolbar->toggleViewAction()->setEnabled(false);
-    auto* spacer = new QWidget(toolbar);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    toolbar->addWidget(spacer);
+    auto* row = new QHBoxLayout(toolbar);
+    row->setContentsMargins(6, 4, 6, 4);
+    row->setSpacing(2);
+    row->addStretch();
     const QColor tint = palette().color(QPalette::ButtonText);
-    QAction* history = toolbar->addAction(Symbols::icon(u"clock.arrow.circlepath"_s, tint), u"History"_s);
-    QAction* settings = toolbar->addAction(Symbols::icon(u"gearshape"_s, tint), u"Settings"_s);
-    Style::name(toolbar->widgetForAction(history), u"History"_s, u"showHistory"_s);
-    Style::name(toolbar->widgetForAction(settings), u"Settings"_s, u"showSettings"_s);
-    connect(history, &QAction::triggered, m_state, [this] { m_state->setDialog(DialogKind::history); });
-    connect(settings, &QAction::triggered, m_state, [this] { m_state->setDialog(DialogKind::settings); });
+    const auto addTool = [toolbar, row, tint](const QString& symbol, const QString& text, const QString& id) {
+        auto* button = new QToolButton(toolbar);
+        button->setAutoRaise(true);
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setIconSize(QSize(18, 18));
+        button->setIcon(Symbols::icon(symbol, tint));
+        button->setText(text);
+        Style::name(button, text, id);
+        row->addWidget(button);
+        return button;
+    };
+    QToolButton* history = addTool(u"clock.arrow.circlepath"_s, u"History"_s, u"showHistory"_s);
+    QToolButton* settings = addTool(u"gearshape"_s, u"Settings"_s, u"showSettings"_s);
+    setMenuWidget(toolbar);
+    connect(history, &QToolButton::clicked, m_state, [this] { m_state->setDialog(DialogKind::history); });
+    connect(settings, &QToolButton::clicked, m_state, [this] { m_state->setDialog(DialogKind::settings); });
 
     m_router = new DialogRouter(state, this);
 }
