@@ -255,7 +255,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, output);
         AppState& s = chosen({TestPdf::write(m_dir.path() + u"/doc.pdf"_s, 6)});
-        QTRY_COMPARE(s.details()->facts.pages.value_or(0), 6);
+        QTRY_COMPARE_WITH_TIMEOUT(s.details()->facts.pages.value_or(0), 6, 20000); // probed by the helper
         s.perform(actionWithId(u"pdfExtract"_s));
         s.preparePDFExtract(pages);
         if (!message.isEmpty()) {

@@ -192,7 +192,7 @@ private slots:
         m_state->load({path});
         auto* dialog = qobject_cast<PDFExtractDialog*>(open(DialogKind::pdfExtract));
         QVERIFY(dialog);
-        QTRY_COMPARE(dialog->count(), pages);
+        QTRY_COMPARE_WITH_TIMEOUT(dialog->count(), pages, 20000);
         QCOMPARE(dialog->findChild<QLabel*>(u"pagesHint"_s)->text(), text);
         auto* preview = shown<QPushButton>(dialog, u"Preview"_s);
         QVERIFY(preview->isDefault());
