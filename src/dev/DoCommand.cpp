@@ -1,8 +1,10 @@
 #include "DevCommands.h"
 #include "core/AppState.h"
 #include "exec/base/ProcessUtil.h"
+#include "files/ProbeHelper.h"
 #include "platform/Workspace.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTextStream>
@@ -148,7 +150,14 @@ int devDo(const QStringList& args)
                      [&] { out << "Install: " << state.installText() << Qt::endl; });
     QObject::connect(&state, &AppState::runTextChanged, &state, [&] { out << "Run: " << state.runText() << Qt::endl; });
 
+    // The facts are waited for, like a person who sees the card before choosing: the page list of
+    // "extract pages" is checked against the probed page count.
+    QFuture<MediaFacts> probing;
+    state.setProber(
+        [&probing](const QString& path, FileKind kind) { return probing = ProbeHelper::probe(path, kind); });
     state.load(options->paths);
+    probing.waitForFinished();
+    QCoreApplication::processEvents(); // hands the facts to the state
     if (state.files().isEmpty()) {
         return 1;
     }

@@ -3,7 +3,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 // The PDF jobs of NativeOps, as the PDF module (trellick-pdf.so, beside the executable) provides them.

@@ -1,7 +1,6 @@
 #include "ModulePlayer.h"
 
 #include <QWidget>
-
 #include <cmath>
 
 ModulePlayer::ModulePlayer(const QString& path, MakePlayerBackend make, QObject* parent)

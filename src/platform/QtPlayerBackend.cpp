@@ -50,7 +50,7 @@ void QtPlayerBackend::setVideoView(QObject* view)
 }
 
 extern "C" Q_DECL_EXPORT PlayerBackend* trellick_make_player_backend(const QString& path,
-                                                                    const std::function<void()>& changed)
+                                                                     const std::function<void()>& changed)
 {
     return new QtPlayerBackend(path, changed);
 }
