@@ -274,6 +274,9 @@ private:
     Prober m_prober;
     // Only the newest probe may fill in the facts; an older one that finishes late is dropped.
     quint64 m_probeGeneration = 0;
+    bool m_probing = false;
+    // What the user asked for that needs the facts still being read; done when they arrive.
+    std::function<void()> m_afterProbe;
 
     std::unique_ptr<Workspace> m_workspace;
     // Last, so that they go first: nothing they report can reach a half-destroyed state.

@@ -307,6 +307,11 @@ void AppState::preparePDFExtract(const QString& pagesText)
     const QString file = m_files.first();
     // Counted by the helper that probed the file, so that no PDF reader runs in this process.
     const std::optional<int> pageCount = m_details ? m_details->facts.pages : std::nullopt;
+    if (!pageCount && m_probing) {
+        // Pressed before the count came in: answer once it has, rather than call the PDF unreadable.
+        m_afterProbe = [this, pagesText] { preparePDFExtract(pagesText); };
+        return;
+    }
     if (!pageCount || *pageCount < 1) {
         setMessage(u"That PDF could not be opened."_s);
         return;

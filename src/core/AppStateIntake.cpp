@@ -111,17 +111,25 @@ void AppState::reprobe()
     }
     const QString path = m_files.first();
     const quint64 generation = ++m_probeGeneration;
+    m_probing = true;
+    m_afterProbe = {};
     auto* watcher = new QFutureWatcher<MediaFacts>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, path, generation] {
         watcher->deleteLater();
-        const QFuture<MediaFacts> future = watcher->future();
-        if (generation != m_probeGeneration || m_files.isEmpty() || m_files.first() != path || !m_details
-            || !future.isValid() || future.resultCount() == 0) {
+        if (generation != m_probeGeneration) {
             return;
         }
-        FileDetails details = *m_details;
-        details.facts = future.result();
-        setDetails(details);
+        m_probing = false;
+        const QFuture<MediaFacts> future = watcher->future();
+        if (!m_files.isEmpty() && m_files.first() == path && m_details && future.isValid()
+            && future.resultCount() > 0) {
+            FileDetails details = *m_details;
+            details.facts = future.result();
+            setDetails(details);
+        }
+        if (const std::function<void()> pending = std::exchange(m_afterProbe, {})) {
+            pending();
+        }
     });
     watcher->setFuture(m_prober(path, FileKinds::detect(path)));
 }
