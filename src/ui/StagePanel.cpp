@@ -16,22 +16,35 @@ using namespace Qt::StringLiterals;
 StagePanel::StagePanel(AppState* state, QWidget* parent)
     : QWidget(parent)
     , m_state(state)
+    , m_column(new QVBoxLayout(this))
 {
     setObjectName(u"stagePanel"_s);
-    m_panels = {
-        {Stage::asking, new RequestView(state, this)}, {Stage::thinking, new ThinkingView(state, this)},
-        {Stage::review, new PlanView(state, this)},    {Stage::installing, new InstallView(state, this)},
-        {Stage::running, new RunView(state, this)},    {Stage::finished, new ResultView(state, this)},
-        {Stage::failed, new FailedView(state, this)},
-    };
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    for (Stage stage : {Stage::asking, Stage::thinking, Stage::review, Stage::installing, Stage::running,
-                        Stage::finished, Stage::failed}) {
-        column->addWidget(m_panels.value(stage));
-    }
+    m_column->setContentsMargins(0, 0, 0, 0);
     connect(m_state, &AppState::stageChanged, this, &StagePanel::refresh);
     refresh();
+}
+
+QWidget* StagePanel::make(Stage stage)
+{
+    switch (stage) {
+    case Stage::idle:
+        return nullptr;
+    case Stage::asking:
+        return new RequestView(m_state, this);
+    case Stage::thinking:
+        return new ThinkingView(m_state, this);
+    case Stage::review:
+        return new PlanView(m_state, this);
+    case Stage::installing:
+        return new InstallView(m_state, this);
+    case Stage::running:
+        return new RunView(m_state, this);
+    case Stage::finished:
+        return new ResultView(m_state, this);
+    case Stage::failed:
+        return new FailedView(m_state, this);
+    }
+    Q_UNREACHABLE();
 }
 
 void StagePanel::refresh()
@@ -43,7 +56,14 @@ void StagePanel::refresh()
             it.value()->hide();
         }
     }
-    if (QWidget* shown = m_panels.value(current)) {
-        shown->show();
+    if (current == Stage::idle) {
+        return;
     }
+    QWidget*& panel = m_panels[current];
+    if (!panel) {
+        // Only one panel shows at a time, so the order they join the column in does not matter.
+        panel = make(current);
+        m_column->addWidget(panel);
+    }
+    panel->show();
 }

@@ -6,8 +6,10 @@
 #include <QWidget>
 
 class AppState;
+class QVBoxLayout;
 
-// Shows the one panel that belongs to `AppState.stage`; the window hides it all in the idle stage.
+// Shows the one panel that belongs to `AppState.stage`; the window hides it all in the idle stage. A panel
+// is made the first time its stage comes, so that starting the application does not build them all.
 class StagePanel : public QWidget
 {
     Q_OBJECT
@@ -15,12 +17,11 @@ class StagePanel : public QWidget
 public:
     explicit StagePanel(AppState* state, QWidget* parent = nullptr);
 
-    // The panel shown for a stage, or null for idle.
-    QWidget* panel(Stage stage) const { return m_panels.value(stage); }
-
 private:
     void refresh();
+    QWidget* make(Stage stage);
 
     AppState* m_state;
+    QVBoxLayout* m_column;
     QHash<Stage, QWidget*> m_panels;
 };
