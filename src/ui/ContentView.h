@@ -8,6 +8,7 @@ class DropZoneView;
 class FileCardView;
 class FirstScreenInfo;
 class NoticeBanner;
+class QVBoxLayout;
 class StagePanel;
 
 // The window's one column: the notice, then the drop zone or the chosen file with its actions,
@@ -26,10 +27,12 @@ private:
     void refresh();
 
     AppState* m_state;
+    QVBoxLayout* m_column;
     NoticeBanner* m_banner;
     DropZoneView* m_dropZone;
     FirstScreenInfo* m_firstScreen;
-    FileCardView* m_fileCard;
-    ActionsView* m_actions;
+    // Made with the first file, so that the first screen starts without them.
+    FileCardView* m_fileCard = nullptr;
+    ActionsView* m_actions = nullptr;
     StagePanel* m_stagePanel;
 };
