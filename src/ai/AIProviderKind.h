@@ -3,7 +3,6 @@
 #include <QList>
 #include <QMetaType>
 #include <QString>
-
 #include <optional>
 
 // Which AI answers; stored by its raw value.

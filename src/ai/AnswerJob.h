@@ -6,7 +6,6 @@
 #include "AIOutcome.h"
 
 #include <QObject>
-
 #include <functional>
 
 using AnswerOutcome = AIOutcome<AIAnswer>;

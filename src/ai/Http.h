@@ -6,7 +6,6 @@
 
 #include <QPointer>
 #include <QTimer>
-
 #include <functional>
 #include <variant>
 

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QUrl>
-
 #include <utility>
 
 // One request of the AI path, with its own time-out.

@@ -6,7 +6,6 @@
 #include "HttpResponse.h"
 
 #include <QStringList>
-
 #include <variant>
 
 // The requests and answers of a local Ollama server, for OllamaChatJob and OllamaModelsJob.

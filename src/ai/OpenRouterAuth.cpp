@@ -47,7 +47,8 @@ QString OpenRouterAuth::randomString(int bytes)
 
 QString OpenRouterAuth::challengeFor(const QString& verifier)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(verifier.toUtf8(), QCryptographicHash::Sha256).toBase64(base64url));
+    return QString::fromLatin1(
+        QCryptographicHash::hash(verifier.toUtf8(), QCryptographicHash::Sha256).toBase64(base64url));
 }
 
 QUrl OpenRouterAuth::signInUrl(const QUrl& webBase, quint16 port, const QString& challenge, const QString& state)
@@ -157,7 +158,8 @@ void OpenRouterAuth::save(const QString& key)
         }
     });
     Keychain& keychain = m_keychain;
-    watcher->setFuture(QtConcurrent::run([&keychain, key] { return keychain.save(key, QStringView(account).toString()); }));
+    watcher->setFuture(
+        QtConcurrent::run([&keychain, key] { return keychain.save(key, QStringView(account).toString()); }));
 }
 
 void OpenRouterAuth::finish(const SignInOutcome& outcome)

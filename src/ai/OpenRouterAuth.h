@@ -7,7 +7,6 @@
 
 #include <QObject>
 #include <QTimer>
-
 #include <variant>
 
 class Keychain;

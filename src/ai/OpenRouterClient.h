@@ -7,7 +7,6 @@
 
 #include <QList>
 #include <QString>
-
 #include <variant>
 
 // The requests and answers of the OpenRouter API. The jobs that talk to it (OpenRouterModelsJob,

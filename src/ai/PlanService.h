@@ -7,7 +7,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 // The one way the rest of the program asks an AI for something: a checked plan (PlanAskJob) or new file

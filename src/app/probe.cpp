@@ -5,20 +5,21 @@
 
 #include <QCoreApplication>
 #include <QJsonDocument>
-
 #include <cstdio>
 
 int main(int argc, char** argv)
 {
     // Read before the application object sees them: a path is never taken for an option.
-    const std::optional<FileKind> kind = argc == 3 ? FileKinds::fromRawValue(QString::fromLocal8Bit(argv[1])) : std::nullopt;
+    const std::optional<FileKind> kind
+        = argc == 3 ? FileKinds::fromRawValue(QString::fromLocal8Bit(argv[1])) : std::nullopt;
     const QString path = argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString();
     QCoreApplication app(argc, argv);
     if (!kind) {
         std::fputs("usage: trellick-probe KIND PATH\n", stderr);
         return 2;
     }
-    const QByteArray json = QJsonDocument(ProbeHelper::encode(ProbeService::probeNow(path, *kind))).toJson(QJsonDocument::Compact);
+    const QByteArray json
+        = QJsonDocument(ProbeHelper::encode(ProbeService::probeNow(path, *kind))).toJson(QJsonDocument::Compact);
     std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "AppState.h"
 
-#include "exec/base/AppPaths.h"
+#include "base/AppPaths.h"
 #include "files/Actions.h"
 #include "files/ProbeHelper.h"
 #include "platform/DesktopWorkspace.h"

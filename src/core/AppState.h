@@ -20,7 +20,6 @@
 #include <QFuture>
 #include <QObject>
 #include <QStringList>
-
 #include <functional>
 #include <memory>
 #include <optional>

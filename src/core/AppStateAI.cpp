@@ -1,5 +1,4 @@
 #include "AppState.h"
-
 #include "ai/AIPrompts.h"
 #include "ai/PlanAskJob.h"
 #include "store/AISettings.h"

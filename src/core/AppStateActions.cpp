@@ -1,7 +1,7 @@
 // Direct actions: the plans the application builds itself, put up for review like an AI plan.
 #include "AppState.h"
+#include "base/AppPaths.h"
 #include "exec/NativeOps.h"
-#include "exec/base/AppPaths.h"
 #include "files/Format.h"
 #include "plans/PlanFactory.h"
 

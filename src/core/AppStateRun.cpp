@@ -1,6 +1,6 @@
 // The run flow: installing the tools when a plan needs them, running the chosen option, the history.
 #include "AppState.h"
-#include "exec/base/AppPaths.h"
+#include "base/AppPaths.h"
 #include "plans/PlanFactory.h"
 
 #include <QFileInfo>

@@ -2,11 +2,20 @@
 
 #include <QMetaType>
 #include <QString>
-
 #include <optional>
 
 // The sheet that is open; its raw value is the case name.
-enum class DialogKind { rename, convertImage, convertAudio, pdfExtract, pdfMerge, info, settings, history, whatWillBeSent };
+enum class DialogKind {
+    rename,
+    convertImage,
+    convertAudio,
+    pdfExtract,
+    pdfMerge,
+    info,
+    settings,
+    history,
+    whatWillBeSent
+};
 
 namespace DialogKinds {
 

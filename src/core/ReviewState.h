@@ -3,7 +3,6 @@
 #include "plans/ResolvedOption.h"
 
 #include <QMetaType>
-
 #include <optional>
 
 // The plan under review (and then running): its checked options and where it came from.

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QtGlobal>
-
 #include <functional>
 
 // The one slot for the user's current background task (an AI request or a run).

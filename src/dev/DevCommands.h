@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QStringList>
-
 #include <functional>
 
 // One subcommand of trellick-dev: it gets the arguments after its name and returns the exit status.

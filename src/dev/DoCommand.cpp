@@ -1,6 +1,6 @@
 #include "DevCommands.h"
+#include "base/ProcessUtil.h"
 #include "core/AppState.h"
-#include "exec/base/ProcessUtil.h"
 #include "files/ProbeHelper.h"
 #include "platform/Workspace.h"
 

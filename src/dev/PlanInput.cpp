@@ -1,4 +1,5 @@
 #include "PlanInput.h"
+
 #include "plans/PlanFactory.h"
 #include "plans/PlanParser.h"
 

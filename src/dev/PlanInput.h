@@ -4,7 +4,6 @@
 
 #include <QList>
 #include <QStringList>
-
 #include <optional>
 
 // A model reply read from standard input and checked for one input file, as plan-check and run-plan

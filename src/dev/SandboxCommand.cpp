@@ -7,7 +7,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
-
 #include <algorithm>
 
 using namespace Qt::StringLiterals;

@@ -321,10 +321,10 @@ int devScreenshots(const QStringList& args)
     state.history().add(HistoryEntry{QUuid::createUuid(), now.addSecs(-3600), u"report.pdf"_s, pdf,
                                      u"Compress to .zip"_s, u"zip -r -X 'report.zip' 'report.pdf'"_s,
                                      u"Done: report.zip"_s, std::nullopt});
-    state.history().add(HistoryEntry{QUuid::createUuid(), now.addSecs(-60), u"holiday.mp4"_s, video,
-                                     u"Keep from 0:10 to 0:40"_s,
-                                     u"ffmpeg -ss 10 -i holiday.mp4 -t 30 -c copy 'holiday (cut).mp4'"_s,
-                                     u"Done: holiday (cut).mp4"_s, RawOption{u"Fast"_s, u"Keeps 0:10 to 0:40."_s, {}, 30, {}}});
+    state.history().add(
+        HistoryEntry{QUuid::createUuid(), now.addSecs(-60), u"holiday.mp4"_s, video, u"Keep from 0:10 to 0:40"_s,
+                     u"ffmpeg -ss 10 -i holiday.mp4 -t 30 -c copy 'holiday (cut).mp4'"_s, u"Done: holiday (cut).mp4"_s,
+                     RawOption{u"Fast"_s, u"Keeps 0:10 to 0:40."_s, {}, 30, {}}});
     state.setDialog(DialogKind::history);
     shooter.shoot(u"19-history"_s);
     state.setDialog(std::nullopt);

@@ -1,6 +1,6 @@
 #include "LineSplitter.h"
 
-#include "exec/base/ProcessUtil.h"
+#include "base/ProcessUtil.h"
 
 QStringList LineSplitter::feed(const QByteArray& chunk)
 {

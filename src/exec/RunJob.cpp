@@ -2,7 +2,7 @@
 
 #include "NativeOps.h"
 #include "ToolRunner.h"
-#include "exec/base/ProcessUtil.h"
+#include "base/ProcessUtil.h"
 #include "plans/StepSandbox.h"
 #include "platform/Sandbox.h"
 

@@ -2,8 +2,8 @@
 
 #include "FileDownloader.h"
 #include "NetworkErrors.h"
-#include "exec/base/AppPaths.h"
-#include "exec/base/ProcessUtil.h"
+#include "base/AppPaths.h"
+#include "base/ProcessUtil.h"
 #include "plans/SystemTools.h"
 
 #include <QCryptographicHash>

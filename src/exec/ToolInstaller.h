@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ToolError.h"
-#include "exec/base/ProcResult.h"
+#include "base/ProcResult.h"
 
 #include <QFutureWatcher>
 #include <QNetworkAccessManager>

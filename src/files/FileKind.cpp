@@ -2,7 +2,6 @@
 
 #include <QFileInfo>
 #include <QMimeDatabase>
-
 #include <array>
 #include <utility>
 
@@ -10,9 +9,8 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-const QStringList videoExt
-    = {u"mp4"_s, u"mov"_s, u"m4v"_s, u"mkv"_s, u"webm"_s, u"avi"_s, u"flv"_s, u"wmv"_s, u"mpg"_s, u"mpeg"_s, u"3gp"_s,
-       u"mts"_s, u"m2ts"_s};
+const QStringList videoExt = {u"mp4"_s, u"mov"_s, u"m4v"_s,  u"mkv"_s, u"webm"_s, u"avi"_s, u"flv"_s,
+                              u"wmv"_s, u"mpg"_s, u"mpeg"_s, u"3gp"_s, u"mts"_s,  u"m2ts"_s};
 const QStringList audioExt
     = {u"mp3"_s, u"m4a"_s, u"wav"_s, u"flac"_s, u"aac"_s, u"ogg"_s, u"opus"_s, u"aiff"_s, u"aif"_s, u"caf"_s, u"wma"_s};
 const QStringList imageExt
@@ -22,7 +20,7 @@ const QStringList extractableEndings = {u".zip"_s, u".tar"_s, u".tar.gz"_s, u".t
 
 // MIME types that stand for archives; subtypes (compressed tar, for example) inherit from them.
 const QStringList archiveMimes
-    = {u"application/zip"_s,    u"application/x-tar"_s,      u"application/gzip"_s,         u"application/x-bzip2"_s,
+    = {u"application/zip"_s,    u"application/x-tar"_s,           u"application/gzip"_s,    u"application/x-bzip2"_s,
        u"application/x-xz"_s,   u"application/x-7z-compressed"_s, u"application/vnd.rar"_s, u"application/x-archive"_s,
        u"application/x-cpio"_s, u"application/x-zstd"_s};
 

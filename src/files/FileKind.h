@@ -3,7 +3,6 @@
 #include <QList>
 #include <QMetaType>
 #include <QString>
-
 #include <optional>
 
 // The coarse category of a selection; it decides which actions are offered.

@@ -1,7 +1,6 @@
 #include "Format.h"
 
 #include <QDate>
-
 #include <algorithm>
 #include <cmath>
 
@@ -39,8 +38,10 @@ QString today()
 
 QString shellQuote(const QString& text)
 {
-    static const QString safe = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_@%+=:,./-");
-    const bool plain = !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return safe.contains(c); });
+    static const QString safe
+        = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_@%+=:,./-");
+    const bool plain
+        = !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return safe.contains(c); });
     if (plain) {
         return text;
     }

@@ -5,7 +5,6 @@
 #include <QList>
 #include <QMetaType>
 #include <QString>
-
 #include <optional>
 
 // Technical facts read from a file; an absent field is a fact that is not known.

@@ -1,11 +1,10 @@
 #include "ProbeHelper.h"
 
 #include "ProbeService.h"
-#include "exec/base/ProcessUtil.h"
+#include "base/ProcessUtil.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
-
 #include <cmath>
 #include <limits>
 

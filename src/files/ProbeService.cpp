@@ -3,15 +3,14 @@
 #include "AvFormatReader.h"
 #include "PdfPageReader.h"
 #include "VipsHeaderReader.h"
-#include "exec/base/AppPaths.h"
-#include "exec/base/ProcessUtil.h"
+#include "base/AppPaths.h"
+#include "base/ProcessUtil.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtConcurrent>
-
 #include <cmath>
 
 using namespace Qt::StringLiterals;

@@ -5,7 +5,6 @@
 
 #include <QFuture>
 #include <QString>
-
 #include <optional>
 
 // Reads a few technical facts about a file with the best reader for its kind: the installed ffprobe for

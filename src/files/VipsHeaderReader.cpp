@@ -6,7 +6,6 @@
 #include "VipsHeaderReader.h"
 
 #include <QFile>
-
 #include <memory>
 #include <mutex>
 

@@ -4,7 +4,6 @@
 
 #include <QList>
 #include <QString>
-
 #include <optional>
 
 // A model's answer to a plan request, decoded but not yet checked.

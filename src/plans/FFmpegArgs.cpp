@@ -9,6 +9,7 @@ namespace FFmpegArgs {
 bool opensProtocol(QStringView argument)
 {
     // libavformat's URL schemes, including those of optional libraries and of later versions.
+    // clang-format off
     static const QSet<QString> protocols{
         u"android_content"_s, u"amqp"_s,    u"async"_s,    u"bluray"_s,   u"cache"_s,   u"concat"_s,
         u"concatf"_s,         u"content"_s, u"crypto"_s,   u"data"_s,     u"dtls"_s,    u"fd"_s,
@@ -20,6 +21,7 @@ bool opensProtocol(QStringView argument)
         u"smb"_s,             u"srt"_s,     u"srtp"_s,     u"subfile"_s,  u"tee"_s,     u"tcp"_s,
         u"tls"_s,             u"udp"_s,     u"udplite"_s,  u"unix"_s,     u"zmq"_s,
     };
+    // clang-format on
     if (argument.startsWith(u"subfile,", Qt::CaseInsensitive)) {
         return true;
     }
@@ -57,6 +59,7 @@ QString optionName(QStringView argument)
 
 bool standsAlone(const QString& name)
 {
+    // clang-format off
     static const QSet<QString> alone{
         // ffmpeg
         u"y"_s, u"n"_s, u"ignore_unknown"_s, u"copy_unknown"_s, u"recast_media"_s, u"accurate_seek"_s, u"dump"_s,
@@ -76,6 +79,7 @@ bool standsAlone(const QString& name)
         u"show_program_version"_s, u"show_library_versions"_s, u"show_versions"_s, u"show_pixel_formats"_s,
         u"show_private_data"_s, u"private"_s, u"analyze_frames"_s,
     };
+    // clang-format on
     if (alone.contains(name)) {
         return true;
     }

@@ -18,6 +18,7 @@ namespace {
 // files), ocr and asr (data files), libplacebo (shader files) and the hardware upload filters.
 const QSet<QString>& allowList()
 {
+    // clang-format off
     static const QSet<QString> names{
         // picture size, position and orientation
         u"scale"_s, u"crop"_s, u"pad"_s, u"hflip"_s, u"vflip"_s, u"transpose"_s, u"rotate"_s, u"setsar"_s,
@@ -47,6 +48,7 @@ const QSet<QString>& allowList()
         // simple sources: a colour, silence, a tone
         u"color"_s, u"anullsrc"_s, u"sine"_s,
     };
+    // clang-format on
     return names;
 }
 

@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
-
 #include <optional>
 
 // Reads an ffmpeg filter graph description (the value of -vf, -af, -filter, -filter_complex, -lavfi) the

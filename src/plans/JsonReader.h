@@ -3,7 +3,6 @@
 #include "JsonValue.h"
 
 #include <QByteArrayView>
-
 #include <optional>
 
 // A strict RFC 8259 reader for model answers. Unlike QJsonDocument it keeps numbers as written, and it

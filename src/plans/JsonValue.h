@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <vector>
 
 // One value of a JSON text as JsonReader read it. Numbers keep their literal text, so that an

@@ -1,7 +1,6 @@
 #include "LenientString.h"
 
 #include <QLocale>
-
 #include <cmath>
 
 namespace {
@@ -9,7 +8,8 @@ namespace {
 // True for a literal without fraction or exponent whose value fits a signed 64-bit integer.
 bool isInteger(const QString& literal, qint64& value)
 {
-    if (literal.contains(QLatin1Char('.')) || literal.contains(QLatin1Char('e')) || literal.contains(QLatin1Char('E'))) {
+    if (literal.contains(QLatin1Char('.')) || literal.contains(QLatin1Char('e'))
+        || literal.contains(QLatin1Char('E'))) {
         return false;
     }
     bool ok = false;

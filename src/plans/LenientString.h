@@ -3,7 +3,6 @@
 #include "JsonValue.h"
 
 #include <QString>
-
 #include <optional>
 
 // One element of a step's "args": models write numbers and booleans there as often as strings.

@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QString>
-
 #include <variant>
 
 // Steps done inside the application rather than by a command-line tool.

@@ -3,7 +3,7 @@
 #include "FFmpegArgs.h"
 #include "FilterGraph.h"
 #include "SystemTools.h"
-#include "exec/base/AppPaths.h"
+#include "base/AppPaths.h"
 #include "files/Format.h"
 
 #include <QDir>
@@ -28,16 +28,19 @@ const QString outputPlaceholder = u"{output}"_s;
 const QStringList aiPrograms{u"ffmpeg"_s, u"ffprobe"_s, u"sips"_s, u"afconvert"_s, u"zip"_s};
 const QStringList trustedPrograms{u"ffmpeg"_s, u"ffprobe"_s, u"sips"_s, u"afconvert"_s, u"zip"_s, u"ditto"_s, u"tar"_s};
 
+// clang-format off
 const QSet<QString> allowedExt{
     u"mp4"_s, u"mov"_s,  u"m4v"_s,  u"mkv"_s, u"webm"_s, u"gif"_s,  u"mp3"_s, u"m4a"_s,
     u"aac"_s, u"wav"_s,  u"flac"_s, u"ogg"_s, u"opus"_s, u"aiff"_s, u"caf"_s, u"jpg"_s,
     u"jpeg"_s, u"png"_s, u"heic"_s, u"tiff"_s, u"bmp"_s, u"webp"_s, u"pdf"_s, u"zip"_s,
 };
+// clang-format on
 
 // Options that read or write files of their own, compared by name without the leading "-" and without a
 // stream specifier. Besides the classic ones: the statistics files of ffmpeg 6 and 7 (both spellings),
 // the graph dump of ffmpeg 8, and every encoder's "*-params" string (checked separately), which passes
 // options straight to x264, x265, aom, SVT-AV1 or rav1e, several of which name files.
+// clang-format off
 const QSet<QString> bannedFFmpegOptions{
     u"y"_s,          u"filter_script"_s, u"filter_complex_script"_s, u"protocol_whitelist"_s, u"passlogfile"_s,
     u"dump_attachment"_s, u"attach"_s,   u"vstats_file"_s,  u"vstats"_s,   u"report"_s,     u"progress"_s,
@@ -46,27 +49,34 @@ const QSet<QString> bannedFFmpegOptions{
     u"init_hw_device"_s, u"filter_hw_device"_s, u"enc_stats_pre"_s, u"enc_stats_post"_s, u"stats_enc_pre"_s,
     u"stats_enc_post"_s, u"stats_mux_pre"_s, u"print_graphs_file"_s,
 };
+// clang-format on
 
+// clang-format off
 const QSet<QString> allowedFormats{
     u"mp4"_s,  u"mov"_s, u"matroska"_s, u"webm"_s, u"mp3"_s,    u"ipod"_s, u"wav"_s,  u"flac"_s, u"gif"_s, u"image2"_s,
     u"adts"_s, u"ogg"_s, u"opus"_s,     u"mpegts"_s, u"apng"_s, u"webp"_s, u"mjpeg"_s, u"aiff"_s, u"caf"_s,
 };
+// clang-format on
 
+// clang-format off
 const QStringList sipsFlags{
     u"-s"_s, u"-Z"_s, u"-z"_s, u"-r"_s, u"-f"_s, u"-c"_s, u"-p"_s, u"-o"_s, u"-d"_s,
     u"--deleteProperty"_s, u"--setProperty"_s, u"--rotate"_s, u"--flip"_s, u"--resampleWidth"_s,
     u"--resampleHeight"_s, u"--resampleHeightWidth"_s, u"--resampleHeightWidthMax"_s, u"--cropToHeightWidth"_s,
     u"--padToHeightWidth"_s, u"--padColor"_s, u"--cropOffset"_s,
 };
+// clang-format on
 const QStringList afconvertFlags{u"-f"_s, u"-d"_s, u"-b"_s, u"-q"_s, u"-s"_s, u"-c"_s, u"-r"_s, u"-v"_s};
 const QStringList zipFlags{u"-r"_s, u"-q"_s, u"-j"_s, u"-X"_s, u"-D"_s};
 
 // Filter and option names through which ffmpeg reads files. Those ending in "=" are names given a
 // value; they match as whole names, also with an "@instance" suffix or spaces before the "=".
+// clang-format off
 const QStringList fileReadingWords{
     u"movie="_s, u"amovie"_s, u"subtitles"_s, u"textfile"_s, u"fontfile"_s,
     u"filename="_s, u"file="_s, u"ass="_s, u"sendcmd"_s, u"zmq"_s,
 };
+// clang-format on
 
 QString stepText(int step)
 {
@@ -200,7 +210,8 @@ std::optional<PlanError> checkFilterGraph(const QString& description, int step)
     }
     for (const FilterGraph::Filter& filter : *filters) {
         if (!FilterGraph::isAllowed(filter.name)) {
-            return quoted(step, u" uses the filter "_s, filter.name, u", which is not on the list of allowed filters."_s);
+            return quoted(step, u" uses the filter "_s, filter.name,
+                          u", which is not on the list of allowed filters."_s);
         }
         if (FilterGraph::loadsOptionFromFile(filter.options)) {
             return quoted(step, u" uses "_s, description, u", which could read other files."_s);
@@ -227,7 +238,8 @@ std::optional<PlanError> checkFFmpegGrammar(const QStringList& args, bool probe,
                 return quoted(step, u" may use "_s, arg, u" only right after -i."_s);
             }
             return quoted(step, u" uses "_s, arg,
-                          u" where "_s + tool + u" expects a file name. Only the chosen file and the new output may be used."_s);
+                          u" where "_s + tool
+                              + u" expects a file name. Only the chosen file and the new output may be used."_s);
         }
         const QString name = FFmpegArgs::optionName(arg);
         given << arg;
@@ -272,7 +284,8 @@ PlanResult<QStringList> checkFFmpeg(const QStringList& args, bool probe, int ste
         }
         const QString name = arg.startsWith(u'-') ? FFmpegArgs::optionName(arg) : QString();
         if (arg.startsWith(u"-/") || bannedFFmpegOptions.contains(name) || name.endsWith(u"-params")) {
-            return quoted(step, u" uses the option "_s, arg, u", which is not allowed because it can read or write other files."_s);
+            return quoted(step, u" uses the option "_s, arg,
+                          u", which is not allowed because it can read or write other files."_s);
         }
         if (name == u"f") {
             if (i + 1 >= args.size() || !allowedFormats.contains(args[i + 1].toLower())) {
@@ -352,7 +365,8 @@ std::optional<PlanError> checkZip(const QStringList& args, int step)
             continue;
         }
         if (!isPlaceholder(arg)) {
-            return quoted(step, u" uses "_s, arg, u", which zip would add to the archive. Only the chosen file may be added."_s);
+            return quoted(step, u" uses "_s, arg,
+                          u", which zip would add to the archive. Only the chosen file may be added."_s);
         }
         if (!archiveNamed && arg != outputPlaceholder) {
             return fail(step, u": zip must name the new archive “{output}” before the files it adds."_s);
@@ -471,8 +485,9 @@ PlanResult<PlanFactory::OutputName> PlanFactory::splitOutput(const QString& name
     const qsizetype dot = cleaned.lastIndexOf(u'.');
     const QString ext = dot < 0 ? QString() : cleaned.sliced(dot + 1).toLower();
     if (!allowedExt.contains(ext)) {
-        return PlanError{stepText(step) + u" names its output “"_s + name
-                         + u"”, which does not end in a file type I allow (for example mp4, mp3, jpg, png, pdf, zip)."_s};
+        return PlanError{
+            stepText(step) + u" names its output “"_s + name
+            + u"”, which does not end in a file type I allow (for example mp4, mp3, jpg, png, pdf, zip)."_s};
     }
     const QString base = withoutLeadingDots(cleaned.first(dot)).trimmed();
     return OutputName{base.isEmpty() ? fallbackBase + u" (new)"_s : cutCharacters(base, maxBaseLength), ext};
@@ -491,8 +506,8 @@ PlanResult<ResolvedOption> PlanFactory::resolve(const RawOption& raw, const QStr
     const QFileInfo inputInfo(inputPath);
     const QString inputFolder = inputInfo.absolutePath();
     const QFileInfo folderInfo(inputFolder);
-    const QString outputFolder =
-        folderInfo.isDir() && folderInfo.isWritable() ? inputFolder : AppPaths::fallbackOutputDir();
+    const QString outputFolder
+        = folderInfo.isDir() && folderInfo.isWritable() ? inputFolder : AppPaths::fallbackOutputDir();
     const QString inputName = inputInfo.fileName();
     const qsizetype dot = inputName.lastIndexOf(u'.');
     const QString fallbackBase = dot > 0 ? inputName.first(dot) : inputName;
@@ -584,7 +599,8 @@ PlanResult<ResolvedOption> PlanFactory::resolve(const RawOption& raw, const QStr
         }
         resolved.displayCommand = words.join(QLatin1Char(' '));
         if (program == u"zip") {
-            resolved.displayCommand = u"cd "_s + Format::shellQuote(*resolved.cwd) + u" && "_s + resolved.displayCommand;
+            resolved.displayCommand
+                = u"cd "_s + Format::shellQuote(*resolved.cwd) + u" && "_s + resolved.displayCommand;
         }
         const QString summary = step.summary.trimmed();
         resolved.summary = summary.isEmpty() ? u"Runs "_s + program + u"."_s : summary;

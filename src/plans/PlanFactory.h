@@ -7,7 +7,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 // The safety boundary between what a model writes and what runs: checks one option against fixed

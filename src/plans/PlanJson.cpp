@@ -4,7 +4,6 @@
 #include "LenientString.h"
 
 #include <QJsonArray>
-
 #include <cmath>
 
 using namespace Qt::StringLiterals;

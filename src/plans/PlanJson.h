@@ -6,7 +6,6 @@
 
 #include <QByteArrayView>
 #include <QJsonObject>
-
 #include <optional>
 
 // The plan answer format: lenient decoding of what a model writes, and the encoding of an option for

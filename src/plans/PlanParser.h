@@ -8,7 +8,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
-
 #include <optional>
 
 // From a model's reply to checked options.

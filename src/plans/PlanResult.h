@@ -6,7 +6,7 @@
 #include <variant>
 
 // Either a value or the PlanError that refused it.
-template<typename T>
+template <typename T>
 class PlanResult
 {
 public:

@@ -3,7 +3,6 @@
 #include <QList>
 #include <QMetaType>
 #include <QStringList>
-
 #include <optional>
 
 // One step of a plan as the model wrote it: placeholders instead of paths, nothing checked yet.

@@ -7,7 +7,6 @@
 #include <QMetaType>
 #include <QStringList>
 #include <QUuid>
-
 #include <optional>
 
 // A checked step, ready to run: real paths in place of the placeholders and the exact command shown to the user.

@@ -1,7 +1,6 @@
 #include "ChildConfinement.h"
 
 #include <QByteArray>
-
 #include <algorithm>
 #include <fcntl.h>
 #include <linux/filter.h>

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-
 #include <cstdint>
 
 // Everything a confined child applies to itself between fork and exec, prepared by the parent.

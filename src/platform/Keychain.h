@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <optional>
 
 // The user's secure per-user store for secrets, one string per account name. The operations are

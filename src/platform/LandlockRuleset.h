@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <cstdint>
 
 // A Landlock rule set, built in the parent before the child starts: the child only has to restrict itself

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QStringList>
-
 #include <optional>
 
 // The modal chooser for files and folders. The window provides the real one; tests plant the next answer.

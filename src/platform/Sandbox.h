@@ -4,7 +4,6 @@
 #include "SandboxPolicy.h"
 
 #include <QProcessEnvironment>
-
 #include <memory>
 
 class ChildConfinement;

@@ -5,7 +5,6 @@
 #include "SyscallFilter.h"
 
 #include <QMutex>
-
 #include <algorithm>
 #include <sys/wait.h>
 #include <unistd.h>

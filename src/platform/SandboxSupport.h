@@ -3,7 +3,6 @@
 #include "SandboxLayer.h"
 
 #include <QString>
-
 #include <optional>
 
 // What this computer's kernel lets Trellick apply to a tool's process. Detected once per run of the

@@ -1,10 +1,11 @@
 // libsecret first: GLib's headers use the word "signals", which Qt defines as a macro.
+// clang-format off
 #include <libsecret/secret.h>
+// clang-format on
 
 #include "SecretServiceKeychain.h"
 
 #include <QStringDecoder>
-
 #include <memory>
 
 using namespace Qt::StringLiterals;

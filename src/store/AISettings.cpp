@@ -40,7 +40,8 @@ AISettings::AISettings(Keychain& keychain, const AIEndpoints& endpoints, QObject
     , m_endpoints(endpoints)
 {
     const QSettings settings = store();
-    m_provider = AIProviderKinds::fromRawValue(settings.value(providerKey).toString()).value_or(AIProviderKind::openRouter);
+    m_provider
+        = AIProviderKinds::fromRawValue(settings.value(providerKey).toString()).value_or(AIProviderKind::openRouter);
     m_ollamaModel = settings.value(ollamaModelKey).toString();
     m_acknowledgedSend = settings.value(acknowledgedSendKey, false).toBool();
     // An empty stored key still counts as signed in; `channel` is what refuses it.
@@ -200,7 +201,8 @@ void AISettings::checkFreeModels()
         job->deleteLater();
         if (const auto* models = std::get_if<QList<OpenRouterClient::ModelInfo>>(&outcome)) {
             QStringList tried;
-            for (const OpenRouterClient::ModelInfo& model : models->first(qMin(models->size(), OpenRouterClient::maxModelsTried))) {
+            for (const OpenRouterClient::ModelInfo& model :
+                 models->first(qMin(models->size(), OpenRouterClient::maxModelsTried))) {
                 tried.append(model.id);
             }
             setFreeModelNote(QString::number(models->size()) + u" free models found. They are tried in this order:\n"_s
@@ -222,7 +224,8 @@ void AISettings::refreshOllama()
         if (!models) {
             if (std::holds_alternative<AIError>(outcome)) {
                 setOllamaModels({});
-                setOllamaNotice(u"Could not reach Ollama at 127.0.0.1:11434. Start the Ollama app, then press Look again."_s);
+                setOllamaNotice(
+                    u"Could not reach Ollama at 127.0.0.1:11434. Start the Ollama app, then press Look again."_s);
             }
             return;
         }

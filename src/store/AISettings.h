@@ -6,7 +6,6 @@
 
 #include <QObject>
 #include <QStringList>
-
 #include <optional>
 
 class Keychain;

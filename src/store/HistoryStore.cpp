@@ -1,6 +1,6 @@
 #include "HistoryStore.h"
 
-#include "exec/base/AppPaths.h"
+#include "base/AppPaths.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -88,8 +88,7 @@ void FileCardView::refresh()
         return;
     }
     const QStringList files = m_state->files();
-    const QIcon icon = Symbols::fileIcon(details->iconName, details->kind,
-                                         palette().color(QPalette::WindowText));
+    const QIcon icon = Symbols::fileIcon(details->iconName, details->kind, palette().color(QPalette::WindowText));
     m_icon->setPixmap(icon.pixmap(QSize(iconSize, iconSize), devicePixelRatioF()));
     if (files.size() > 1) {
         QStringList names;

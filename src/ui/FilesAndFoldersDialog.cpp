@@ -1,7 +1,6 @@
 #include "FilesAndFoldersDialog.h"
 
 #include <QFileInfo>
-
 #include <algorithm>
 
 FilesAndFoldersDialog::FilesAndFoldersDialog(QWidget* parent, const QString& message)

@@ -5,10 +5,8 @@
 
 #include <QClipboard>
 #include <QFontDatabase>
-#include <QGuiApplication>
-#include <QPushButton>
-
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>

@@ -166,9 +166,9 @@ void RenameDialog::refreshSent()
         return;
     }
     const QString request = m_request->text().trimmed();
-    m_sentText->setPlainText(AIPrompts::preview(
-        m_state->providerLabel(), AIPrompts::renameSystem(),
-        AIPrompts::renameUser(request.isEmpty() ? u"(your request)"_s : request, m_state->files())));
+    m_sentText->setPlainText(
+        AIPrompts::preview(m_state->providerLabel(), AIPrompts::renameSystem(),
+                           AIPrompts::renameUser(request.isEmpty() ? u"(your request)"_s : request, m_state->files())));
 }
 
 void RenameDialog::refreshSuggest()

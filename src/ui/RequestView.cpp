@@ -150,8 +150,8 @@ void RequestView::refreshSent()
         return;
     }
     const auto prompt = m_state->currentPrompt();
-    const QString text = prompt ? AIPrompts::preview(m_state->providerLabel(), prompt->first, prompt->second)
-                                : QString();
+    const QString text
+        = prompt ? AIPrompts::preview(m_state->providerLabel(), prompt->first, prompt->second) : QString();
     if (m_sentText->toPlainText() != text) {
         m_sentText->setPlainText(text);
     }

@@ -1,5 +1,5 @@
-#include "ai/AIPrompts.h"
 #include "TestFiles.h"
+#include "ai/AIPrompts.h"
 #include "files/Format.h"
 #include "plans/PlanParser.h"
 

@@ -25,10 +25,12 @@ QByteArray exchange(const QHostAddress& address, quint16 port, const QByteArray&
     }
     socket.write(bytes);
     QByteArray answer;
-    (void)QTest::qWaitFor([&] {
-        answer += socket.readAll();
-        return socket.state() == QAbstractSocket::UnconnectedState;
-    }, 5000);
+    (void)QTest::qWaitFor(
+        [&] {
+            answer += socket.readAll();
+            return socket.state() == QAbstractSocket::UnconnectedState;
+        },
+        5000);
     return answer + socket.readAll();
 }
 
@@ -80,7 +82,8 @@ void TestLoopbackServer::parseRequest_data()
     QTest::newRow("any method and path") << "POST /elsewhere?code=1 HTTP/1.0\r\n"_ba << Parameters{{u"code"_s, u"1"_s}};
     QTest::newRow("spaces between pieces") << "GET   /x?code=2   HTTP/1.1\r\n"_ba << Parameters{{u"code"_s, u"2"_s}};
     QTest::newRow("later item replaces") << get("/c?code=first&code=second") << Parameters{{u"code"_s, u"second"_s}};
-    QTest::newRow("item without value") << get("/c?code&state=") << Parameters{{u"code"_s, QString()}, {u"state"_s, QString()}};
+    QTest::newRow("item without value") << get("/c?code&state=")
+                                        << Parameters{{u"code"_s, QString()}, {u"state"_s, QString()}};
     QTest::newRow("percent-encoded") << get("/c?code=a%2Fb%20c") << Parameters{{u"code"_s, u"a/b c"_s}};
 }
 
@@ -94,10 +97,12 @@ void TestLoopbackServer::parseRequest()
 void TestLoopbackServer::exactResponses()
 {
     QCOMPARE(LoopbackServer::response(false), notFound);
-    const QByteArray page = "<html><body style='font-family:-apple-system;text-align:center;margin-top:80px'><h2>You're "
-                            "signed in</h2><p>You can close this tab and go back to Trellick.</p></body></html>";
-    QCOMPARE(LoopbackServer::response(true), "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: "
-                                                 + QByteArray::number(page.size()) + "\r\nConnection: close\r\n\r\n" + page);
+    const QByteArray page
+        = "<html><body style='font-family:-apple-system;text-align:center;margin-top:80px'><h2>You're "
+          "signed in</h2><p>You can close this tab and go back to Trellick.</p></body></html>";
+    QCOMPARE(LoopbackServer::response(true),
+             "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: "
+                 + QByteArray::number(page.size()) + "\r\nConnection: close\r\n\r\n" + page);
 }
 
 void TestLoopbackServer::callbackArrivesOnBothLoopbackAddresses_data()

@@ -38,7 +38,8 @@ bool succeeded(const std::optional<SignInOutcome>& outcome)
 bool portClosed(const FakeSignIn& service)
 {
     const auto port = quint16(QUrl(QUrlQuery(service.openedUrl()).queryItemValue(u"callback_url"_s)).port());
-    for (const QHostAddress& address : {QHostAddress(QHostAddress::LocalHost), QHostAddress(QHostAddress::LocalHostIPv6)}) {
+    for (const QHostAddress& address :
+         {QHostAddress(QHostAddress::LocalHost), QHostAddress(QHostAddress::LocalHostIPv6)}) {
         QTcpSocket socket;
         socket.connectToHost(address, port);
         if (socket.waitForConnected(1000)) {
@@ -106,11 +107,12 @@ void TestOpenRouterAuth::failures_data()
                          << noKey.arg(401) << 1;
     QTest::newRow("200 without key") << FakeSignIn::Browser::redirect << std::optional(Reply::json({{u"data"_s, 1}}))
                                      << noKey.arg(200) << 1;
-    QTest::newRow("200 with empty key") << FakeSignIn::Browser::redirect << std::optional(Reply::json({{u"key"_s, u""_s}}))
-                                        << noKey.arg(200) << 1;
-    QTest::newRow("200 not JSON") << FakeSignIn::Browser::redirect << std::optional(Reply::text("<html>")) << noKey.arg(200) << 1;
-    QTest::newRow("500 with key") << FakeSignIn::Browser::redirect << std::optional(Reply::json({{u"key"_s, u"k"_s}}, 500))
-                                  << noKey.arg(500) << 1;
+    QTest::newRow("200 with empty key") << FakeSignIn::Browser::redirect
+                                        << std::optional(Reply::json({{u"key"_s, u""_s}})) << noKey.arg(200) << 1;
+    QTest::newRow("200 not JSON") << FakeSignIn::Browser::redirect << std::optional(Reply::text("<html>"))
+                                  << noKey.arg(200) << 1;
+    QTest::newRow("500 with key") << FakeSignIn::Browser::redirect
+                                  << std::optional(Reply::json({{u"key"_s, u"k"_s}}, 500)) << noKey.arg(500) << 1;
 }
 
 void TestOpenRouterAuth::failures()
@@ -143,8 +145,9 @@ void TestOpenRouterAuth::keychainRefusesTheKey()
     keychain.setRefuseSaves(true);
     OpenRouterAuth auth(keychain, endpointsFor(service));
     const auto outcome = runJob<SignInOutcome>(auth);
-    QCOMPARE(failure(outcome), u"OpenRouter gave a key, but it could not be stored in the Keychain. Check that a keyring "
-                                "is running and unlocked, then sign in again."_s);
+    QCOMPARE(failure(outcome),
+             u"OpenRouter gave a key, but it could not be stored in the Keychain. Check that a keyring "
+             "is running and unlocked, then sign in again."_s);
     QCOMPARE(keychain.load(account), u"earlier"_s);
     QVERIFY(portClosed(service));
 }

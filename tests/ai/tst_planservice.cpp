@@ -8,7 +8,6 @@
 
 #include <QJsonArray>
 #include <QTemporaryDir>
-
 #include <QTest>
 #include <memory>
 
@@ -294,7 +293,6 @@ private slots:
         NameSuggestJob job(ollama(), endpoints(), u"Number them"_s, {u"/p/a.jpg"_s, u"/p/b.jpg"_s, u"/p/c.jpg"_s});
         QCOMPARE(errorOf(runJob<NamesOutcome>(job)), message);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestPlanService)

@@ -144,7 +144,6 @@ private slots:
         QFETCH(QString, text);
         QCOMPARE(AppState::plural(count, word), text);
     }
-
 };
 
 class TestTaskSlot : public QObject

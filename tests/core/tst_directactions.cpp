@@ -2,8 +2,8 @@
 #include "FakeWorkspace.h"
 #include "TestFiles.h"
 #include "TestPdf.h"
+#include "base/AppPaths.h"
 #include "core/AppState.h"
-#include "exec/base/AppPaths.h"
 #include "files/Actions.h"
 
 #include <QDir>

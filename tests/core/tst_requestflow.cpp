@@ -127,9 +127,11 @@ private slots:
         QTest::addColumn<AIProviderKind>("provider");
         QTest::addColumn<QString>("message");
         QTest::newRow("openRouter without key")
-            << AIProviderKind::openRouter << u"AI is not set up yet. Sign in to OpenRouter in Settings to use free models."_s;
+            << AIProviderKind::openRouter
+            << u"AI is not set up yet. Sign in to OpenRouter in Settings to use free models."_s;
         QTest::newRow("ollama without model")
-            << AIProviderKind::ollama << u"AI is not set up yet. Pick an Ollama model in Settings (Ollama must be running)."_s;
+            << AIProviderKind::ollama
+            << u"AI is not set up yet. Pick an Ollama model in Settings (Ollama must be running)."_s;
         QTest::newRow("apple") << AIProviderKind::apple
                                << u"AI is not set up yet. Not available: it needs macOS 26 or newer with Apple "
                                   "Intelligence."_s;
@@ -187,8 +189,9 @@ private slots:
         // Exactly the texts of the preview went out, with the key of the keychain.
         const auto request = m_openRouter->chatRequests().first();
         QCOMPARE(request.headers.value("authorization"), "Bearer sk-or-test");
-        QCOMPARE(userMessage(request.json()),
-                 AIPrompts::user(u"Keep from 0:10 to 0:40"_s, u"Trim or cut parts of the audio"_s, *m_state->details()));
+        QCOMPARE(
+            userMessage(request.json()),
+            AIPrompts::user(u"Keep from 0:10 to 0:40"_s, u"Trim or cut parts of the audio"_s, *m_state->details()));
     }
 
     void rejectedFirstAnswerIsRetried()
@@ -213,7 +216,8 @@ private slots:
             << u"{\"error\":\"There is no video in a sound file.\"}"_s << u"There is no video in a sound file."_s;
         QTest::newRow("nothing usable") << u"{\"options\":[]}"_s << u"None of the free models gave a usable answer."_s;
         QTest::newRow("rejected twice") << bashPlan
-                                        << u"The AI's answer was not safe or usable, even after a second try: Step 1 wants to use “bash”, which is not on the list of allowed tools "
+                                        << u"The AI's answer was not safe or usable, even after a second try: Step 1 "
+                                           u"wants to use “bash”, which is not on the list of allowed tools "
                                            "(ffmpeg, ffprobe, sips, afconvert, zip)."_s;
     }
 
@@ -266,8 +270,9 @@ private slots:
         int requests = 0;
         // The first request hangs until it is dropped; later ones answer at once.
         m_openRouter->setChat([&requests](const QJsonObject& body) {
-            return ++requests == 1 ? LocalHttpServer::Reply::hang()
-                                   : FakeOpenRouter::completion(body.value(u"model"_s).toString(), trimPlan(u"Second"_s));
+            return ++requests == 1
+                ? LocalHttpServer::Reply::hang()
+                : FakeOpenRouter::completion(body.value(u"model"_s).toString(), trimPlan(u"Second"_s));
         });
         askingWith(u"Keep from 0:10 to 0:40"_s);
         m_state->requestAI();
@@ -343,8 +348,9 @@ private slots:
         const auto prompt = m_state->currentPrompt();
         QVERIFY(prompt);
         QCOMPARE(prompt->first, AIPrompts::planSystem());
-        QCOMPARE(prompt->second, AIPrompts::user(u"(your request will appear here)"_s, u"Trim or cut parts of the audio"_s,
-                                                 *m_state->details()));
+        QCOMPARE(prompt->second,
+                 AIPrompts::user(u"(your request will appear here)"_s, u"Trim or cut parts of the audio"_s,
+                                 *m_state->details()));
     }
 };
 

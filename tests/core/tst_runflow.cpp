@@ -1,9 +1,9 @@
 #include "FakeWorkspace.h"
 #include "FfmpegBuildServer.h"
 #include "TestFiles.h"
+#include "base/AppPaths.h"
 #include "core/AppState.h"
 #include "exec/ToolInstaller.h"
-#include "exec/base/AppPaths.h"
 #include "files/Actions.h"
 #include "plans/PlanFactory.h"
 
@@ -276,7 +276,8 @@ private slots:
         FfmpegBuildServer builds;
         const QString pinned = ToolInstaller::bases().first().mid(builds.baseUrl().size());
         builds.serveBoth(pinned);
-        builds.route(pinned + u"ffmpeg.zip"_s, LocalHttpServer::Reply::slowly(FfmpegBuildServer::zipOf(u"ffmpeg"_s), 4096, 20));
+        builds.route(pinned + u"ffmpeg.zip"_s,
+                     LocalHttpServer::Reply::slowly(FfmpegBuildServer::zipOf(u"ffmpeg"_s), 4096, 20));
         m_state->load({wav(u"song.wav"_s, 1)});
         m_state->prepareConvertAudio(u"mp3"_s);
         connect(m_state.get(), &AppState::installTextChanged, this, [this] {

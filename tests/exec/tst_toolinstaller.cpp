@@ -1,7 +1,7 @@
 #include "FfmpegBuildServer.h"
 #include "TestFiles.h"
+#include "base/AppPaths.h"
 #include "exec/ToolInstaller.h"
-#include "exec/base/AppPaths.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -183,7 +183,8 @@ private slots:
             }
             serveBoth(base);
             if (setup == u"short-sum"_s) {
-                m_builds->route(base + u"ffmpeg.zip.sha256"_s, LocalHttpServer::Reply::text(sha256Hex(m_ffmpegZip).mid(1)));
+                m_builds->route(base + u"ffmpeg.zip.sha256"_s,
+                                LocalHttpServer::Reply::text(sha256Hex(m_ffmpegZip).mid(1)));
             } else if (setup == u"no-archive"_s) {
                 m_builds->route(base + u"ffmpeg.zip"_s, LocalHttpServer::Reply::text("gone", 404));
             } else if (setup == u"wrong-sum"_s) {
@@ -194,7 +195,8 @@ private slots:
             } else if (setup == u"no-ffprobe"_s) {
                 serve(base, u"ffprobe"_s, m_readmeZip);
             } else if (setup == u"two-failures"_s) {
-                m_builds->route(base + u"ffmpeg.zip"_s, LocalHttpServer::Reply::text("no", base == pinned() ? 404 : 500));
+                m_builds->route(base + u"ffmpeg.zip"_s,
+                                LocalHttpServer::Reply::text("no", base == pinned() ? 404 : 500));
             }
         }
         ToolInstaller installer;

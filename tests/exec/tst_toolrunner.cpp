@@ -1,8 +1,8 @@
 #include "TestFiles.h"
 #include "TestPdf.h"
+#include "base/ProcessUtil.h"
 #include "exec/LineSplitter.h"
 #include "exec/ToolRunner.h"
-#include "exec/base/ProcessUtil.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -8,8 +8,9 @@
 using namespace Qt::StringLiterals;
 
 // A few real bytes so that content sniffing has something to go on.
-static const QByteArray wavHeader = QByteArray::fromHex("52494646240000005741564566"
-                                                         "6d74201000000001000100401f0000803e0000020010006461746100000000");
+static const QByteArray wavHeader
+    = QByteArray::fromHex("52494646240000005741564566"
+                          "6d74201000000001000100401f0000803e0000020010006461746100000000");
 static const QByteArray pngHeader = QByteArray::fromHex("89504e470d0a1a0a0000000d49484452");
 static const QByteArray pdfHeader = "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n";
 static const QByteArray zipHeader = QByteArray::fromHex("504b0304140000000000000000000000000000000000");
@@ -51,7 +52,8 @@ private slots:
         QTest::newRow("no extension, audio content") << file(u"recording"_s, wavHeader) << FileKind::audio;
         QTest::newRow("no extension, picture content") << file(u"scan"_s, pngHeader) << FileKind::image;
         QTest::newRow("no extension, zip content") << file(u"bundle"_s, zipHeader) << FileKind::archive;
-        QTest::newRow("no extension, no known content") << file(u"blob"_s, QByteArray("\x0e\x0f\x10\x11\x12\x13\x14\x15")) << FileKind::other;
+        QTest::newRow("no extension, no known content")
+            << file(u"blob"_s, QByteArray("\x0e\x0f\x10\x11\x12\x13\x14\x15")) << FileKind::other;
         QTest::newRow("empty file without extension") << file(u"empty"_s, {}) << FileKind::other;
         QTest::newRow("lone gz") << file(u"backup.gz"_s) << FileKind::archive;
         QTest::newRow("tar.gz") << file(u"backup.tar.gz"_s) << FileKind::archive;
@@ -99,7 +101,8 @@ private slots:
     {
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QStringList>("expected");
-        const QStringList common{u"Rename"_s, u"Compress to .zip"_s, u"Show info"_s, u"Copy path"_s, u"Show in Finder"_s};
+        const QStringList common{u"Rename"_s, u"Compress to .zip"_s, u"Show info"_s, u"Copy path"_s,
+                                 u"Show in Finder"_s};
         const QStringList multiCommon{u"Rename"_s, u"Compress to .zip"_s, u"Copy path"_s, u"Show in Finder"_s};
 
         QTest::newRow("two jpegs") << QStringList{file(u"a.jpg"_s), file(u"b.jpg"_s)}
@@ -123,10 +126,10 @@ private slots:
 
     void archiveWithoutFilesGetsOnlyTheCommonActions()
     {
-        QCOMPARE(titles(Actions::forSelection(FileKind::archive, 1, {})),
-                 (QStringList{u"Rename"_s, u"Compress to .zip"_s, u"Show info"_s, u"Copy path"_s, u"Show in Finder"_s}));
+        QCOMPARE(
+            titles(Actions::forSelection(FileKind::archive, 1, {})),
+            (QStringList{u"Rename"_s, u"Compress to .zip"_s, u"Show info"_s, u"Copy path"_s, u"Show in Finder"_s}));
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestFileKind)

@@ -1,7 +1,6 @@
 #include "files/Format.h"
 
 #include <QTest>
-
 #include <limits>
 
 using namespace Qt::StringLiterals;

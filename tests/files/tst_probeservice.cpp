@@ -1,6 +1,6 @@
 #include "TestFiles.h"
 #include "TestMedia.h"
-#include "exec/base/AppPaths.h"
+#include "base/AppPaths.h"
 #include "files/ProbeHelper.h"
 #include "files/ProbeService.h"
 
@@ -8,7 +8,6 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;

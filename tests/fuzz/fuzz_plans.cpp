@@ -2,7 +2,7 @@
 // it aborts when a resolved step holds an argument that is neither a substituted path nor one the
 // generic rules accept, or writes anywhere but the input's folder, the fallback folder or its scratch
 // folder.
-#include "exec/base/AppPaths.h"
+#include "base/AppPaths.h"
 #include "plans/PlanFactory.h"
 #include "plans/PlanParser.h"
 #include "plans/SystemTools.h"
@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-
 #include <cstdio>
 #include <cstdlib>
 

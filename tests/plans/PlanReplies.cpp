@@ -26,7 +26,8 @@ QString msg(const QString& before, const QString& arg, const QString& after)
 }
 QString pathMsg(const QString& arg)
 {
-    return msg(u" uses "_s, arg, u", which points at a file or folder. Only the chosen file and the output folder may be used."_s);
+    return msg(u" uses "_s, arg,
+               u", which points at a file or folder. Only the chosen file and the output folder may be used."_s);
 }
 QString netMsg(const QString& arg)
 {
@@ -46,7 +47,8 @@ QString filterMsg(const QString& name)
 }
 QString extraFileMsg(const QString& arg, const QString& tool = u"ffmpeg"_s)
 {
-    return msg(u" uses "_s, arg, u" where "_s + tool + u" expects a file name. Only the chosen file and the new output may be used."_s);
+    return msg(u" uses "_s, arg,
+               u" where "_s + tool + u" expects a file name. Only the chosen file and the new output may be used."_s);
 }
 QString placeholderMsg(const QString& arg)
 {
@@ -106,7 +108,8 @@ void PlanReplies::hostileRows()
         << onlyAfterIMsg(u"{input}"_s);
     QTest::newRow("ffprobe extra input") << one(u"ffprobe"_s, uR"("-i","{input}","other","{output}")"_s)
                                          << extraFileMsg(u"other"_s, u"ffprobe"_s);
-    QTest::newRow("-I with another input") << ff(uR"("-I","x")"_s) << u"Step 1 reads an input other than the chosen file."_s;
+    QTest::newRow("-I with another input")
+        << ff(uR"("-I","x")"_s) << u"Step 1 reads an input other than the chosen file."_s;
 
     // Banned options in odd forms.
     QTest::newRow("upper-case -Y") << ff(uR"("-Y")"_s) << bannedMsg(u"-Y"_s);
@@ -116,7 +119,8 @@ void PlanReplies::hostileRows()
     QTest::newRow("filter script") << ff(uR"("-filter_script:v","a")"_s) << bannedMsg(u"-filter_script:v"_s);
     QTest::newRow("pass log file") << ff(uR"("-passlogfile:v","a")"_s) << bannedMsg(u"-passlogfile:v"_s);
     QTest::newRow("encoder stats") << ff(uR"("-enc_stats_pre","a")"_s) << bannedMsg(u"-enc_stats_pre"_s);
-    QTest::newRow("encoder stats, later spelling") << ff(uR"("-stats_enc_post","a")"_s) << bannedMsg(u"-stats_enc_post"_s);
+    QTest::newRow("encoder stats, later spelling")
+        << ff(uR"("-stats_enc_post","a")"_s) << bannedMsg(u"-stats_enc_post"_s);
     QTest::newRow("muxer stats") << ff(uR"("-stats_mux_pre","a")"_s) << bannedMsg(u"-stats_mux_pre"_s);
     QTest::newRow("aom params") << ff(uR"("-aom-params","a=1")"_s) << bannedMsg(u"-aom-params"_s);
     QTest::newRow("vstats file") << ff(uR"("-vstats_file","a")"_s) << bannedMsg(u"-vstats_file"_s);
@@ -131,9 +135,10 @@ void PlanReplies::hostileRows()
     QTest::newRow("movie with instance") << ff(uR"("-vf","movie@x=clip")"_s) << readsMsg(u"movie@x=clip"_s);
     QTest::newRow("subtitles") << ff(uR"("-vf","subtitles=a.srt")"_s) << readsMsg(u"subtitles=a.srt"_s);
     QTest::newRow("ass") << ff(uR"("-vf","ass=a")"_s) << readsMsg(u"ass=a"_s);
-    QTest::newRow("font file") << ff(uR"("-vf","drawtext=fontfile=f:text=x")"_s) << readsMsg(u"drawtext=fontfile=f:text=x"_s);
-    QTest::newRow("amovie in a complex graph") << ff(uR"("-filter_complex","[0:v]null[v];amovie=x[a]")"_s)
-                                               << readsMsg(u"[0:v]null[v];amovie=x[a]"_s);
+    QTest::newRow("font file") << ff(uR"("-vf","drawtext=fontfile=f:text=x")"_s)
+                               << readsMsg(u"drawtext=fontfile=f:text=x"_s);
+    QTest::newRow("amovie in a complex graph")
+        << ff(uR"("-filter_complex","[0:v]null[v];amovie=x[a]")"_s) << readsMsg(u"[0:v]null[v];amovie=x[a]"_s);
     QTest::newRow("sendcmd") << ff(uR"("-lavfi","sendcmd=c")"_s) << readsMsg(u"sendcmd=c"_s);
     QTest::newRow("file name option") << ff(uR"("-filter:v","signature=filename=x")"_s)
                                       << readsMsg(u"signature=filename=x"_s);
@@ -150,23 +155,26 @@ void PlanReplies::hostileRows()
     QTest::newRow("azmq") << ff(uR"("-af","azmq")"_s) << filterMsg(u"azmq"_s);
     QTest::newRow("metadata writer") << ff(uR"("-vf","metadata=mode=print")"_s) << filterMsg(u"metadata"_s);
     QTest::newRow("unreadable graph") << ff(uR"("-vf","scale=1:1[")"_s)
-                                      << msg(u" uses the filter description "_s, u"scale=1:1["_s, u", which ffmpeg could not read."_s);
+                                      << msg(u" uses the filter description "_s, u"scale=1:1["_s,
+                                             u", which ffmpeg could not read."_s);
 
     // Placeholders inside larger strings.
     QTest::newRow("placeholder with extension") << ff(uR"("{input}.mp4")"_s) << placeholderMsg(u"{input}.mp4"_s);
     QTest::newRow("placeholder in a value") << ff(uR"("-metadata","t={output}")"_s) << placeholderMsg(u"t={output}"_s);
 
     // The system tools.
-    QTest::newRow("sips without -o") << one(u"sips"_s, uR"("-s","format","png","{input}")"_s, u"x.png"_s)
-                                     << u"Step 1: sips would change the original file. It must write to a new file with -o."_s;
+    QTest::newRow("sips without -o") << one(
+        u"sips"_s, uR"("-s","format","png","{input}")"_s,
+        u"x.png"_s) << u"Step 1: sips would change the original file. It must write to a new file with -o."_s;
     QTest::newRow("sips -o elsewhere") << one(u"sips"_s, uR"("{input}","-o","x","{output}")"_s, u"x.png"_s)
                                        << u"Step 1: sips must write to the new output file with -o."_s;
     QTest::newRow("sips unknown option") << one(u"sips"_s, uR"("--out","{input}","-o","{output}")"_s, u"x.png"_s)
                                          << msg(u" uses the sips option "_s, u"--out"_s, u", which is not allowed."_s);
     QTest::newRow("sips not a number") << one(u"sips"_s, uR"("-r","-inf","{input}","-o","{output}")"_s, u"x.png"_s)
                                        << msg(u" uses the sips option "_s, u"-inf"_s, u", which is not allowed."_s);
-    QTest::newRow("afconvert unknown option") << one(u"afconvert"_s, uR"("-o","{input}","{output}")"_s, u"x.wav"_s)
-                                              << msg(u" uses the afconvert option "_s, u"-o"_s, u", which is not allowed."_s);
+    QTest::newRow("afconvert unknown option")
+        << one(u"afconvert"_s, uR"("-o","{input}","{output}")"_s, u"x.wav"_s)
+        << msg(u" uses the afconvert option "_s, u"-o"_s, u", which is not allowed."_s);
     QTest::newRow("afconvert output first") << one(u"afconvert"_s, uR"("{output}","{input}")"_s, u"x.wav"_s)
                                             << u"Step 1: the output file must be the last argument."_s;
     QTest::newRow("zip move") << one(u"zip"_s, uR"("-m","{output}","{input}")"_s, u"x.zip"_s)
@@ -175,10 +183,12 @@ void PlanReplies::hostileRows()
                                            << msg(u" uses the zip option "_s, u"-1e5"_s, u", which is not allowed."_s);
     QTest::newRow("zip command") << one(u"zip"_s, uR"("-TT","sh","{output}","{input}")"_s, u"x.zip"_s)
                                  << msg(u" uses the zip option "_s, u"-TT"_s, u", which is not allowed."_s);
-    QTest::newRow("zip the whole folder") << one(u"zip"_s, uR"("-r","{output}","{input}",".")"_s, u"x.zip"_s)
-                                          << msg(u" uses "_s, u"."_s, u", which zip would add to the archive. Only the chosen file may be added."_s);
-    QTest::newRow("zip into the input") << one(u"zip"_s, uR"("-r","{input}","{output}")"_s, u"x.zip"_s)
-                                        << u"Step 1: zip must name the new archive “{output}” before the files it adds."_s;
+    QTest::newRow("zip the whole folder")
+        << one(u"zip"_s, uR"("-r","{output}","{input}",".")"_s, u"x.zip"_s)
+        << msg(u" uses "_s, u"."_s, u", which zip would add to the archive. Only the chosen file may be added."_s);
+    QTest::newRow("zip into the input") << one(
+        u"zip"_s, uR"("-r","{input}","{output}")"_s,
+        u"x.zip"_s) << u"Step 1: zip must name the new archive “{output}” before the files it adds."_s;
 
     // Programs, limits and structure.
     QTest::newRow("bash") << one(u" Bash "_s, uR"("-c","x")"_s) << u"Step 1 wants to use “ Bash ”"_s + toolsMsg;
@@ -194,22 +204,28 @@ void PlanReplies::hostileRows()
                                      << u"Step 1: the output file must be the last argument."_s;
     QTest::newRow("two outputs") << one(u"ffmpeg"_s, uR"("-i","{input}","{output}","{output}")"_s)
                                  << u"Step 1 must write exactly one output file."_s;
-    QTest::newRow("no -i") << one(u"ffmpeg"_s, uR"("-an","{output}")"_s) << u"Step 1 does not read the chosen file with -i."_s;
+    QTest::newRow("no -i") << one(u"ffmpeg"_s, uR"("-an","{output}")"_s)
+                           << u"Step 1 does not read the chosen file with -i."_s;
     QTest::newRow("-i another file") << one(u"ffmpeg"_s, uR"("-i","{output}","{output}")"_s)
                                      << u"Step 1 reads an input other than the chosen file."_s;
     QTest::newRow("zip not reading") << one(u"zip"_s, uR"("-r","{output}")"_s, u"x.zip"_s)
                                      << u"Step 1 does not read the chosen file."_s;
-    QTest::newRow("output type") << ff(uR"("-an")"_s).replace(u"x.mp4"_s, u"notes.txt"_s)
-                                 << u"Step 1 names its output “notes.txt”, which does not end in a file type I allow (for example mp4, mp3, jpg, png, pdf, zip)."_s;
+    QTest::newRow("output type")
+        << ff(uR"("-an")"_s).replace(u"x.mp4"_s, u"notes.txt"_s)
+        << u"Step 1 names its output “notes.txt”, which does not end in a file type I allow (for example mp4, mp3, jpg, png, pdf, zip)."_s;
     QTest::newRow("empty argument") << ff(uR"("")"_s) << u"Step 1 contains an empty argument."_s;
     QTest::newRow("line break") << ff(uR"("a\nb")"_s) << u"Step 1 contains a line break in an argument."_s;
     QTest::newRow("NUL") << ff(uR"("a\u0000b")"_s) << u"Step 1 contains a line break in an argument."_s;
-    QTest::newRow("another file name") << ff(uR"("intro.mp4")"_s)
-                                       << msg(u" uses "_s, u"intro.mp4"_s, u", which looks like another file name. Only the chosen file and the new output may be used."_s);
-    QTest::newRow("second step") << uR"({"steps":[{"program":"ffmpeg","args":["-i","{input}","{output}"],"output":"a.mp4"},
+    QTest::newRow("another file name")
+        << ff(uR"("intro.mp4")"_s)
+        << msg(u" uses "_s, u"intro.mp4"_s,
+               u", which looks like another file name. Only the chosen file and the new output may be used."_s);
+    QTest::newRow("second step")
+        << uR"({"steps":[{"program":"ffmpeg","args":["-i","{input}","{output}"],"output":"a.mp4"},
                                          {"program":"ffmpeg","args":["-i","{prev}","-f","rtp","{output}"],"output":"b.mp4"}]})"_s
-                                 << u"Step 2 uses a container format (-f) that is not on the allowed list."_s;
-    QTest::newRow("option without steps") << uR"({"options":[{"label":"x","steps":[]}]})"_s << u"The answer had no steps."_s;
+        << u"Step 2 uses a container format (-f) that is not on the allowed list."_s;
+    QTest::newRow("option without steps")
+        << uR"({"options":[{"label":"x","steps":[]}]})"_s << u"The answer had no steps."_s;
     QTest::newRow("no options") << uR"({"options":[]})"_s << u"The answer had no usable steps."_s;
 }
 
@@ -224,39 +240,67 @@ void PlanReplies::realisticRows()
     QTest::newRow("fast trim") << one(u"ffmpeg"_s, uR"("-ss",130,"-i","{input}","-t",200,"-c","copy","{output}")"_s,
                                       u"holiday (cut).mp4"_s)
                                << u"holiday (cut).mp4"_s
-                               << QList<QStringList>{safety + QStringList{u"-ss"_s, u"130"_s, u"-i"_s, u"@IN"_s, u"-t"_s, u"200"_s, u"-c"_s, u"copy"_s, u"@OUT"_s}};
-    QTest::newRow("exact trim") << one(u"ffmpeg"_s, uR"("-ss","10","-i","{input}","-t","30","-c:v","libx264","-crf","23","-preset","veryfast","-c:a","aac","-b:a","128k","{output}")"_s,
-                                       u"holiday (exact).mp4"_s)
+                               << QList<QStringList>{safety
+                                                     + QStringList{u"-ss"_s, u"130"_s, u"-i"_s, u"@IN"_s, u"-t"_s,
+                                                                   u"200"_s, u"-c"_s, u"copy"_s, u"@OUT"_s}};
+    QTest::newRow("exact trim") << one(
+        u"ffmpeg"_s,
+        uR"("-ss","10","-i","{input}","-t","30","-c:v","libx264","-crf","23","-preset","veryfast","-c:a","aac","-b:a","128k","{output}")"_s,
+        u"holiday (exact).mp4"_s)
                                 << u"holiday (exact).mp4"_s
-                                << QList<QStringList>{safety + QStringList{u"-ss"_s, u"10"_s, u"-i"_s, u"@IN"_s, u"-t"_s, u"30"_s, u"-c:v"_s, u"libx264"_s, u"-crf"_s, u"23"_s, u"-preset"_s, u"veryfast"_s, u"-c:a"_s, u"aac"_s, u"-b:a"_s, u"128k"_s, u"@OUT"_s}};
-    QTest::newRow("four times faster") << ff(uR"("-filter_complex","[0:v]setpts=PTS/4[v];[0:a]atempo=2.0,atempo=2.0[a]","-map","[v]","-map","[a]")"_s)
-                                       << u"x.mp4"_s
-                                       << QList<QStringList>{safety + QStringList{u"-i"_s, u"@IN"_s, u"-filter_complex"_s, u"[0:v]setpts=PTS/4[v];[0:a]atempo=2.0,atempo=2.0[a]"_s, u"-map"_s, u"[v]"_s, u"-map"_s, u"[a]"_s, u"@OUT"_s}};
-    QTest::newRow("remove sound") << one(u"ffmpeg"_s, uR"("-n","-i","{input}","-c:v","copy","-an","{output}")"_s, u"holiday (silent).mp4"_s)
+                                << QList<QStringList>{safety
+                                                      + QStringList{u"-ss"_s, u"10"_s, u"-i"_s, u"@IN"_s, u"-t"_s,
+                                                                    u"30"_s, u"-c:v"_s, u"libx264"_s, u"-crf"_s,
+                                                                    u"23"_s, u"-preset"_s, u"veryfast"_s, u"-c:a"_s,
+                                                                    u"aac"_s, u"-b:a"_s, u"128k"_s, u"@OUT"_s}};
+    QTest::newRow("four times faster")
+        << ff(uR"("-filter_complex","[0:v]setpts=PTS/4[v];[0:a]atempo=2.0,atempo=2.0[a]","-map","[v]","-map","[a]")"_s)
+        << u"x.mp4"_s
+        << QList<QStringList>{safety
+                              + QStringList{u"-i"_s, u"@IN"_s, u"-filter_complex"_s,
+                                            u"[0:v]setpts=PTS/4[v];[0:a]atempo=2.0,atempo=2.0[a]"_s, u"-map"_s,
+                                            u"[v]"_s, u"-map"_s, u"[a]"_s, u"@OUT"_s}};
+    QTest::newRow("remove sound") << one(u"ffmpeg"_s, uR"("-n","-i","{input}","-c:v","copy","-an","{output}")"_s,
+                                         u"holiday (silent).mp4"_s)
                                   << u"holiday (silent).mp4"_s
-                                  << QList<QStringList>{{u"-hide_banner"_s, u"-nostdin"_s, u"-n"_s, u"-i"_s, u"@IN"_s, u"-c:v"_s, u"copy"_s, u"-an"_s, u"@OUT"_s}};
-    QTest::newRow("gif in two steps") << uR"({"steps":[
+                                  << QList<QStringList>{{u"-hide_banner"_s, u"-nostdin"_s, u"-n"_s, u"-i"_s, u"@IN"_s,
+                                                         u"-c:v"_s, u"copy"_s, u"-an"_s, u"@OUT"_s}};
+    QTest::newRow("gif in two steps")
+        << uR"({"steps":[
             {"program":"ffmpeg","args":["-i","{input}","-vf","fps=10,scale=320:-1,palettegen","{output}"],"output":"palette.png"},
             {"program":"ffmpeg","args":["-i","{input}","-i","{prev}","-lavfi","fps=10,scale=320:-1[x];[x][1:v]paletteuse","{output}"],"output":"holiday.gif"}]})"_s
-                                      << u"holiday.gif"_s
-                                      << QList<QStringList>{safety + QStringList{u"-i"_s, u"@IN"_s, u"-vf"_s, u"fps=10,scale=320:-1,palettegen"_s, u"@OUT"_s},
-                                                            safety + QStringList{u"-i"_s, u"@IN"_s, u"-i"_s, u"@PREV"_s, u"-lavfi"_s, u"fps=10,scale=320:-1[x];[x][1:v]paletteuse"_s, u"@OUT"_s}};
-    QTest::newRow("title and mapping") << ff(uR"("-map","0:v:0","-map","0:a?","-metadata","title=Our holiday","-movflags","+faststart","-c","copy")"_s)
-                                       << u"x.mp4"_s
-                                       << QList<QStringList>{safety + QStringList{u"-i"_s, u"@IN"_s, u"-map"_s, u"0:v:0"_s, u"-map"_s, u"0:a?"_s, u"-metadata"_s, u"title=Our holiday"_s, u"-movflags"_s, u"+faststart"_s, u"-c"_s, u"copy"_s, u"@OUT"_s}};
-    QTest::newRow("webm with a format") << ff(uR"("-c:v","libvpx-vp9","-b:v","0","-crf","32","-c:a","libopus","-f","webm")"_s).replace(u"x.mp4"_s, u"holiday.webm"_s)
-                                        << u"holiday.webm"_s
-                                        << QList<QStringList>{safety + QStringList{u"-i"_s, u"@IN"_s, u"-c:v"_s, u"libvpx-vp9"_s, u"-b:v"_s, u"0"_s, u"-crf"_s, u"32"_s, u"-c:a"_s, u"libopus"_s, u"-f"_s, u"webm"_s, u"@OUT"_s}};
-    QTest::newRow("sips resample") << one(u"sips"_s, uR"("--resampleWidth",800,"{input}","-o","{output}")"_s, u"holiday (small).jpg"_s)
+        << u"holiday.gif"_s
+        << QList<QStringList>{
+               safety + QStringList{u"-i"_s, u"@IN"_s, u"-vf"_s, u"fps=10,scale=320:-1,palettegen"_s, u"@OUT"_s},
+               safety
+                   + QStringList{u"-i"_s, u"@IN"_s, u"-i"_s, u"@PREV"_s, u"-lavfi"_s,
+                                 u"fps=10,scale=320:-1[x];[x][1:v]paletteuse"_s, u"@OUT"_s}};
+    QTest::newRow("title and mapping")
+        << ff(uR"("-map","0:v:0","-map","0:a?","-metadata","title=Our holiday","-movflags","+faststart","-c","copy")"_s)
+        << u"x.mp4"_s
+        << QList<QStringList>{safety
+                              + QStringList{u"-i"_s, u"@IN"_s, u"-map"_s, u"0:v:0"_s, u"-map"_s, u"0:a?"_s,
+                                            u"-metadata"_s, u"title=Our holiday"_s, u"-movflags"_s, u"+faststart"_s,
+                                            u"-c"_s, u"copy"_s, u"@OUT"_s}};
+    QTest::newRow("webm with a format")
+        << ff(uR"("-c:v","libvpx-vp9","-b:v","0","-crf","32","-c:a","libopus","-f","webm")"_s)
+               .replace(u"x.mp4"_s, u"holiday.webm"_s)
+        << u"holiday.webm"_s
+        << QList<QStringList>{safety
+                              + QStringList{u"-i"_s, u"@IN"_s, u"-c:v"_s, u"libvpx-vp9"_s, u"-b:v"_s, u"0"_s, u"-crf"_s,
+                                            u"32"_s, u"-c:a"_s, u"libopus"_s, u"-f"_s, u"webm"_s, u"@OUT"_s}};
+    QTest::newRow("sips resample") << one(u"sips"_s, uR"("--resampleWidth",800,"{input}","-o","{output}")"_s,
+                                          u"holiday (small).jpg"_s)
                                    << u"holiday (small).jpg"_s
-                                   << QList<QStringList>{{u"--resampleWidth"_s, u"800"_s, u"@IN"_s, u"-o"_s, u"@OUT"_s}};
-    QTest::newRow("sips rotate left") << one(u"sips"_s, uR"("--rotate",-90,"{input}","-o","{output}")"_s, u"holiday (rotated).png"_s)
+                                   << QList<QStringList>{
+                                          {u"--resampleWidth"_s, u"800"_s, u"@IN"_s, u"-o"_s, u"@OUT"_s}};
+    QTest::newRow("sips rotate left") << one(u"sips"_s, uR"("--rotate",-90,"{input}","-o","{output}")"_s,
+                                             u"holiday (rotated).png"_s)
                                       << u"holiday (rotated).png"_s
                                       << QList<QStringList>{{u"--rotate"_s, u"-90"_s, u"@IN"_s, u"-o"_s, u"@OUT"_s}};
-    QTest::newRow("afconvert to wave") << one(u"afconvert"_s, uR"("-f","WAVE","-d","LEI16","{input}","{output}")"_s, u"holiday.wav"_s)
-                                       << u"holiday.wav"_s
-                                       << QList<QStringList>{{u"-f"_s, u"WAVE"_s, u"-d"_s, u"LEI16"_s, u"@IN"_s, u"@OUT"_s}};
-    QTest::newRow("zip") << one(u"zip"_s, uR"("-r","-X","{output}","{input}")"_s, u"holiday.zip"_s)
-                         << u"holiday.zip"_s
+    QTest::newRow("afconvert to wave")
+        << one(u"afconvert"_s, uR"("-f","WAVE","-d","LEI16","{input}","{output}")"_s, u"holiday.wav"_s)
+        << u"holiday.wav"_s << QList<QStringList>{{u"-f"_s, u"WAVE"_s, u"-d"_s, u"LEI16"_s, u"@IN"_s, u"@OUT"_s}};
+    QTest::newRow("zip") << one(u"zip"_s, uR"("-r","-X","{output}","{input}")"_s, u"holiday.zip"_s) << u"holiday.zip"_s
                          << QList<QStringList>{{u"-r"_s, u"-X"_s, u"@OUT"_s, u"holiday.mp4"_s}};
 }

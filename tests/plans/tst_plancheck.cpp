@@ -17,7 +17,8 @@ private:
     int check(const QStringList& args, const QByteArray& reply, QString& out)
     {
         QProcess process;
-        process.start(qEnvironmentVariable("TRELLICK_TOOLS_DIR") + u"/trellick-dev"_s, QStringList{u"plan-check"_s} + args);
+        process.start(qEnvironmentVariable("TRELLICK_TOOLS_DIR") + u"/trellick-dev"_s,
+                      QStringList{u"plan-check"_s} + args);
         process.write(reply);
         process.closeWriteChannel();
         if (!process.waitForFinished(60000)) {
@@ -38,9 +39,10 @@ private slots:
             {"label":"Zip","steps":[{"program":"zip","args":["-r","-X","{output}","{input}"],"output":"clip.zip"}]}]})";
         QCOMPARE(check({u"--input"_s, input}, reply, out), 0);
         const QString cut = m_dir.filePath(u"clip (cut).mp4"_s);
-        QCOMPARE(out, u"Fast\nffmpeg -hide_banner -n -nostdin -ss 5 -i "_s + input + u" -c copy '"_s + cut + u"'\nOutput: "_s + cut
-                          + u"\n\nZip\ncd "_s + m_dir.path() + u" && zip -r -X "_s + m_dir.filePath(u"clip.zip"_s)
-                          + u" clip.mp4\nOutput: "_s + m_dir.filePath(u"clip.zip"_s) + u"\n"_s);
+        QCOMPARE(out,
+                 u"Fast\nffmpeg -hide_banner -n -nostdin -ss 5 -i "_s + input + u" -c copy '"_s + cut + u"'\nOutput: "_s
+                     + cut + u"\n\nZip\ncd "_s + m_dir.path() + u" && zip -r -X "_s + m_dir.filePath(u"clip.zip"_s)
+                     + u" clip.mp4\nOutput: "_s + m_dir.filePath(u"clip.zip"_s) + u"\n"_s);
     }
 
     void printsTheRefusalAlone()
@@ -48,7 +50,8 @@ private slots:
         QString out;
         QCOMPARE(check({u"--input"_s, m_dir.filePath(u"clip.mp4"_s)}, "no plan here", out), 1);
         QCOMPARE(out, u"The answer was not JSON.\n"_s);
-        const QByteArray tar = R"({"steps":[{"program":"tar","args":["-xf","{input}","-C","{output}"],"output":"clip.zip"}]})";
+        const QByteArray tar
+            = R"({"steps":[{"program":"tar","args":["-xf","{input}","-C","{output}"],"output":"clip.zip"}]})";
         QCOMPARE(check({u"--input"_s, m_dir.filePath(u"clip.mp4"_s)}, tar, out), 1);
         QVERIFY(out.startsWith(u"Step 1 wants to use “tar”"_s));
         // The application's own plans may use tar.

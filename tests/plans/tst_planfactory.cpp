@@ -1,6 +1,6 @@
 #include "PlanReplies.h"
 #include "TestFiles.h"
-#include "exec/base/AppPaths.h"
+#include "base/AppPaths.h"
 #include "plans/PlanFactory.h"
 #include "plans/PlanParser.h"
 #include "plans/SystemTools.h"
@@ -40,8 +40,8 @@ private:
             return {};
         }
         PlanFactory factory;
-        const PlanResult<ResolvedOption> result =
-            factory.resolve(parsed.value().options.first(), input.isEmpty() ? m_input : input, trusted);
+        const PlanResult<ResolvedOption> result
+            = factory.resolve(parsed.value().options.first(), input.isEmpty() ? m_input : input, trusted);
         if (!result.ok()) {
             qWarning("refused: %s", qPrintable(result.error().message));
             return {};
@@ -62,10 +62,7 @@ private slots:
         SystemTools::setStandInDir(m_tools);
     }
 
-    void hostileReplies_data()
-    {
-        PlanReplies::hostileRows();
-    }
+    void hostileReplies_data() { PlanReplies::hostileRows(); }
 
     void hostileReplies()
     {
@@ -74,10 +71,7 @@ private slots:
         QCOMPARE(outcome(reply), message);
     }
 
-    void realisticReplies_data()
-    {
-        PlanReplies::realisticRows();
-    }
+    void realisticReplies_data() { PlanReplies::realisticRows(); }
 
     void realisticReplies()
     {
@@ -90,10 +84,10 @@ private slots:
         for (qsizetype i = 0; i < args.size(); ++i) {
             QStringList expected;
             for (const QString& arg : args[i]) {
-                expected << (arg == u"@IN"_s     ? m_input
-                             : arg == u"@OUT"_s  ? option.steps[i].outputPath
-                             : arg == u"@PREV"_s ? option.steps[i - 1].outputPath
-                                                 : arg);
+                expected << (arg == u"@IN"_s         ? m_input
+                                 : arg == u"@OUT"_s  ? option.steps[i].outputPath
+                                 : arg == u"@PREV"_s ? option.steps[i - 1].outputPath
+                                                     : arg);
             }
             QCOMPARE(option.steps[i].args, expected);
         }
@@ -102,8 +96,8 @@ private slots:
 
     void programNameIsTrimmedAndLowerCased()
     {
-        const ResolvedOption option =
-            resolveOne(u"{\"steps\":[{\"program\":\" FFmpeg \\n\",\"args\":[\"-i\",\"{input}\",\"{output}\"],\"output\":\"a.mp4\"}]}"_s);
+        const ResolvedOption option = resolveOne(
+            u"{\"steps\":[{\"program\":\" FFmpeg \\n\",\"args\":[\"-i\",\"{input}\",\"{output}\"],\"output\":\"a.mp4\"}]}"_s);
         QCOMPARE(option.steps.size(), 1);
         QCOMPARE(option.steps[0].executable, AppPaths::binDir() + u"/ffmpeg"_s);
         QVERIFY(option.steps[0].needsFFmpeg);
@@ -143,8 +137,10 @@ private slots:
     {
         QTemporaryDir empty;
         SystemTools::setStandInDir(empty.path());
-        QCOMPARE(outcome(u"{\"steps\":[{\"program\":\"sips\",\"args\":[\"{input}\",\"-o\",\"{output}\"],\"output\":\"a.png\"}]}"_s),
-                 u"The tool “sips” was not found on this Mac."_s);
+        QCOMPARE(
+            outcome(
+                u"{\"steps\":[{\"program\":\"sips\",\"args\":[\"{input}\",\"-o\",\"{output}\"],\"output\":\"a.png\"}]}"_s),
+            u"The tool “sips” was not found on this Mac."_s);
         SystemTools::setStandInDir(m_tools);
     }
 
@@ -159,15 +155,18 @@ private slots:
         QCOMPARE(args(u"ffmpeg"_s, u"\"-n\","_s).mid(0, 3), (QStringList{u"-hide_banner"_s, u"-nostdin"_s, u"-n"_s}));
         QCOMPARE(args(u"ffprobe"_s, QString()).first(), u"-i"_s);
         // "-n" as the value of another option is no "-n": ffmpeg would still overwrite.
-        QCOMPARE(args(u"ffmpeg"_s, u"\"-metadata\",\"-n\","_s).mid(0, 3), (QStringList{u"-hide_banner"_s, u"-n"_s, u"-nostdin"_s}));
+        QCOMPARE(args(u"ffmpeg"_s, u"\"-metadata\",\"-n\","_s).mid(0, 3),
+                 (QStringList{u"-hide_banner"_s, u"-n"_s, u"-nostdin"_s}));
     }
 
     void zipRunsInTheInputFolder()
     {
-        const QString reply = u"{\"steps\":[{\"program\":\"zip\",\"args\":[\"-r\",\"-X\",\"{output}\",\"{input}\"],\"output\":\"a b.zip\"}]}"_s;
+        const QString reply
+            = u"{\"steps\":[{\"program\":\"zip\",\"args\":[\"-r\",\"-X\",\"{output}\",\"{input}\"],\"output\":\"a b.zip\"}]}"_s;
         const ResolvedOption option = resolveOne(reply);
         QCOMPARE(option.steps[0].cwd, m_dir.path());
-        QCOMPARE(option.commandText(), u"cd "_s + m_dir.path() + u" && zip -r -X '"_s + m_dir.filePath(u"a b.zip"_s) + u"' holiday.mp4"_s);
+        QCOMPARE(option.commandText(),
+                 u"cd "_s + m_dir.path() + u" && zip -r -X '"_s + m_dir.filePath(u"a b.zip"_s) + u"' holiday.mp4"_s);
 
         // A chosen file named like an option is passed so that zip cannot read it as one.
         const QString dashed = TestFiles::write(m_dir.filePath(u"-m"_s));
@@ -186,10 +185,12 @@ private slots:
         QTest::newRow("only an extension") << u".mp4"_s << false << u"holiday (new)"_s << u"mp4"_s;
         QTest::newRow("hidden name") << u"..hidden.MOV"_s << false << u"hidden"_s << u"mov"_s;
         QTest::newRow("separators") << u"a:b%c\\d/e.MP4"_s << false << u"a-b-c-d-e"_s << u"mp4"_s;
-        QTest::newRow("controls and direction overrides") << u" a\u202Eb\u0007\t.png "_s << false << u"ab"_s << u"png"_s;
+        QTest::newRow("controls and direction overrides")
+            << u" a\u202Eb\u0007\t.png "_s << false << u"ab"_s << u"png"_s;
         QTest::newRow("spaces before the dot") << u"holiday (cut)  .mp4"_s << false << u"holiday (cut)"_s << u"mp4"_s;
         QTest::newRow("long name") << u"é"_s.repeated(150) + u".jpg"_s << false << u"é"_s.repeated(100) << u"jpg"_s;
-        QTest::newRow("long name of emoji") << u"👍🏽"_s.repeated(120) + u".png"_s << false << u"👍🏽"_s.repeated(100) << u"png"_s;
+        QTest::newRow("long name of emoji")
+            << u"👍🏽"_s.repeated(120) + u".png"_s << false << u"👍🏽"_s.repeated(100) << u"png"_s;
         QTest::newRow("folder") << u"Backup"_s << true << u"Backup"_s << QString();
         QTest::newRow("folder without a name") << u" .. "_s << true << u"holiday (new)"_s << QString();
     }
@@ -209,9 +210,10 @@ private slots:
     void splitOutputRefusesOtherTypes()
     {
         for (const QString& name : {u"notes.txt"_s, u"x"_s, u"x.mp4.exe"_s, QString()}) {
-            QCOMPARE(PlanFactory::splitOutput(name, u"holiday"_s, false, 3).error().message,
-                     u"Step 3 names its output “"_s + name
-                         + u"”, which does not end in a file type I allow (for example mp4, mp3, jpg, png, pdf, zip)."_s);
+            QCOMPARE(
+                PlanFactory::splitOutput(name, u"holiday"_s, false, 3).error().message,
+                u"Step 3 names its output “"_s + name
+                    + u"”, which does not end in a file type I allow (for example mp4, mp3, jpg, png, pdf, zip)."_s);
         }
     }
 
@@ -247,12 +249,13 @@ private slots:
 
     void answersWithSeveralOptions()
     {
-        const QString good = u"{\"label\":\"B\",\"steps\":[{\"program\":\"ffmpeg\",\"args\":[\"-i\",\"{input}\",\"{output}\"],\"output\":\"holiday (cut).mp4\"}]}"_s;
+        const QString good
+            = u"{\"label\":\"B\",\"steps\":[{\"program\":\"ffmpeg\",\"args\":[\"-i\",\"{input}\",\"{output}\"],\"output\":\"holiday (cut).mp4\"}]}"_s;
         const QString bad1 = u"{\"steps\":[{\"program\":\"bash\",\"args\":[\"x\"],\"output\":\"a.mp4\"}]}"_s;
         const QString bad2 = u"{\"steps\":[{\"program\":\"zip\",\"args\":[],\"output\":\"a.zip\"}]}"_s;
         const auto resolve = [this](const QStringList& options) {
-            return PlanParser::resolve(PlanParser::parse(u"{\"options\":["_s + options.join(u","_s) + u"]}"_s).value().options,
-                                       m_input);
+            return PlanParser::resolve(
+                PlanParser::parse(u"{\"options\":["_s + options.join(u","_s) + u"]}"_s).value().options, m_input);
         };
         const PlanResult<QList<ResolvedOption>> some = resolve({bad1, good, good});
         QCOMPARE(some.value().size(), 2);
@@ -279,8 +282,8 @@ private slots:
     {
         const QString missing = m_dir.filePath(u"gone/holiday.mp4"_s);
         const ResolvedOption option = resolveOne(
-            u"{\"steps\":[{\"program\":\"ffmpeg\",\"args\":[\"-i\",\"{input}\",\"{output}\"],\"output\":\"a.mp4\"}]}"_s, false,
-            missing);
+            u"{\"steps\":[{\"program\":\"ffmpeg\",\"args\":[\"-i\",\"{input}\",\"{output}\"],\"output\":\"a.mp4\"}]}"_s,
+            false, missing);
         QCOMPARE(option.finalOutputs(), QStringList{AppPaths::fallbackOutputDir() + u"/a.mp4"_s});
     }
 
@@ -288,9 +291,10 @@ private slots:
     {
         const ResolvedOption option = resolveOne(
             u"{\"steps\":[{\"program\":\"ffmpeg\",\"args\":[\"-i\",\"{input}\",\"-metadata\",\"title=It's ours\",\"-vf\",\"scale=1280:-2\",\"{output}\"],\"output\":\"a b.mp4\"}]}"_s);
-        QCOMPARE(option.steps[0].displayCommand, u"ffmpeg -hide_banner -n -nostdin -i "_s + m_input
-                                                     + u" -metadata 'title=It'\\''s ours' -vf scale=1280:-2 '"_s
-                                                     + m_dir.filePath(u"a b.mp4"_s) + u"'"_s);
+        QCOMPARE(option.steps[0].displayCommand,
+                 u"ffmpeg -hide_banner -n -nostdin -i "_s + m_input
+                     + u" -metadata 'title=It'\\''s ours' -vf scale=1280:-2 '"_s + m_dir.filePath(u"a b.mp4"_s)
+                     + u"'"_s);
     }
 
     void fileReadingWordsMatchWholeNames_data()

@@ -29,7 +29,8 @@ QString failure(const QString& text)
     return result.ok() ? u"(parsed)"_s : result.error().message;
 }
 
-const QString trimStep = uR"({"program":"ffmpeg","args":["-ss","130","-i","{input}","-c","copy","{output}"],"output":"a (cut).mp4","summary":"Cuts."})"_s;
+const QString trimStep
+    = uR"({"program":"ffmpeg","args":["-ss","130","-i","{input}","-c","copy","{output}"],"output":"a (cut).mp4","summary":"Cuts."})"_s;
 
 } // namespace
 
@@ -53,7 +54,8 @@ private slots:
         QTest::newRow("unpaired surrogate escape") << u"{\"label\":\"\\ud800\"}"_s << wrongShape;
         QTest::newRow("bad escape") << u"{\"label\":\"\\x41\"}"_s << wrongShape;
         QTest::newRow("leading zero") << u"{\"result_seconds\":012}"_s << wrongShape;
-        QTest::newRow("deep nesting") << u"{\"a\":"_s + u"["_s.repeated(100) + u"]"_s.repeated(100) + u"}"_s << wrongShape;
+        QTest::newRow("deep nesting") << u"{\"a\":"_s + u"["_s.repeated(100) + u"]"_s.repeated(100) + u"}"_s
+                                      << wrongShape;
         QTest::newRow("enormous") << u"{\"label\":\""_s + u"x"_s.repeated(3 * 1024 * 1024) + u"\"}"_s << wrongShape;
         QTest::newRow("too many values") << u"{\"a\":["_s + u"0,"_s.repeated(300'000) + u"0]}"_s << wrongShape;
     }
@@ -128,8 +130,8 @@ private slots:
     {
         QFETCH(QString, element);
         QFETCH(QString, text);
-        const AIPlanResponse response =
-            parsed(u"{\"steps\":[{\"program\":\"ffmpeg\",\"args\":[\"-ss\","_s + element + u",\"{output}\"]}]}"_s);
+        const AIPlanResponse response
+            = parsed(u"{\"steps\":[{\"program\":\"ffmpeg\",\"args\":[\"-ss\","_s + element + u",\"{output}\"]}]}"_s);
         QCOMPARE(response.options.size(), 1);
         QCOMPARE(response.options[0].steps[0].args, (QStringList{u"-ss"_s, text, u"{output}"_s}));
     }
@@ -153,8 +155,8 @@ private slots:
         QFETCH(QString, option);
         const QString good = u"{\"label\":\"Good\",\"steps\":["_s + trimStep + u"]}"_s;
         QVERIFY(parsed(u"{\"options\":["_s + good + u","_s + option + u"]}"_s).options.isEmpty());
-        const AIPlanResponse fallback =
-            parsed(u"{\"options\":["_s + option + u"],\"label\":\"Top\",\"steps\":["_s + trimStep + u"]}"_s);
+        const AIPlanResponse fallback
+            = parsed(u"{\"options\":["_s + option + u"],\"label\":\"Top\",\"steps\":["_s + trimStep + u"]}"_s);
         QCOMPARE(fallback.options.size(), 1);
         QCOMPARE(fallback.options[0].label, u"Top"_s);
     }
@@ -174,8 +176,8 @@ private slots:
     {
         QFETCH(QString, value);
         QFETCH(double, seconds);
-        const AIPlanResponse response =
-            parsed(u"{\"result_seconds\":"_s + value + u",\"steps\":["_s + trimStep + u"]}"_s);
+        const AIPlanResponse response
+            = parsed(u"{\"result_seconds\":"_s + value + u",\"steps\":["_s + trimStep + u"]}"_s);
         QCOMPARE(response.options.size(), 1);
         QCOMPARE(response.options[0].resultSeconds.value_or(-1.0), seconds);
     }
@@ -189,10 +191,11 @@ private slots:
     void encodingForHistoryRoundTrips()
     {
         RawOption option{u"Fast"_s, u"Cuts it."_s, {u"May be a second off."_s}, 200.0, {}};
-        option.steps << RawStep{u"ffmpeg"_s, {u"-ss"_s, u"130"_s, u"-i"_s, u"{input}"_s, u"{output}"_s}, u"a.mp4"_s,
-                                u"Cuts."_s, true};
+        option.steps << RawStep{
+            u"ffmpeg"_s, {u"-ss"_s, u"130"_s, u"-i"_s, u"{input}"_s, u"{output}"_s}, u"a.mp4"_s, u"Cuts."_s, true};
         const QJsonObject object = PlanJson::encode(option);
-        QCOMPARE(object.keys(), (QStringList{u"label"_s, u"result_seconds"_s, u"steps"_s, u"summary"_s, u"warnings"_s}));
+        QCOMPARE(object.keys(),
+                 (QStringList{u"label"_s, u"result_seconds"_s, u"steps"_s, u"summary"_s, u"warnings"_s}));
         QVERIFY(!object[u"steps"_s].toArray()[0].toObject().contains(u"isFolder"_s));
         // The arguments are stored as strings, so "130" stays "130".
         QCOMPARE(object[u"steps"_s].toArray()[0].toObject()[u"args"_s].toArray()[1], QJsonValue(u"130"_s));
@@ -209,7 +212,8 @@ private slots:
 
     void invalidUtf8BecomesReplacementCharacters()
     {
-        const QByteArray bytes = "{\"label\":\"a\xff\xfe" "b\",\"steps\":[{\"program\":\"zip\"}]}";
+        const QByteArray bytes = "{\"label\":\"a\xff\xfe"
+                                 "b\",\"steps\":[{\"program\":\"zip\"}]}";
         const AIPlanResponse response = parsed(QString::fromUtf8(bytes));
         QCOMPARE(response.options.size(), 1);
         QCOMPARE(response.options[0].label, u"a\ufffd\ufffdb"_s);
@@ -217,7 +221,8 @@ private slots:
 
     void readerBounds()
     {
-        QVERIFY(JsonReader::read(QByteArray(QByteArray(JsonReader::maxDepth, '[') + QByteArray(JsonReader::maxDepth, ']'))));
+        QVERIFY(JsonReader::read(
+            QByteArray(QByteArray(JsonReader::maxDepth, '[') + QByteArray(JsonReader::maxDepth, ']'))));
         QVERIFY(!JsonReader::read(
             QByteArray(QByteArray(JsonReader::maxDepth + 1, '[') + QByteArray(JsonReader::maxDepth + 1, ']'))));
         QVERIFY(!JsonReader::read(QByteArray(200'000, '[')));

@@ -1,5 +1,7 @@
 // libsecret first: GLib's headers use the word "signals", which Qt defines as a macro.
+// clang-format off
 #include <libsecret/secret.h>
+// clang-format on
 
 #include "platform/SecretServiceKeychain.h"
 
@@ -60,9 +62,9 @@ bool TestKeychain::setDefaultCollectionLocked(bool locked)
     }
     GError* error = nullptr;
     SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error);
-    SecretCollection* collection =
-        service ? secret_collection_for_alias_sync(service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, &error)
-                : nullptr;
+    SecretCollection* collection = service
+        ? secret_collection_for_alias_sync(service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, &error)
+        : nullptr;
     bool done = false;
     if (collection) {
         GList* objects = g_list_append(nullptr, collection);
@@ -102,9 +104,9 @@ bool TestKeychain::unlockWithPassword()
             "(o@ay@ays)", session, g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, "", 0, 1),
             g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, password.constData(), gsize(password.size()), 1),
             "text/plain");
-        if (GVariant* unlocked = call("org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface",
-                                      "UnlockWithMasterPassword",
-                                      g_variant_new("(o@(oayays))", "/org/freedesktop/secrets/collection/login", secret))) {
+        if (GVariant* unlocked
+            = call("org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface", "UnlockWithMasterPassword",
+                   g_variant_new("(o@(oayays))", "/org/freedesktop/secrets/collection/login", secret))) {
             done = true;
             g_variant_unref(unlocked);
         }

@@ -18,8 +18,8 @@ namespace {
 const QString account = u"openrouter-api-key"_s;
 const QString signInHint = u"Sign in to OpenRouter in Settings to use free models."_s;
 const QString ollamaHint = u"Pick an Ollama model in Settings (Ollama must be running)."_s;
-const QString unreachableOllama =
-    u"Could not reach Ollama at 127.0.0.1:11434. Start the Ollama app, then press Look again."_s;
+const QString unreachableOllama
+    = u"Could not reach Ollama at 127.0.0.1:11434. Start the Ollama app, then press Look again."_s;
 
 QSettings stored()
 {
@@ -139,18 +139,20 @@ void TestAISettings::channelsAndHints_data()
     QTest::addColumn<QString>("hint");
 
     const std::optional<AIChannel> none;
-    QTest::newRow("openRouter without key") << AIProviderKind::openRouter << std::optional<QString>() << u"m"_s << none << signInHint;
-    QTest::newRow("openRouter with empty key") << AIProviderKind::openRouter << std::optional(u""_s) << u""_s << none
-                                               << signInHint;
-    QTest::newRow("ollama without model") << AIProviderKind::ollama << std::optional(u"k"_s) << u""_s << none << ollamaHint;
+    QTest::newRow("openRouter without key")
+        << AIProviderKind::openRouter << std::optional<QString>() << u"m"_s << none << signInHint;
+    QTest::newRow("openRouter with empty key")
+        << AIProviderKind::openRouter << std::optional(u""_s) << u""_s << none << signInHint;
+    QTest::newRow("ollama without model")
+        << AIProviderKind::ollama << std::optional(u"k"_s) << u""_s << none << ollamaHint;
     QTest::newRow("apple") << AIProviderKind::apple << std::optional(u"k"_s) << u"m"_s << none
                            << u"Not available: it needs macOS 26 or newer with Apple Intelligence."_s;
-    QTest::newRow("openRouter with key")
-        << AIProviderKind::openRouter << std::optional(u"sk-or"_s) << u"m"_s
-        << std::optional(AIChannel{AIProviderKind::openRouter, u"sk-or"_s, QString()}) << signInHint;
-    QTest::newRow("ollama model untrimmed") << AIProviderKind::ollama << std::optional<QString>() << u" qwen "_s
-                                            << std::optional(AIChannel{AIProviderKind::ollama, QString(), u" qwen "_s})
-                                            << ollamaHint;
+    QTest::newRow("openRouter with key") << AIProviderKind::openRouter << std::optional(u"sk-or"_s) << u"m"_s
+                                         << std::optional(AIChannel{AIProviderKind::openRouter, u"sk-or"_s, QString()})
+                                         << signInHint;
+    QTest::newRow("ollama model untrimmed")
+        << AIProviderKind::ollama << std::optional<QString>() << u" qwen "_s
+        << std::optional(AIChannel{AIProviderKind::ollama, QString(), u" qwen "_s}) << ollamaHint;
 }
 
 void TestAISettings::channelsAndHints()
@@ -297,7 +299,8 @@ void TestAISettings::freeModelsUnreachable()
     AISettings settings(keychain, endpointsWith(nowhere));
     settings.checkFreeModels();
     QTRY_VERIFY(settings.freeModelNote() != u"Looking..."_s);
-    QVERIFY2(settings.freeModelNote().startsWith(u"Could not reach the server: "_s), qPrintable(settings.freeModelNote()));
+    QVERIFY2(settings.freeModelNote().startsWith(u"Could not reach the server: "_s),
+             qPrintable(settings.freeModelNote()));
 }
 
 void TestAISettings::refreshOllamaChoosesAModel_data()

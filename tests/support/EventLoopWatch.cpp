@@ -1,7 +1,6 @@
 #include "EventLoopWatch.h"
 
 #include <QFile>
-
 #include <ctime>
 
 namespace {

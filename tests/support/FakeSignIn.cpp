@@ -28,12 +28,14 @@ void browserGet(const QUrl& url)
 FakeSignIn::FakeSignIn()
 {
     QDesktopServices::setUrlHandler(u"http"_s, this, "open");
-    m_server.route("/api/v1/auth/keys", [this](const LocalHttpServer::Request& request) { return keyExchange(request); });
+    m_server.route("/api/v1/auth/keys",
+                   [this](const LocalHttpServer::Request& request) { return keyExchange(request); });
     // The service's sign-in page: straight back to the application with a code and the state.
     m_server.route("/auth", [this](const LocalHttpServer::Request&) {
         const QByteArray target = QString::fromLatin1(m_callback.toEncoded()).toHtmlEscaped().toUtf8();
-        return LocalHttpServer::Reply{200, "<html><head><meta http-equiv='refresh' content='0;url=" + target + "'></head></html>",
-                                      "text/html; charset=utf-8", LocalHttpServer::Behaviour::answer};
+        return LocalHttpServer::Reply{
+            200, "<html><head><meta http-equiv='refresh' content='0;url=" + target + "'></head></html>",
+            "text/html; charset=utf-8", LocalHttpServer::Behaviour::answer};
     });
 }
 
@@ -80,10 +82,11 @@ void FakeSignIn::open(const QUrl& url)
         m_chromium = std::make_unique<QProcess>();
         m_chromium->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_chromium->setStandardOutputFile(QProcess::nullDevice());
-        m_chromium->start(u"chromium"_s, {u"--headless"_s, u"--no-sandbox"_s, u"--disable-gpu"_s, u"--disable-quic"_s,
-                                          u"--no-first-run"_s, u"--disable-background-networking"_s,
-                                          u"--disable-component-update"_s, u"--disable-sync"_s,
-                                          u"--user-data-dir="_s + m_profile->path(), url.toString(QUrl::FullyEncoded)});
+        m_chromium->start(u"chromium"_s,
+                          {u"--headless"_s, u"--no-sandbox"_s, u"--disable-gpu"_s, u"--disable-quic"_s,
+                           u"--no-first-run"_s, u"--disable-background-networking"_s, u"--disable-component-update"_s,
+                           u"--disable-sync"_s, u"--user-data-dir="_s + m_profile->path(),
+                           url.toString(QUrl::FullyEncoded)});
         return;
     }
     // Browsers ask for the site icon of whatever they show; that request carries no code.
@@ -100,15 +103,16 @@ LocalHttpServer::Reply FakeSignIn::keyExchange(const LocalHttpServer::Request& r
         return *m_keyReply;
     }
     const QJsonObject body = request.json();
-    const QByteArray challenge =
-        QCryptographicHash::hash(body.value(u"code_verifier"_s).toString().toUtf8(), QCryptographicHash::Sha256)
-            .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+    const QByteArray challenge
+        = QCryptographicHash::hash(body.value(u"code_verifier"_s).toString().toUtf8(), QCryptographicHash::Sha256)
+              .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
     const bool valid = request.headers.value("content-type") == "application/json"
         && body.value(u"code"_s).toString() == QLatin1String(code)
         && body.value(u"code_challenge_method"_s).toString() == u"S256"_s
         && QString::fromLatin1(challenge) == QUrlQuery(m_opened).queryItemValue(u"code_challenge"_s);
     if (!valid) {
-        return LocalHttpServer::Reply::json({{u"error"_s, QJsonObject{{u"message"_s, u"Invalid code or verifier"_s}}}}, 403);
+        return LocalHttpServer::Reply::json({{u"error"_s, QJsonObject{{u"message"_s, u"Invalid code or verifier"_s}}}},
+                                            403);
     }
     return LocalHttpServer::Reply::json({{u"key"_s, m_key}});
 }

@@ -6,7 +6,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
-
 #include <memory>
 #include <optional>
 

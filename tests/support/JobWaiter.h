@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QTest>
-
 #include <optional>
 
 // Starts a job (an object with start() and one `finished` signal) and spins the event loop until it

@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QPair>
 #include <QUrl>
-
 #include <functional>
 
 class QTcpServer;

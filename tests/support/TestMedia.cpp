@@ -1,7 +1,7 @@
 #include "TestMedia.h"
 
 #include "TestFiles.h"
-#include "exec/base/AppPaths.h"
+#include "base/AppPaths.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "StandIns.h"
 
-#include "exec/base/ProcessUtil.h"
+#include "base/ProcessUtil.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exec/base/ProcResult.h"
+#include "base/ProcResult.h"
 
 #include <QString>
 #include <QStringList>

@@ -40,8 +40,9 @@ private:
 
     static double duration(const QString& path)
     {
-        return StandIns::output(u"ffprobe"_s, {u"-v"_s, u"error"_s, u"-show_entries"_s, u"format=duration"_s, u"-of"_s,
-                                               u"csv=p=0"_s, path})
+        return StandIns::output(
+                   u"ffprobe"_s,
+                   {u"-v"_s, u"error"_s, u"-show_entries"_s, u"format=duration"_s, u"-of"_s, u"csv=p=0"_s, path})
             .toDouble();
     }
 
@@ -75,16 +76,16 @@ private slots:
         QTest::addColumn<QString>("expected");
 
         QTest::newRow("sips") << u"photo.jpg"_s
-                              << QByteArray(R"j({"steps":[{"program":"sips","args":["-s","format","png","--resampleWidth",40,
+                              << QByteArray(
+                                     R"j({"steps":[{"program":"sips","args":["-s","format","png","--resampleWidth",40,
                                     "{input}","-o","{output}"],"output":"photo.png"}]})j")
                               << u"photo.png"_s << u"vipsheader"_s << QStringList{u"-f"_s, u"width"_s} << u"40"_s;
-        QTest::newRow("afconvert") << u"voice.wav"_s
-                                   << QByteArray(R"j({"steps":[{"program":"afconvert","args":["-f","m4af","-d","aac","-b",
+        QTest::newRow("afconvert")
+            << u"voice.wav"_s << QByteArray(R"j({"steps":[{"program":"afconvert","args":["-f","m4af","-d","aac","-b",
                                          128000,"{input}","{output}"],"output":"voice.m4a"}]})j")
-                                   << u"voice.m4a"_s << u"ffprobe"_s
-                                   << QStringList{u"-v"_s, u"error"_s, u"-show_entries"_s, u"stream=codec_name"_s, u"-of"_s,
-                                                  u"csv=p=0"_s}
-                                   << u"aac"_s;
+            << u"voice.m4a"_s << u"ffprobe"_s
+            << QStringList{u"-v"_s, u"error"_s, u"-show_entries"_s, u"stream=codec_name"_s, u"-of"_s, u"csv=p=0"_s}
+            << u"aac"_s;
     }
 
     void runsTheStandIns()

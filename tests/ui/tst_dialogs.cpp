@@ -17,8 +17,8 @@
 #include "ui/Style.h"
 #include "ui/SymbolLabel.h"
 
-#include <QLabel>
 #include <QJsonArray>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPdfWriter>
@@ -327,9 +327,9 @@ private slots:
             << AIProviderKind::ollama << u"I would call them beach and notes."_s
             << QStringList{u"Photo 1.JPG"_s, u"notes.txt"_s}
             << PlanService::notUsable(AIChannel{AIProviderKind::ollama, {}, u"llama3.2"_s}).message;
-        QTest::newRow("one name per file") << AIProviderKind::openRouter
-                                           << u"{\"names\": [\"beach.jpg\", \"notes 2026.txt\"]}"_s
-                                           << QStringList{u"beach.jpg"_s, u"notes 2026.txt"_s} << QString();
+        QTest::newRow("one name per file")
+            << AIProviderKind::openRouter << u"{\"names\": [\"beach.jpg\", \"notes 2026.txt\"]}"_s
+            << QStringList{u"beach.jpg"_s, u"notes 2026.txt"_s} << QString();
     }
 
     void suggestFillsTheNamesOrSaysWhy()
@@ -364,8 +364,8 @@ private slots:
         auto* shownProblem = WidgetFinder::shownByObjectName<QLabel>(dialog, u"problem"_s);
         QCOMPARE(shownProblem ? shownProblem->text() : QString(), problem);
         // What the dialog showed is exactly what went out.
-        const QList<QJsonObject> bodies =
-            provider == AIProviderKind::openRouter ? m_openRouter->chatBodies() : m_ollama->chatBodies();
+        const QList<QJsonObject> bodies
+            = provider == AIProviderKind::openRouter ? m_openRouter->chatBodies() : m_ollama->chatBodies();
         QCOMPARE(bodies.size(), 1);
         QVERIFY(preview.contains(u"\n\nYour message:\n"_s + userMessage(bodies.first()) + u"\n\n"_s));
     }

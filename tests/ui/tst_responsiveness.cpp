@@ -9,7 +9,6 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
-
 #include <ctime>
 
 using namespace Qt::StringLiterals;

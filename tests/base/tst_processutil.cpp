@@ -1,4 +1,4 @@
-#include "exec/base/ProcessUtil.h"
+#include "base/ProcessUtil.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -5,7 +5,6 @@
 
 #include <QFuture>
 #include <QStringList>
-
 #include <optional>
 
 namespace ProcessUtil {

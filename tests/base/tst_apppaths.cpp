@@ -1,4 +1,4 @@
-#include "exec/base/AppPaths.h"
+#include "base/AppPaths.h"
 
 #include <QFile>
 #include <QFileInfo>
