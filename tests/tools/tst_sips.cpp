@@ -159,6 +159,61 @@ private slots:
         QVERIFY(QDir(m_dir.path()).entryList({u".*.part"_s}, QDir::Hidden | QDir::Files).isEmpty());
     }
 
+    // Pictures whose right half is transparent, converted to every format: those without transparency
+    // get it laid on white, the others keep it.
+    void keepsOrFlattensTransparency_data()
+    {
+        QTest::addColumn<QString>("kind"); // how ImageMagick writes the PNG
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("bands");
+        // The kind, its colour bands, and what the input must be.
+        const QList<std::tuple<QString, int, QString>> kinds{{u"PNG32"_s, 3, u"bands"_s},
+                                                             {u"grey"_s, 1, u"bands"_s},
+                                                             {u"PNG64"_s, 3, u"format"_s},
+                                                             {u"PNG8"_s, 3, u"palette-bit-depth"_s}};
+        for (const auto& [kind, colour, field] : kinds) {
+            const QByteArray name = kind.toLatin1();
+            QTest::addRow("%s to jpeg", name.constData()) << kind << u"jpeg"_s << colour;
+            QTest::addRow("%s to bmp", name.constData()) << kind << u"bmp"_s << 3;
+            QTest::addRow("%s to png", name.constData()) << kind << u"png"_s << colour + 1;
+            QTest::addRow("%s to tiff", name.constData()) << kind << u"tiff"_s << colour + 1;
+            QTest::addRow("%s to gif", name.constData()) << kind << u"gif"_s << 4;
+            QTest::addRow("%s to heic", name.constData()) << kind << u"heic"_s << 4;
+        }
+    }
+
+    void keepsOrFlattensTransparency()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, format);
+        QFETCH(int, bands);
+        const QString input = at(u"clear-"_s + kind + u".png"_s);
+        if (!QFileInfo::exists(input)) {
+            const bool grey = kind == u"grey"_s;
+            QVERIFY(TestFiles::runTool(u"convert-im6.q16"_s,
+                                       {u"-size"_s, u"64x48"_s, u"xc:none"_s, u"-fill"_s, grey ? u"gray50"_s : u"red"_s,
+                                        u"-draw"_s, u"rectangle 0,0 31,47"_s, u"-type"_s,
+                                        grey ? u"GrayscaleAlpha"_s : u"TrueColorAlpha"_s,
+                                        (grey ? u"PNG"_s : kind) + u":"_s + input}));
+            // What each kind stands for: grey with alpha, 16 bits per sample, a palette.
+            QCOMPARE(header(input, u"bands"_s), grey ? u"2"_s : u"4"_s);
+            QCOMPARE(header(input, u"format"_s).contains(u"USHORT"_s), kind == u"PNG64"_s);
+            QCOMPARE(header(input, u"palette-bit-depth"_s) == u"8"_s, kind == u"PNG8"_s);
+        }
+        const QString output = at(u"converted-"_s + kind + u"."_s + format);
+        const ProcResult r = sips({u"-s"_s, u"format"_s, format, u"{input}"_s, u"-o"_s, u"{output}"_s}, input, output);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(header(output, u"bands"_s).toInt(), bands);
+        const std::vector<double> clear = vips::VImage::new_from_file(output.toUtf8().constData()).getpoint(50, 10);
+        if (bands == 2 || bands == 4) {
+            QCOMPARE(clear.back(), 0.0);
+        } else {
+            for (const double sample : clear) {
+                QCOMPARE(sample, 255.0);
+            }
+        }
+    }
+
     void changesTheGeometry_data()
     {
         QTest::addColumn<QStringList>("options");

@@ -121,6 +121,22 @@ void removeFields(VImage& picture, const std::function<bool(const std::string&)>
     g_strfreev(fields);
 }
 
+// For the formats without transparency: 8 bits per sample, with any transparency laid on white, as
+// the tool this stands in for does. Colour stays colour and grey stays grey.
+VImage opaque(VImage picture)
+{
+    if (picture.interpretation() == VIPS_INTERPRETATION_RGB16) {
+        picture = picture.colourspace(VIPS_INTERPRETATION_sRGB);
+    } else if (picture.interpretation() == VIPS_INTERPRETATION_GREY16) {
+        picture = picture.colourspace(VIPS_INTERPRETATION_B_W);
+    }
+    if (!picture.has_alpha()) {
+        return picture;
+    }
+    const std::vector<double> white(size_t(picture.bands() - 1), 255);
+    return picture.flatten(VImage::option()->set("background", white)->set("max_alpha", 255));
+}
+
 } // namespace
 
 PictureJob::PictureJob(SipsCommand command)
@@ -342,9 +358,7 @@ void PictureJob::save(const VImage& picture, const std::string& format, const fs
 {
     const auto& option = m_command.formatOptions;
     if (format == "jpeg") {
-        VImage flat
-            = picture.has_alpha() ? picture.flatten(VImage::option()->set("background", background(picture))) : picture;
-        flat.jpegsave(path.c_str(), VImage::option()->set("Q", quality(option, 80)));
+        opaque(picture).jpegsave(path.c_str(), VImage::option()->set("Q", quality(option, 80)));
     } else if (format == "png") {
         picture.pngsave(path.c_str());
     } else if (format == "heic") {
@@ -357,7 +371,7 @@ void PictureJob::save(const VImage& picture, const std::string& format, const fs
     } else if (format == "gif") {
         picture.gifsave(path.c_str());
     } else if (format == "bmp") {
-        picture.magicksave(path.c_str(), VImage::option()->set("format", "BMP"));
+        opaque(picture).magicksave(path.c_str(), VImage::option()->set("format", "BMP"));
     }
 }
 
