@@ -153,6 +153,15 @@ QString unquoted(const QString& arg)
     return out;
 }
 
+// drawtext's text expansions, such as %{pts\:hms} or %{eif\:n\:d}, removed: each writes the frame's time,
+// number, type or metadata, the clock, or a number worked out from them, and none reads anything.
+QString withoutTextExpansions(const QString& arg)
+{
+    static const QRegularExpression expansion(
+        u"%\\{(expr|e|expr_int_format|eif|gmtime|localtime|metadata|n|frame_num|pict_type|pts)(?=[:}\\\\])[^{}]*\\}"_s);
+    return QString(arg).remove(expansion);
+}
+
 bool pointsAtPath(const QString& arg)
 {
     return arg.startsWith(u'/') || arg.startsWith(u'~') || arg.startsWith(u"file:") || arg.startsWith(u"pipe:")
@@ -215,6 +224,22 @@ std::optional<PlanError> checkFilterGraph(const QString& description, int step)
         }
         if (FilterGraph::loadsOptionFromFile(filter.options)) {
             return quoted(step, u" uses "_s, description, u", which could read other files."_s);
+        }
+        const std::optional<FilterGraph::OptionRefusal> refusal = FilterGraph::refusedOption(filter);
+        if (!refusal) {
+            continue;
+        }
+        const QString ofFilter = u" of the filter “"_s + filter.name + u"”"_s;
+        switch (refusal->fault) {
+        case FilterGraph::OptionFault::file:
+            return quoted(step, u" uses the option "_s, refusal->text,
+                          ofFilter + u", which is not allowed because it can read or write other files."_s);
+        case FilterGraph::OptionFault::unnamed:
+            return quoted(step, u" gives the filter “"_s + filter.name + u"” the value "_s, refusal->text,
+                          u" without its option's name; write each option as name=value."_s);
+        case FilterGraph::OptionFault::notAPlainName:
+            return quoted(step, u" names the file "_s, refusal->text,
+                          ofFilter + u", but only a plain name such as transforms.trf is allowed there."_s);
         }
     }
     return std::nullopt;
@@ -351,6 +376,13 @@ std::optional<PlanError> checkAfconvert(const QStringList& args, int step)
     return std::nullopt;
 }
 
+// "-0" (store only) to "-9" (smallest), as a whole argument: in a cluster such as "-1e5" each letter is
+// an option of its own.
+bool isCompressionLevel(const QString& arg)
+{
+    return arg.size() == 2 && arg[1] >= u'0' && arg[1] <= u'9';
+}
+
 // zip reads every bare argument after the archive as a name to add, relative to the input's folder,
 // and any argument starting with "-" (a number too: "-1e5" holds "-e") as options. So options come from
 // the list, the archive is the new output, and the only names are the placeholders.
@@ -359,7 +391,7 @@ std::optional<PlanError> checkZip(const QStringList& args, int step)
     bool archiveNamed = false;
     for (const QString& arg : args) {
         if (arg.startsWith(u'-')) {
-            if (!zipFlags.contains(arg)) {
+            if (!zipFlags.contains(arg) && !isCompressionLevel(arg)) {
                 return quoted(step, u" uses the zip option "_s, arg, u", which is not allowed."_s);
             }
             continue;
@@ -404,7 +436,8 @@ std::optional<PlanError> PlanFactory::checkGeneric(const QString& argument, int 
     if (isPlaceholder(argument)) {
         return std::nullopt;
     }
-    if (argument.contains(u'{') || argument.contains(u'}')) {
+    const QString braces = withoutTextExpansions(argument);
+    if (braces.contains(u'{') || braces.contains(u'}')) {
         return quoted(step, u" uses "_s, argument, u", which is not one of the file placeholders I know."_s);
     }
     // Also in the form ffmpeg's filter and dictionary parsers see after removing quotes and escapes.

@@ -45,6 +45,21 @@ QString filterMsg(const QString& name)
 {
     return msg(u" uses the filter "_s, name, u", which is not on the list of allowed filters."_s);
 }
+QString optionMsg(const QString& option, const QString& filter)
+{
+    return msg(u" uses the option "_s, option,
+               u" of the filter “"_s + filter + u"”, which is not allowed because it can read or write other files."_s);
+}
+QString unnamedMsg(const QString& value, const QString& filter)
+{
+    return msg(u" gives the filter “"_s + filter + u"” the value "_s, value,
+               u" without its option's name; write each option as name=value."_s);
+}
+QString scratchMsg(const QString& value, const QString& filter)
+{
+    return msg(u" names the file "_s, value,
+               u" of the filter “"_s + filter + u"”, but only a plain name such as transforms.trf is allowed there."_s);
+}
 QString extraFileMsg(const QString& arg, const QString& tool = u"ffmpeg"_s)
 {
     return msg(u" uses "_s, arg,
@@ -147,13 +162,43 @@ void PlanReplies::hostileRows()
     QTest::newRow("ladspa") << ff(uR"("-af","ladspa=plugin")"_s) << filterMsg(u"ladspa"_s);
     QTest::newRow("lv2") << ff(uR"("-af","lv2=p=x")"_s) << filterMsg(u"lv2"_s);
     QTest::newRow("frei0r") << ff(uR"("-vf","frei0r=x")"_s) << filterMsg(u"frei0r"_s);
-    QTest::newRow("psnr stats") << ff(uR"("-lavfi","psnr=stats_file=x")"_s) << filterMsg(u"psnr"_s);
-    QTest::newRow("vidstab") << ff(uR"("-vf","vidstabdetect=result=x")"_s) << filterMsg(u"vidstabdetect"_s);
     QTest::newRow("sofalizer") << ff(uR"("-af","sofalizer=sofa=x")"_s) << filterMsg(u"sofalizer"_s);
-    QTest::newRow("lut3d") << ff(uR"("-vf","scale=10:10,lut3d=x")"_s) << filterMsg(u"lut3d"_s);
     QTest::newRow("dnn model") << ff(uR"("-vf","dnn_processing=model=x")"_s) << filterMsg(u"dnn_processing"_s);
     QTest::newRow("azmq") << ff(uR"("-af","azmq")"_s) << filterMsg(u"azmq"_s);
-    QTest::newRow("metadata writer") << ff(uR"("-vf","metadata=mode=print")"_s) << filterMsg(u"metadata"_s);
+    QTest::newRow("text file") << ff(uR"("-vf","drawtext=textfile=t")"_s) << readsMsg(u"drawtext=textfile=t"_s);
+    QTest::newRow("deshake log") << ff(uR"("-vf","deshake=filename=x")"_s) << readsMsg(u"deshake=filename=x"_s);
+
+    // Allowed filters with an option that names a file.
+    QTest::newRow("curves psfile") << ff(uR"("-vf","curves=psfile=x.acv")"_s) << optionMsg(u"psfile"_s, u"curves"_s);
+    QTest::newRow("curves plot, spaced") << ff(uR"("-vf","curves=preset=vintage: plot =p")"_s)
+                                         << optionMsg(u"plot"_s, u"curves"_s);
+    QTest::newRow("curves psfile, escaped separator")
+        << ff(uR"("-vf","curves=preset=vintage\\:PSFILE=x")"_s) << optionMsg(u"PSFILE"_s, u"curves"_s);
+    QTest::newRow("selectivecolor psfile")
+        << ff(uR"("-vf","selectivecolor=psfile=x")"_s) << optionMsg(u"psfile"_s, u"selectivecolor"_s);
+    QTest::newRow("paletteuse kd-tree") << ff(uR"("-lavfi","[0:v][1:v]paletteuse=dither=bayer:debug_kdtree=k")"_s)
+                                        << optionMsg(u"debug_kdtree"_s, u"paletteuse"_s);
+    QTest::newRow("psnr stats") << ff(uR"("-lavfi","psnr=stats_file=x")"_s) << optionMsg(u"stats_file"_s, u"psnr"_s);
+    QTest::newRow("ssim stats, short name") << ff(uR"("-lavfi","ssim=f=x")"_s) << optionMsg(u"f"_s, u"ssim"_s);
+    QTest::newRow("vmafmotion stats") << ff(uR"("-vf","vmafmotion=stats_file=x")"_s)
+                                      << optionMsg(u"stats_file"_s, u"vmafmotion"_s);
+    QTest::newRow("firequalizer dump") << ff(uR"("-af","firequalizer=dumpfile=x")"_s)
+                                       << optionMsg(u"dumpfile"_s, u"firequalizer"_s);
+    QTest::newRow("showcqt axis picture")
+        << ff(uR"("-lavfi","showcqt=axisfile=a")"_s) << optionMsg(u"axisfile"_s, u"showcqt"_s);
+    QTest::newRow("font file by position")
+        << ff(uR"("-vf","drawtext=DejaVuSans.ttf")"_s) << unnamedMsg(u"DejaVuSans.ttf"_s, u"drawtext"_s);
+    QTest::newRow("text file after a named option")
+        << ff(uR"("-vf","drawtext=text=hi:'t.txt'")"_s) << unnamedMsg(u"t.txt"_s, u"drawtext"_s);
+    QTest::newRow("lut3d by position") << ff(uR"("-vf","scale=10:10,lut3d=x")"_s) << unnamedMsg(u"x"_s, u"lut3d"_s);
+    QTest::newRow("metadata writer by position")
+        << ff(uR"("-vf","metadata=print:k:v:less")"_s) << unnamedMsg(u"less"_s, u"metadata"_s);
+    QTest::newRow("vidstab result in a folder")
+        << ff(uR"("-vf","vidstabdetect=result=a/t.trf")"_s) << scratchMsg(u"a/t.trf"_s, u"vidstabdetect"_s);
+    QTest::newRow("vidstab hidden result") << ff(uR"("-vf","vidstabtransform=input='.fonts.conf'")"_s)
+                                           << scratchMsg(u".fonts.conf"_s, u"vidstabtransform"_s);
+    QTest::newRow("unknown text expansion")
+        << ff(uR"("-vf","drawtext=text='%{input}'")"_s) << placeholderMsg(u"drawtext=text='%{input}'"_s);
     QTest::newRow("unreadable graph") << ff(uR"("-vf","scale=1:1[")"_s)
                                       << msg(u" uses the filter description "_s, u"scale=1:1["_s,
                                              u", which ffmpeg could not read."_s);
@@ -179,6 +224,8 @@ void PlanReplies::hostileRows()
                                             << u"Step 1: the output file must be the last argument."_s;
     QTest::newRow("zip move") << one(u"zip"_s, uR"("-m","{output}","{input}")"_s, u"x.zip"_s)
                               << msg(u" uses the zip option "_s, u"-m"_s, u", which is not allowed."_s);
+    QTest::newRow("zip level and more") << one(u"zip"_s, uR"("-9e","{output}","{input}")"_s, u"x.zip"_s)
+                                        << msg(u" uses the zip option "_s, u"-9e"_s, u", which is not allowed."_s);
     QTest::newRow("zip number holding -e") << one(u"zip"_s, uR"("-1e5","{output}","{input}")"_s, u"x.zip"_s)
                                            << msg(u" uses the zip option "_s, u"-1e5"_s, u", which is not allowed."_s);
     QTest::newRow("zip command") << one(u"zip"_s, uR"("-TT","sh","{output}","{input}")"_s, u"x.zip"_s)
@@ -243,23 +290,6 @@ void PlanReplies::realisticRows()
                                << QList<QStringList>{safety
                                                      + QStringList{u"-ss"_s, u"130"_s, u"-i"_s, u"@IN"_s, u"-t"_s,
                                                                    u"200"_s, u"-c"_s, u"copy"_s, u"@OUT"_s}};
-    QTest::newRow("exact trim") << one(
-        u"ffmpeg"_s,
-        uR"("-ss","10","-i","{input}","-t","30","-c:v","libx264","-crf","23","-preset","veryfast","-c:a","aac","-b:a","128k","{output}")"_s,
-        u"holiday (exact).mp4"_s)
-                                << u"holiday (exact).mp4"_s
-                                << QList<QStringList>{safety
-                                                      + QStringList{u"-ss"_s, u"10"_s, u"-i"_s, u"@IN"_s, u"-t"_s,
-                                                                    u"30"_s, u"-c:v"_s, u"libx264"_s, u"-crf"_s,
-                                                                    u"23"_s, u"-preset"_s, u"veryfast"_s, u"-c:a"_s,
-                                                                    u"aac"_s, u"-b:a"_s, u"128k"_s, u"@OUT"_s}};
-    QTest::newRow("four times faster")
-        << ff(uR"("-filter_complex","[0:v]setpts=PTS/4[v];[0:a]atempo=2.0,atempo=2.0[a]","-map","[v]","-map","[a]")"_s)
-        << u"x.mp4"_s
-        << QList<QStringList>{safety
-                              + QStringList{u"-i"_s, u"@IN"_s, u"-filter_complex"_s,
-                                            u"[0:v]setpts=PTS/4[v];[0:a]atempo=2.0,atempo=2.0[a]"_s, u"-map"_s,
-                                            u"[v]"_s, u"-map"_s, u"[a]"_s, u"@OUT"_s}};
     QTest::newRow("remove sound") << one(u"ffmpeg"_s, uR"("-n","-i","{input}","-c:v","copy","-an","{output}")"_s,
                                          u"holiday (silent).mp4"_s)
                                   << u"holiday (silent).mp4"_s
@@ -275,13 +305,6 @@ void PlanReplies::realisticRows()
                safety
                    + QStringList{u"-i"_s, u"@IN"_s, u"-i"_s, u"@PREV"_s, u"-lavfi"_s,
                                  u"fps=10,scale=320:-1[x];[x][1:v]paletteuse"_s, u"@OUT"_s}};
-    QTest::newRow("title and mapping")
-        << ff(uR"("-map","0:v:0","-map","0:a?","-metadata","title=Our holiday","-movflags","+faststart","-c","copy")"_s)
-        << u"x.mp4"_s
-        << QList<QStringList>{safety
-                              + QStringList{u"-i"_s, u"@IN"_s, u"-map"_s, u"0:v:0"_s, u"-map"_s, u"0:a?"_s,
-                                            u"-metadata"_s, u"title=Our holiday"_s, u"-movflags"_s, u"+faststart"_s,
-                                            u"-c"_s, u"copy"_s, u"@OUT"_s}};
     QTest::newRow("webm with a format")
         << ff(uR"("-c:v","libvpx-vp9","-b:v","0","-crf","32","-c:a","libopus","-f","webm")"_s)
                .replace(u"x.mp4"_s, u"holiday.webm"_s)
@@ -303,4 +326,106 @@ void PlanReplies::realisticRows()
         << u"holiday.wav"_s << QList<QStringList>{{u"-f"_s, u"WAVE"_s, u"-d"_s, u"LEI16"_s, u"@IN"_s, u"@OUT"_s}};
     QTest::newRow("zip") << one(u"zip"_s, uR"("-r","-X","{output}","{input}")"_s, u"holiday.zip"_s) << u"holiday.zip"_s
                          << QList<QStringList>{{u"-r"_s, u"-X"_s, u"@OUT"_s, u"holiday.mp4"_s}};
+}
+
+void PlanReplies::everydayRows()
+{
+    QTest::addColumn<QString>("reply");
+    // An ffmpeg step reading the input and writing an output of the given type.
+    const auto to = [](const QString& middle, const QString& type) {
+        return ff(middle).replace(u"x.mp4"_s, u"holiday (new)."_s + type);
+    };
+    const auto video = [&](const QString& middle) { return to(middle, u"mp4"_s); };
+
+    // Titles and text, with a font fontconfig picks by family.
+    QTest::newRow("title") << video(
+        uR"("-vf","drawtext=text='My Holiday':fontsize=64:fontcolor=white:x=(w-text_w)/2:y=(h-text_h)/2:enable='between(t,0,3)'","-c:a","copy")"_s);
+    QTest::newRow("title in a box") << video(
+        uR"("-vf","drawtext=font=Sans:text='Summer 2024':fontsize=48:fontcolor=white:box=1:boxcolor=black@0.5:boxborderw=10:x=(w-text_w)/2:y=h-th-40")"_s);
+    QTest::newRow("title with a colon") << video(
+        uR"("-vf","drawtext=text='Day 1\\: Arrival':fontsize=40:x=20:y=20")"_s);
+    QTest::newRow("running time") << video(
+        uR"("-vf","drawtext=text='%{pts\\:hms}':x=10:y=10:fontsize=24:fontcolor=yellow:box=1:boxcolor=black@0.4")"_s);
+
+    // Looks and corrections.
+    QTest::newRow("vintage look") << video(uR"("-vf","curves=preset=vintage,vignette","-c:a","copy")"_s);
+    QTest::newRow("vintage by position") << video(uR"("-vf","curves=vintage,vignette=PI/4,noise=alls=10:allf=t+u")"_s);
+    QTest::newRow("sepia") << video(uR"("-vf","colorchannelmixer=.393:.769:.189:0:.349:.686:.168:0:.272:.534:.131")"_s);
+    QTest::newRow("brighter and richer") << video(uR"("-vf","eq=brightness=0.06:contrast=1.2:saturation=1.3")"_s);
+    QTest::newRow("black and white") << video(uR"("-vf","hue=s=0","-c:a","copy")"_s);
+    QTest::newRow("warmer") << video(uR"("-vf","colorbalance=rs=0.1:gs=0.05:bs=-0.1")"_s);
+    QTest::newRow("sharper") << video(uR"("-vf","unsharp=5:5:1.0:5:5:0.0")"_s);
+    QTest::newRow("softer skin") << video(uR"("-vf","smartblur=lr=1.5:ls=-0.35:lt=-3.5")"_s);
+    QTest::newRow("negative with a table") << video(uR"("-vf","lutrgb=r=negval:g=negval:b=negval")"_s);
+    QTest::newRow("darker with a table") << video(uR"("-vf","lutyuv=y=val*0.8,lut=a=val")"_s);
+    QTest::newRow("hide a logo") << video(uR"("-vf","delogo=x=20:y=20:w=180:h=80")"_s);
+    QTest::newRow("straighten a filmed page")
+        << video(uR"("-vf","perspective=x0=40:y0=20:x1=W-40:y1=0:x2=0:y2=H:x3=W:y3=H")"_s);
+    QTest::newRow("green screen on blue") << video(
+        uR"("-filter_complex","color=c=blue:s=1280x720[bg];[0:v]chromakey=0x00FF00:0.15:0.1[fg];[bg][fg]overlay=shortest=1[v]","-map","[v]")"_s);
+
+    // Motion and time.
+    QTest::newRow("stabilise") << video(uR"("-vf","deshake","-c:a","copy")"_s);
+    QTest::newRow("stabilise in two passes") << uR"({"steps":[
+        {"program":"ffmpeg","args":["-i","{input}","-vf","vidstabdetect=shakiness=5:accuracy=15:result=transforms.trf","-an","{output}"],"output":"analysis.mp4"},
+        {"program":"ffmpeg","args":["-i","{input}","-vf","vidstabtransform=input=transforms.trf:smoothing=30,unsharp=5:5:0.8:3:3:0.4","-c:a","copy","{output}"],"output":"holiday (steady).mp4"}]})"_s;
+    QTest::newRow("slow zoom") << video(
+        uR"("-vf","zoompan=z='min(zoom+0.0015,1.5)':d=1:x='iw/2-(iw/zoom/2)':y='ih/2-(ih/zoom/2)':s=1920x1080:fps=30")"_s);
+    QTest::newRow("zoom into a photo") << to(
+        uR"("-loop","1","-t","8","-vf","zoompan=z='zoom+0.001':d=240:s=1280x720,format=yuv420p")"_s, u"mp4"_s);
+    QTest::newRow("twice as fast") << video(
+        uR"("-filter_complex","[0:v]setpts=0.5*PTS[v];[0:a]atempo=2.0[a]","-map","[v]","-map","[a]")"_s);
+    QTest::newRow("slow motion") << video(uR"("-vf","setpts=2.0*PTS","-af","atempo=0.5")"_s);
+    QTest::newRow("reverse") << video(uR"("-vf","reverse","-af","areverse")"_s);
+    QTest::newRow("rotate a quarter turn") << video(uR"("-vf","transpose=1","-c:a","copy")"_s);
+    QTest::newRow("tilt slightly") << video(uR"("-vf","rotate=PI/36:fillcolor=black")"_s);
+    QTest::newRow("hold the last frame") << video(
+        uR"("-vf","tpad=stop_mode=clone:stop_duration=3","-af","apad=pad_dur=3")"_s);
+    QTest::newRow("keep two parts and join them") << video(
+        uR"("-filter_complex","[0:v]trim=0:5,setpts=PTS-STARTPTS[v0];[0:a]atrim=0:5,asetpts=PTS-STARTPTS[a0];[0:v]trim=10:15,setpts=PTS-STARTPTS[v1];[0:a]atrim=10:15,asetpts=PTS-STARTPTS[a1];[v0][a0][v1][a1]concat=n=2:v=1:a=1[v][a]","-map","[v]","-map","[a]")"_s);
+    QTest::newRow("fade in and out") << video(
+        uR"("-vf","fade=t=in:st=0:d=1,fade=t=out:st=9:d=1","-af","afade=t=in:st=0:d=1,afade=t=out:st=9:d=1")"_s);
+
+    // Pictures and layout.
+    QTest::newRow("crop to a square") << video(uR"("-vf","crop='min(iw,ih)':'min(iw,ih)'","-c:a","copy")"_s);
+    QTest::newRow("square on a blurred copy") << video(
+        uR"("-filter_complex","[0:v]split[a][b];[a]scale=1080:1080,boxblur=20[bg];[b]scale=1080:-2[fg];[bg][fg]overlay=(W-w)/2:(H-h)/2")"_s);
+    QTest::newRow("picture in picture") << video(
+        uR"("-filter_complex","[0:v]split[main][pip];[pip]scale=iw/4:-1[small];[main][small]overlay=W-w-10:H-h-10")"_s);
+    QTest::newRow("gif with a palette") << to(
+        uR"("-vf","fps=12,scale=480:-1:flags=lanczos,split[s0][s1];[s0]palettegen[p];[s1][p]paletteuse=dither=bayer:bayer_scale=5","-loop","0")"_s,
+        u"gif"_s);
+    QTest::newRow("contact sheet") << to(uR"("-vf","fps=1/10,scale=320:-1,tile=4x3","-frames:v","1")"_s, u"jpg"_s);
+    QTest::newRow("smaller file") << video(
+        uR"("-vf","scale=-2:720","-c:v","libx264","-crf","28","-preset","slow","-c:a","aac","-b:a","96k")"_s);
+
+    // Sound.
+    QTest::newRow("mono") << video(uR"("-c:v","copy","-ac","1")"_s);
+    QTest::newRow("stereo from one channel") << to(uR"("-vn","-af","pan=stereo|c0=c0|c1=c0")"_s, u"m4a"_s);
+    QTest::newRow("swap the channels") << to(
+        uR"("-filter_complex","[0:a]channelsplit=channel_layout=stereo[l][r];[r][l]amerge=inputs=2[a]","-map","[a]")"_s,
+        u"wav"_s);
+    QTest::newRow("normalise loudness") << video(uR"("-c:v","copy","-af","loudnorm=I=-16:TP=-1.5:LRA=11")"_s);
+    QTest::newRow("even out the volume") << to(uR"("-af","dynaudnorm=f=150:g=15")"_s, u"mp3"_s);
+    QTest::newRow("mute a part") << video(uR"("-c:v","copy","-af","volume=enable='between(t,5,10)':volume=0")"_s);
+    QTest::newRow("remove silence") << to(
+        uR"("-af","silenceremove=start_periods=1:start_threshold=-50dB:stop_periods=-1:stop_threshold=-50dB")"_s,
+        u"mp3"_s);
+    QTest::newRow("soften the peaks") << to(
+        uR"("-vn","-af","compand=attacks=0:decays=0.3:points=-80/-80|-45/-15|-27/-9|0/-7|20/-7:gain=5")"_s, u"m4a"_s);
+    QTest::newRow("echo") << to(uR"("-af","aecho=0.8:0.9:1000:0.3")"_s, u"mp3"_s);
+    QTest::newRow("chorus and flanger") << to(uR"("-af","chorus=0.7:0.9:55:0.4:0.25:2,flanger")"_s, u"mp3"_s);
+    QTest::newRow("more bass") << to(uR"("-af","bass=g=6,treble=g=-2")"_s, u"mp3"_s);
+    QTest::newRow("higher voice") << to(uR"("-vn","-af","rubberband=pitch=1.12246")"_s, u"m4a"_s);
+    QTest::newRow("echo of its own sound") << video(
+        uR"("-filter_complex","[0:a]asplit[a1][a2];[a2]adelay=500|500[d];[a1][d]amix=inputs=2:weights='1 0.4'[a]","-map","0:v","-map","[a]","-c:v","copy")"_s);
+    QTest::newRow("waveform picture") << to(
+        uR"("-filter_complex","showwavespic=s=1280x240:colors=#3b82f6","-frames:v","1")"_s, u"png"_s);
+
+    // The other tools.
+    QTest::newRow("zip, smallest, without folders")
+        << one(u"zip"_s, uR"("-9","-j","{output}","{input}")"_s, u"holiday.zip"_s);
+    QTest::newRow("zip, stored") << one(u"zip"_s, uR"("-0","-q","{output}","{input}")"_s, u"holiday.zip"_s);
+    QTest::newRow("picture to jpeg") << one(
+        u"sips"_s, uR"("-s","format","jpeg","-s","formatOptions","80","{input}","-o","{output}")"_s, u"holiday.jpg"_s);
 }

@@ -94,6 +94,14 @@ private slots:
         QCOMPARE(option.finalOutputs(), QStringList{m_dir.filePath(finalName)});
     }
 
+    void everydayPlans_data() { PlanReplies::everydayRows(); }
+
+    void everydayPlans()
+    {
+        QFETCH(QString, reply);
+        QCOMPARE(outcome(reply), u"(accepted)"_s);
+    }
+
     void programNameIsTrimmedAndLowerCased()
     {
         const ResolvedOption option = resolveOne(
