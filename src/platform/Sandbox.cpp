@@ -18,7 +18,8 @@ constexpr std::uint64_t openFiles = 256;
 // Read-only system folders: libraries, programs and their shared data.
 const QStringList systemTrees{u"/usr"_s, u"/lib"_s, u"/lib64"_s, u"/lib32"_s, u"/bin"_s, u"/sbin"_s};
 // Configuration the C library and the tools' libraries read, and no more of /etc: the loader's cache,
-// the time zone (zip's timestamps), user and group names, fonts, the processor and memory layout.
+// the time zone (zip's timestamps), user and group names, fonts and the system's font cache (without it
+// every title drawn rescans every installed font), the processor and memory layout.
 const QStringList systemConfiguration{u"/etc/ld.so.cache"_s,
                                       u"/etc/ld.so.conf"_s,
                                       u"/etc/ld.so.conf.d"_s,
@@ -28,6 +29,7 @@ const QStringList systemConfiguration{u"/etc/ld.so.cache"_s,
                                       u"/etc/passwd"_s,
                                       u"/etc/group"_s,
                                       u"/etc/fonts"_s,
+                                      u"/var/cache/fontconfig"_s,
                                       u"/sys/devices/system/cpu"_s,
                                       u"/sys/devices/system/node"_s,
                                       u"/proc/cpuinfo"_s};

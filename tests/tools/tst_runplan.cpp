@@ -66,6 +66,20 @@ private slots:
         QVERIFY(duration(input) > 1.5);
     }
 
+    // A title in a font fontconfig finds among the system's fonts, drawn by the confined step.
+    void drawsATitle()
+    {
+        const QString input = m_dir.filePath(u"trip.mp4"_s);
+        QVERIFY(TestMedia::videoMp4(input));
+        QVERIFY(TestMedia::installTool(u"ffmpeg"_s));
+        const QByteArray reply = R"j({"steps":[{"program":"ffmpeg","args":["-i","{input}","-vf",
+ "drawtext=font=Sans:text='My Holiday\\: Day 1':fontsize=32:fontcolor=white:x=(w-text_w)/2:y=(h-text_h)/2",
+ "-c:a","copy","{output}"],"output":"trip (title).mp4"}]})j";
+        const Run run = runPlan(input, reply);
+        QVERIFY2(run.status == 0, qPrintable(run.out));
+        QVERIFY(qAbs(duration(m_dir.filePath(u"trip (title).mp4"_s)) - duration(input)) < 0.1);
+    }
+
     void runsTheStandIns_data()
     {
         QTest::addColumn<QString>("maker");
