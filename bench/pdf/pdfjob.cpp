@@ -13,10 +13,10 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     const QString job = args.value(0);
-    std::optional<QString> failure;
+    Result<void, PlanError> failure;
     if (job == u"extract"_s && args.size() == 4) {
         const std::optional<QList<int>> pages = NativeOps::parsePages(args.at(2), 1 << 30);
-        failure = pages ? NativeOps::pdfExtract(args.at(1), *pages, args.at(3)) : u"Bad page list."_s;
+        failure = pages ? NativeOps::pdfExtract(args.at(1), *pages, args.at(3)) : PlanError{u"Bad page list."_s};
     } else if (job == u"merge"_s && args.size() >= 3) {
         failure = NativeOps::pdfMerge(args.mid(2), args.at(1));
     } else if (job == u"shrink"_s && args.size() == 3) {
@@ -29,8 +29,8 @@ int main(int argc, char** argv)
             stderr);
         return 2;
     }
-    if (failure) {
-        std::fprintf(stderr, "%s\n", qPrintable(*failure));
+    if (!failure.ok()) {
+        std::fprintf(stderr, "%s\n", qPrintable(failure.error().message));
         return 1;
     }
     return 0;

@@ -3,12 +3,13 @@
 #include "AIAnswer.h"
 #include "AIChannel.h"
 #include "AIEndpoints.h"
-#include "AIOutcome.h"
+#include "AIError.h"
+#include "base/Result.h"
 
 #include <QObject>
 #include <functional>
 
-using AnswerOutcome = AIOutcome<AIAnswer>;
+using AnswerOutcome = Result<AIAnswer, AIError>;
 
 // Gets one answer text from one provider. start() once; cancel() aborts what is in flight and finishes
 // with a cancellation; `finished` is emitted exactly once, never from inside start().

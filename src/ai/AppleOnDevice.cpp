@@ -37,7 +37,7 @@ void AppleOnDevice::cancel()
 {
     if (m_step != Step::done) {
         m_report.stop();
-        finish(AICancelled{});
+        finish(AIError::cancellation());
     }
 }
 

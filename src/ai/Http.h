@@ -3,16 +3,16 @@
 #include "AIError.h"
 #include "HttpRequest.h"
 #include "HttpResponse.h"
+#include "base/Result.h"
 
 #include <QPointer>
 #include <QTimer>
 #include <functional>
-#include <variant>
 
 class QNetworkAccessManager;
 class QNetworkReply;
 
-using HttpOutcome = std::variant<HttpResponse, AIError>;
+using HttpOutcome = Result<HttpResponse, AIError>;
 
 // Sends one request at a time on behalf of a job, on the one shared network manager. The reply is a
 // child of the job and answers only while the job exists; a deadline timer bounds the whole exchange, so

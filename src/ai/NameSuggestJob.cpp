@@ -35,7 +35,7 @@ void NameSuggestJob::cancel()
         answer->disconnect(this);
         answer->cancel();
     }
-    finish(AICancelled{});
+    finish(AIError::cancellation());
 }
 
 bool NameSuggestJob::fits(const QString& text) const
@@ -46,15 +46,11 @@ bool NameSuggestJob::fits(const QString& text) const
 
 void NameSuggestJob::onAnswer(const AnswerOutcome& outcome)
 {
-    if (const auto* error = std::get_if<AIError>(&outcome)) {
-        finish(*error);
+    if (!outcome.ok()) {
+        finish(outcome.error());
         return;
     }
-    if (std::holds_alternative<AICancelled>(outcome)) {
-        finish(AICancelled{});
-        return;
-    }
-    const std::optional<QStringList> names = PlanService::parseNames(std::get<AIAnswer>(outcome).text);
+    const std::optional<QStringList> names = PlanService::parseNames(outcome.value().text);
     if (!names && m_channel.kind != AIProviderKind::openRouter) {
         finish(PlanService::notUsable(m_channel));
         return;

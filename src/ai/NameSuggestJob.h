@@ -2,14 +2,15 @@
 
 #include "AIChannel.h"
 #include "AIEndpoints.h"
-#include "AIOutcome.h"
+#include "AIError.h"
 #include "AnswerJob.h"
+#include "base/Result.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 
-using NamesOutcome = AIOutcome<QStringList>;
+using NamesOutcome = Result<QStringList, AIError>;
 
 // Asks the channel's provider for one new name per file, for the rename dialog. There is no retry; the
 // names come back exactly as the model wrote them.

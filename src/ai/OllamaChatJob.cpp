@@ -18,15 +18,15 @@ void OllamaChatJob::start()
     Q_ASSERT(m_step == Step::idle);
     m_step = Step::asking;
     m_http.send(OllamaClient::chatRequest(m_endpoints, m_model, m_system, m_user), [this](const HttpOutcome& outcome) {
-        if (const auto* error = std::get_if<AIError>(&outcome)) {
-            finish(*error);
+        if (!outcome.ok()) {
+            finish(outcome.error());
             return;
         }
-        const auto answer = OllamaClient::chatAnswer(std::get<HttpResponse>(outcome));
-        if (const auto* error = std::get_if<AIError>(&answer)) {
-            finish(*error);
+        const Result<QString, AIError> answer = OllamaClient::chatAnswer(outcome.value());
+        if (answer.ok()) {
+            finish(AIAnswer{answer.value(), m_model});
         } else {
-            finish(AIAnswer{std::get<QString>(answer), m_model});
+            finish(answer.error());
         }
     });
 }
@@ -35,7 +35,7 @@ void OllamaChatJob::cancel()
 {
     if (m_step != Step::done) {
         m_http.abort();
-        finish(AICancelled{});
+        finish(AIError::cancellation());
     }
 }
 

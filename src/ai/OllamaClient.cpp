@@ -31,7 +31,7 @@ HttpRequest chatRequest(const AIEndpoints& endpoints, const QString& model, cons
     return request;
 }
 
-std::variant<QString, AIError> chatAnswer(const HttpResponse& response)
+Result<QString, AIError> chatAnswer(const HttpResponse& response)
 {
     const QJsonDocument document = QJsonDocument::fromJson(response.body);
     if (!document.isObject()) {
@@ -56,7 +56,7 @@ HttpRequest modelsRequest(const AIEndpoints& endpoints)
     return request;
 }
 
-std::variant<QStringList, AIError> modelNames(const HttpResponse& response)
+Result<QStringList, AIError> modelNames(const HttpResponse& response)
 {
     const AIError unreadable{u"Ollama answered, but the model list could not be read."_s};
     const QJsonDocument document = QJsonDocument::fromJson(response.body);

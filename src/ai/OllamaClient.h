@@ -4,9 +4,9 @@
 #include "AIError.h"
 #include "HttpRequest.h"
 #include "HttpResponse.h"
+#include "base/Result.h"
 
 #include <QStringList>
-#include <variant>
 
 // The requests and answers of a local Ollama server, for OllamaChatJob and OllamaModelsJob.
 namespace OllamaClient {
@@ -14,10 +14,10 @@ namespace OllamaClient {
 // One non-streamed answer in JSON mode, for plans and names alike.
 HttpRequest chatRequest(const AIEndpoints& endpoints, const QString& model, const QString& system, const QString& user);
 // The answer text, untrimmed.
-std::variant<QString, AIError> chatAnswer(const HttpResponse& response);
+Result<QString, AIError> chatAnswer(const HttpResponse& response);
 
 HttpRequest modelsRequest(const AIEndpoints& endpoints);
 // The names of the pulled models in ascending order; an empty list when none is pulled.
-std::variant<QStringList, AIError> modelNames(const HttpResponse& response);
+Result<QStringList, AIError> modelNames(const HttpResponse& response);
 
 } // namespace OllamaClient

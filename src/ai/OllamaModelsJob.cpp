@@ -14,16 +14,7 @@ void OllamaModelsJob::start()
     Q_ASSERT(m_step == Step::idle);
     m_step = Step::listing;
     m_http.send(OllamaClient::modelsRequest(m_endpoints), [this](const HttpOutcome& outcome) {
-        if (const auto* error = std::get_if<AIError>(&outcome)) {
-            finish(*error);
-            return;
-        }
-        auto names = OllamaClient::modelNames(std::get<HttpResponse>(outcome));
-        if (const auto* error = std::get_if<AIError>(&names)) {
-            finish(*error);
-        } else {
-            finish(std::get<QStringList>(std::move(names)));
-        }
+        finish(outcome.ok() ? OllamaClient::modelNames(outcome.value()) : OllamaModelsOutcome(outcome.error()));
     });
 }
 
@@ -31,7 +22,7 @@ void OllamaModelsJob::cancel()
 {
     if (m_step != Step::done) {
         m_http.abort();
-        finish(AICancelled{});
+        finish(AIError::cancellation());
     }
 }
 

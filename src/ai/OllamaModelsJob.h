@@ -1,13 +1,14 @@
 #pragma once
 
 #include "AIEndpoints.h"
-#include "AIOutcome.h"
+#include "AIError.h"
 #include "Http.h"
+#include "base/Result.h"
 
 #include <QObject>
 #include <QStringList>
 
-using OllamaModelsOutcome = AIOutcome<QStringList>;
+using OllamaModelsOutcome = Result<QStringList, AIError>;
 
 // Asks the local Ollama server which models are pulled.
 class OllamaModelsJob : public QObject

@@ -91,7 +91,7 @@ void OpenRouterAuth::start()
 
 void OpenRouterAuth::cancel()
 {
-    finish(AICancelled{});
+    finish(AIError::cancellation());
 }
 
 void OpenRouterAuth::onCallback(const LoopbackServer::Parameters& parameters)
@@ -126,11 +126,11 @@ void OpenRouterAuth::onCallback(const LoopbackServer::Parameters& parameters)
 
 void OpenRouterAuth::onKeyAnswer(const HttpOutcome& outcome)
 {
-    if (const auto* error = std::get_if<AIError>(&outcome)) {
-        finish(*error);
+    if (!outcome.ok()) {
+        finish(outcome.error());
         return;
     }
-    const auto& response = std::get<HttpResponse>(outcome);
+    const HttpResponse& response = outcome.value();
     const QJsonValue key = QJsonDocument::fromJson(response.body).object().value(u"key"_s);
     if (response.status != 200 || !key.isString() || key.toString().isEmpty()) {
         finish(AIError{u"OpenRouter would not give a key (status "_s + QString::number(response.status)
@@ -151,7 +151,7 @@ void OpenRouterAuth::save(const QString& key)
             return;
         }
         if (watcher->result()) {
-            finish(std::monostate{});
+            finish({});
         } else {
             finish(AIError{u"OpenRouter gave a key, but it could not be stored in the Keychain. Check that a "
                            "keyring is running and unlocked, then sign in again."_s});

@@ -1,18 +1,18 @@
 #pragma once
 
 #include "AIEndpoints.h"
-#include "AIOutcome.h"
+#include "AIError.h"
 #include "Http.h"
 #include "LoopbackServer.h"
+#include "base/Result.h"
 
 #include <QObject>
 #include <QTimer>
-#include <variant>
 
 class Keychain;
 
 // The outcome of a sign-in: done (the key is in the keychain), one sentence for the user, or cancelled.
-using SignInOutcome = AIOutcome<std::monostate>;
+using SignInOutcome = Result<void, AIError>;
 
 // The OpenRouter browser sign-in with a proof key (PKCE, S256): opens the service's "/auth" page in the
 // default browser, takes the redirect on a loopback port, trades the code for an API key and keeps the

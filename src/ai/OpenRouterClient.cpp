@@ -83,7 +83,7 @@ HttpRequest modelsRequest(const AIEndpoints& endpoints)
     return request;
 }
 
-std::variant<QList<ModelInfo>, AIError> freeModels(const HttpResponse& response)
+Result<QList<ModelInfo>, AIError> freeModels(const HttpResponse& response)
 {
     const QJsonDocument document = QJsonDocument::fromJson(response.body);
     if (response.status != 200 || !document.isObject()) {
@@ -139,11 +139,11 @@ HttpRequest chatRequest(const AIEndpoints& endpoints, const QString& apiKey, con
     return request;
 }
 
-std::variant<QString, AIError> chatAnswer(const HttpResponse& response)
+Result<QString, AIError> chatAnswer(const HttpResponse& response)
 {
     if (response.status == 401 || response.status == 403) {
-        return AIError{QString::fromUtf16(authPrefix)
-                       + u"OpenRouter did not accept the saved key. Open Settings and sign in again."_s};
+        return AIError{u"OpenRouter did not accept the saved key. Open Settings and sign in again."_s,
+                       ErrorKind::refused};
     }
     const QJsonDocument document = QJsonDocument::fromJson(response.body);
     if (!document.isObject()) {

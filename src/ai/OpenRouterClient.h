@@ -4,10 +4,10 @@
 #include "AIError.h"
 #include "HttpRequest.h"
 #include "HttpResponse.h"
+#include "base/Result.h"
 
 #include <QList>
 #include <QString>
-#include <variant>
 
 // The requests and answers of the OpenRouter API. The jobs that talk to it (OpenRouterModelsJob,
 // OpenRouterCompleteJob) build and read their exchanges with these functions.
@@ -25,17 +25,15 @@ struct ModelInfo
 
 inline constexpr int maxModelsTried = 6;
 inline constexpr double temperature = 0.2;
-// Marks a refused key, so that the request loop stops at once instead of trying the next model.
-inline constexpr char16_t authPrefix[] = u"AUTH:";
 
 HttpRequest modelsRequest(const AIEndpoints& endpoints);
 // The free, text-producing models of a model list, those that accept a forced JSON answer first, newer
 // before older.
-std::variant<QList<ModelInfo>, AIError> freeModels(const HttpResponse& response);
+Result<QList<ModelInfo>, AIError> freeModels(const HttpResponse& response);
 
 HttpRequest chatRequest(const AIEndpoints& endpoints, const QString& apiKey, const QString& model,
                         const QString& system, const QString& user, bool json);
 // The answer text of one chat completion, untrimmed.
-std::variant<QString, AIError> chatAnswer(const HttpResponse& response);
+Result<QString, AIError> chatAnswer(const HttpResponse& response);
 
 } // namespace OpenRouterClient

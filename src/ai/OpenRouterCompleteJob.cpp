@@ -25,23 +25,22 @@ void OpenRouterCompleteJob::cancel()
 {
     if (m_step != Step::done) {
         m_http.abort();
-        finish(AICancelled{});
+        finish(AIError::cancellation());
     }
 }
 
 void OpenRouterCompleteJob::onModels(const HttpOutcome& outcome)
 {
-    if (const auto* error = std::get_if<AIError>(&outcome)) {
-        finish(*error);
+    if (!outcome.ok()) {
+        finish(outcome.error());
         return;
     }
-    auto models = OpenRouterClient::freeModels(std::get<HttpResponse>(outcome));
-    if (const auto* error = std::get_if<AIError>(&models)) {
-        finish(*error);
+    const auto models = OpenRouterClient::freeModels(outcome.value());
+    if (!models.ok()) {
+        finish(models.error());
         return;
     }
-    m_models = std::get<QList<OpenRouterClient::ModelInfo>>(models).first(
-        std::min<qsizetype>(OpenRouterClient::maxModelsTried, std::get<0>(models).size()));
+    m_models = models.value().first(std::min<qsizetype>(OpenRouterClient::maxModelsTried, models.value().size()));
     if (m_models.isEmpty()) {
         finish(AIError{u"OpenRouter lists no free models right now. Try again later or use Ollama."_s});
         return;
@@ -64,23 +63,20 @@ void OpenRouterCompleteJob::askNext()
 void OpenRouterCompleteJob::onChat(const HttpOutcome& outcome)
 {
     const QString model = m_models.at(m_current).id;
-    const auto answer = std::holds_alternative<AIError>(outcome)
-        ? std::variant<QString, AIError>(std::get<AIError>(outcome))
-        : OpenRouterClient::chatAnswer(std::get<HttpResponse>(outcome));
-    if (const auto* text = std::get_if<QString>(&answer)) {
-        if (m_accept(*text)) {
-            finish(AIAnswer{*text, model});
+    const Result<QString, AIError> answer
+        = outcome.ok() ? OpenRouterClient::chatAnswer(outcome.value()) : Result<QString, AIError>(outcome.error());
+    if (answer.ok()) {
+        if (m_accept(answer.value())) {
+            finish(AIAnswer{answer.value(), model});
             return;
         }
         m_failures.append(model + u": answer was not valid JSON"_s);
+    } else if (answer.error().kind == ErrorKind::refused) {
+        // Every other model would refuse the same key.
+        finish(answer.error());
+        return;
     } else {
-        const QString message = std::get<AIError>(answer).message;
-        const QString authPrefix = QString::fromUtf16(OpenRouterClient::authPrefix);
-        if (message.startsWith(authPrefix)) {
-            finish(AIError{message.mid(authPrefix.size())});
-            return;
-        }
-        m_failures.append(model + u": "_s + message);
+        m_failures.append(model + u": "_s + answer.error().message);
     }
     askNext();
 }

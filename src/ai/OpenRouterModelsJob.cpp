@@ -12,16 +12,7 @@ void OpenRouterModelsJob::start()
     Q_ASSERT(m_step == Step::idle);
     m_step = Step::listing;
     m_http.send(OpenRouterClient::modelsRequest(m_endpoints), [this](const HttpOutcome& outcome) {
-        if (const auto* error = std::get_if<AIError>(&outcome)) {
-            finish(*error);
-            return;
-        }
-        auto models = OpenRouterClient::freeModels(std::get<HttpResponse>(outcome));
-        if (const auto* error = std::get_if<AIError>(&models)) {
-            finish(*error);
-        } else {
-            finish(std::get<QList<OpenRouterClient::ModelInfo>>(std::move(models)));
-        }
+        finish(outcome.ok() ? OpenRouterClient::freeModels(outcome.value()) : FreeModelsOutcome(outcome.error()));
     });
 }
 
@@ -29,7 +20,7 @@ void OpenRouterModelsJob::cancel()
 {
     if (m_step != Step::done) {
         m_http.abort();
-        finish(AICancelled{});
+        finish(AIError::cancellation());
     }
 }
 

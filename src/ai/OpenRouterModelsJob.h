@@ -1,13 +1,14 @@
 #pragma once
 
 #include "AIEndpoints.h"
-#include "AIOutcome.h"
+#include "AIError.h"
 #include "Http.h"
 #include "OpenRouterClient.h"
+#include "base/Result.h"
 
 #include <QObject>
 
-using FreeModelsOutcome = AIOutcome<QList<OpenRouterClient::ModelInfo>>;
+using FreeModelsOutcome = Result<QList<OpenRouterClient::ModelInfo>, AIError>;
 
 // Fetches OpenRouter's current free models, in the order they would be tried. Needs no key.
 class OpenRouterModelsJob : public QObject

@@ -28,7 +28,7 @@ void PlanAskJob::cancel()
         return;
     }
     dropAnswerJob();
-    finish(AICancelled{});
+    finish(AIError::cancellation());
 }
 
 void PlanAskJob::ask(const QString& message)
@@ -41,20 +41,16 @@ void PlanAskJob::ask(const QString& message)
 
 void PlanAskJob::onAnswer(const AnswerOutcome& outcome)
 {
-    if (const auto* error = std::get_if<AIError>(&outcome)) {
-        finish(*error);
+    if (!outcome.ok()) {
+        finish(outcome.error());
         return;
     }
-    if (std::holds_alternative<AICancelled>(outcome)) {
-        finish(AICancelled{});
-        return;
-    }
-    const AIAnswer& answer = std::get<AIAnswer>(outcome);
+    const AIAnswer& answer = outcome.value();
     if (m_channel.kind != AIProviderKind::openRouter && !PlanService::isUsablePlan(answer.text)) {
         finish(PlanService::notUsable(m_channel));
         return;
     }
-    const PlanResult<AIPlanResponse> parsed = PlanParser::parse(answer.text);
+    const Result<AIPlanResponse, PlanError> parsed = PlanParser::parse(answer.text);
     if (!parsed.ok()) {
         reject(parsed.error().message);
         return;
@@ -66,7 +62,7 @@ void PlanAskJob::onAnswer(const AnswerOutcome& outcome)
             {}, answer.model, response.error.value_or(u"The AI did not suggest anything."_s), retried});
         return;
     }
-    const PlanResult<QList<ResolvedOption>> resolved = PlanParser::resolve(response.options, m_input);
+    const Result<QList<ResolvedOption>, PlanError> resolved = PlanParser::resolve(response.options, m_input);
     if (!resolved.ok()) {
         reject(resolved.error().message);
         return;

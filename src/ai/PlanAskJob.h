@@ -2,14 +2,15 @@
 
 #include "AIChannel.h"
 #include "AIEndpoints.h"
-#include "AIOutcome.h"
+#include "AIError.h"
 #include "AnswerJob.h"
 #include "PlanService.h"
+#include "base/Result.h"
 
 #include <QObject>
 #include <QPointer>
 
-using PlanOutcome = AIOutcome<PlanService::Result>;
+using PlanOutcome = Result<PlanService::Result, AIError>;
 
 // Asks the channel's provider for a plan, checks the answer and resolves its options for `input`. When the
 // checker rejects an answer the model is asked once more with the reason word for word; a second rejection

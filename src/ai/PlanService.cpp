@@ -12,7 +12,7 @@ namespace PlanService {
 
 bool isUsablePlan(const QString& text)
 {
-    const PlanResult<AIPlanResponse> parsed = PlanParser::parse(text);
+    const ::Result<AIPlanResponse, PlanError> parsed = PlanParser::parse(text);
     return parsed.ok() && (!parsed.value().options.isEmpty() || parsed.value().error.has_value());
 }
 

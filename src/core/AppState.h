@@ -241,7 +241,7 @@ private:
                          const QString& summary, const QStringList& warnings);
     void putUnderReview(const ResolvedOption& option);
     void runOption(const RunRecord& record);
-    void runInstall(const std::function<void(const std::optional<ToolError>&)>& done);
+    void runInstall(const std::function<void(const Result<void, ToolError>&)>& done);
 
     QStringList m_files;
     FileKind m_kind = FileKind::other;

@@ -96,16 +96,16 @@ void AppState::askAI()
     });
     connect(job, &PlanAskJob::finished, this, [this, job, id, request, title](const PlanOutcome& outcome) {
         job->deleteLater();
-        if (std::holds_alternative<AICancelled>(outcome) || !m_task.isCurrent(id)) {
+        if ((!outcome.ok() && outcome.error().kind == ErrorKind::cancelled) || !m_task.isCurrent(id)) {
             return;
         }
         m_task.finish(id);
-        if (const auto* error = std::get_if<AIError>(&outcome)) {
+        if (!outcome.ok()) {
             setFailureBack(Stage::asking);
-            fail(error->message, QString());
+            fail(outcome.error().message, QString());
             return;
         }
-        const auto& answer = std::get<PlanService::Result>(outcome);
+        const PlanService::Result& answer = outcome.value();
         m_settings->setLastModel(answer.model.value_or(QString()));
         if (answer.options.isEmpty()) {
             setFailureBack(Stage::asking);

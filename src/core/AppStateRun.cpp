@@ -42,20 +42,20 @@ void AppState::startRun()
         return;
     }
     setStage(Stage::installing);
-    runInstall([this, record](const std::optional<ToolError>& error) {
-        if (!error) {
+    runInstall([this, record](const Result<void, ToolError>& installed) {
+        if (installed.ok()) {
             reprobe();
             runOption(record);
             return;
         }
         m_task.finish(record.task);
-        if (error->cancelled) {
+        if (installed.error().kind == ErrorKind::cancelled) {
             setStage(Stage::review);
             setMessage(u"The download was cancelled."_s);
             return;
         }
         setFailureBack(Stage::review);
-        fail(u"ffmpeg could not be downloaded. "_s + error->message, {});
+        fail(u"ffmpeg could not be downloaded. "_s + installed.error().message, {});
     });
 }
 
@@ -72,29 +72,29 @@ void AppState::runOption(const RunRecord& record)
                                         self->setRunText(text);
                                     }
                                 });
-    connect(job, &RunJob::finished, this, [this, record](const RunOutcome& outcome) {
+    connect(job, &RunJob::finished, this, [this, record](const RunResult& run) {
         m_task.finish(record.task);
         QString result;
-        if (outcome.cancelled) {
+        if (run.ok()) {
+            setOutcome(run.value());
+            setStage(Stage::finished);
+            QStringList names;
+            for (const QString& output : run.value().outputs) {
+                names << QFileInfo(output).fileName();
+            }
+            result = u"Done: "_s + names.join(u", "_s);
+        } else if (run.error().kind == ErrorKind::cancelled) {
             // Files loaded or cleared meanwhile took the plan away; bring it back so that Run can be pressed again.
             if (!m_review) {
                 setReview(record.review);
             }
             setStage(Stage::review);
-            setMessage(outcome.summary);
+            setMessage(run.error().message);
             result = u"Cancelled"_s;
-        } else if (outcome.ok) {
-            setOutcome(outcome);
-            setStage(Stage::finished);
-            QStringList names;
-            for (const QString& output : outcome.outputs) {
-                names << QFileInfo(output).fileName();
-            }
-            result = u"Done: "_s + names.join(u", "_s);
         } else {
             setFailureBack(Stage::review);
-            fail(outcome.summary, outcome.details);
-            result = u"Failed: "_s + outcome.summary;
+            fail(run.error().message, run.error().details);
+            result = u"Failed: "_s + run.error().message;
         }
         m_history->add(HistoryEntry{QUuid::createUuid(), nowInWholeSeconds(), record.fileName, record.inputPath,
                                     record.review.request, record.option.commandText(), result,
@@ -102,7 +102,7 @@ void AppState::runOption(const RunRecord& record)
     });
 }
 
-void AppState::runInstall(const std::function<void(const std::optional<ToolError>&)>& done)
+void AppState::runInstall(const std::function<void(const Result<void, ToolError>&)>& done)
 {
     setToolsInstalling(true);
     setInstallFraction(0);
@@ -110,10 +110,10 @@ void AppState::runInstall(const std::function<void(const std::optional<ToolError
     // An install already under way (from the settings window) is not started twice: this waits for it.
     connect(
         m_installer.get(), &ToolInstaller::finished, this,
-        [this, done](const std::optional<ToolError>& error) {
+        [this, done](const Result<void, ToolError>& installed) {
             setToolsReady(AppPaths::toolsInstalled());
             setToolsInstalling(false);
-            done(error);
+            done(installed);
         },
         Qt::SingleShotConnection);
     m_installer->install();
@@ -125,14 +125,14 @@ void AppState::installToolsNow()
         return;
     }
     setToolsMessage({});
-    runInstall([this](const std::optional<ToolError>& error) {
-        if (!error) {
+    runInstall([this](const Result<void, ToolError>& installed) {
+        if (installed.ok()) {
             setToolsMessage(u"ffmpeg and ffprobe are installed."_s);
             reprobe();
-        } else if (error->cancelled) {
+        } else if (installed.error().kind == ErrorKind::cancelled) {
             setToolsMessage(u"Download cancelled."_s);
         } else {
-            setToolsMessage(error->message);
+            setToolsMessage(installed.error().message);
         }
     });
 }

@@ -17,13 +17,13 @@ int devAIModels(const QStringList& args)
     if (args == QStringList{QStringLiteral("--ollama")}) {
         OllamaModelsJob job(endpoints);
         QObject::connect(&job, &OllamaModelsJob::finished, &loop, [&](const OllamaModelsOutcome& outcome) {
-            if (const auto* names = std::get_if<QStringList>(&outcome)) {
-                for (const QString& name : *names) {
+            if (outcome.ok()) {
+                for (const QString& name : outcome.value()) {
                     out << name << '\n';
                 }
                 status = 0;
-            } else if (const auto* error = std::get_if<AIError>(&outcome)) {
-                fail(*error);
+            } else {
+                fail(outcome.error());
             }
             loop.quit();
         });
@@ -37,13 +37,13 @@ int devAIModels(const QStringList& args)
     }
     OpenRouterModelsJob job(endpoints);
     QObject::connect(&job, &OpenRouterModelsJob::finished, &loop, [&](const FreeModelsOutcome& outcome) {
-        if (const auto* models = std::get_if<QList<OpenRouterClient::ModelInfo>>(&outcome)) {
-            for (const OpenRouterClient::ModelInfo& model : *models) {
+        if (outcome.ok()) {
+            for (const OpenRouterClient::ModelInfo& model : outcome.value()) {
                 out << model.id << (model.supportsJSON ? "  json" : "") << "  created " << model.created << '\n';
             }
             status = 0;
-        } else if (const auto* error = std::get_if<AIError>(&outcome)) {
-            fail(*error);
+        } else {
+            fail(outcome.error());
         }
         loop.quit();
     });

@@ -28,7 +28,7 @@ std::optional<PlanInput> readPlanInput(const QStringList& args, const QString& c
         return std::nullopt;
     }
     status = 1;
-    const PlanResult<AIPlanResponse> parsed = PlanParser::parse(QString::fromUtf8(in.readAll()));
+    const Result<AIPlanResponse, PlanError> parsed = PlanParser::parse(QString::fromUtf8(in.readAll()));
     if (!parsed.ok()) {
         out << parsed.error().message << '\n';
         return std::nullopt;
@@ -39,14 +39,15 @@ std::optional<PlanInput> readPlanInput(const QStringList& args, const QString& c
             return std::nullopt;
         }
         PlanFactory factory;
-        const PlanResult<ResolvedOption> result = factory.resolve(parsed.value().options.first(), plan.input, true);
+        const Result<ResolvedOption, PlanError> result
+            = factory.resolve(parsed.value().options.first(), plan.input, true);
         if (!result.ok()) {
             out << result.error().message << '\n';
             return std::nullopt;
         }
         plan.options << result.value();
     } else {
-        const PlanResult<QList<ResolvedOption>> result = PlanParser::resolve(parsed.value().options, plan.input);
+        const Result<QList<ResolvedOption>, PlanError> result = PlanParser::resolve(parsed.value().options, plan.input);
         if (!result.ok()) {
             out << result.error().message << '\n';
             return std::nullopt;

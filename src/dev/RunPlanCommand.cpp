@@ -26,23 +26,27 @@ int devRunPlan(const QStringList& args)
     const std::optional<double> duration = ProbeService::probeNow(plan->input, FileKinds::detect(plan->input)).duration;
 
     ToolRunner runner;
-    RunOutcome outcome;
+    std::optional<RunResult> outcome;
     QEventLoop loop;
     RunJob* job = runner.run(option, duration, [&out](std::optional<double> fraction, const QString& line) {
         out << (fraction ? QString::number(*fraction * 100.0, 'f', 0) + u"% "_s : u"... "_s) << line << '\n';
         out.flush();
     });
-    QObject::connect(job, &RunJob::finished, &loop, [&](const RunOutcome& result) {
+    QObject::connect(job, &RunJob::finished, &loop, [&](const RunResult& result) {
         outcome = result;
         loop.quit();
     });
     loop.exec();
-    out << outcome.summary << '\n';
-    if (!outcome.ok && !outcome.details.trimmed().isEmpty()) {
-        out << outcome.details.trimmed() << '\n';
+    if (!outcome->ok()) {
+        out << outcome->error().message << '\n';
+        if (!outcome->error().details.trimmed().isEmpty()) {
+            out << outcome->error().details.trimmed() << '\n';
+        }
+        return 1;
     }
-    for (const QString& output : outcome.outputs) {
+    out << "Done.\n";
+    for (const QString& output : outcome->value().outputs) {
         out << "Output: " << output << '\n';
     }
-    return outcome.ok ? 0 : 1;
+    return 0;
 }

@@ -268,7 +268,7 @@ int devScreenshots(const QStringList& args)
     state.setRunText(u"Step 1 of 2: Cut exactly, 0:12 of 0:30"_s);
     shooter.shoot(u"08-running"_s);
 
-    state.setOutcome(RunOutcome{{samples.filePath(u"holiday (cut).mp4"_s)}, true, false, u"Done."_s, QString()});
+    state.setOutcome(RunOutcome{{samples.filePath(u"holiday (cut).mp4"_s)}});
     state.setStage(Stage::finished);
     shooter.shoot(u"09-finished"_s);
 

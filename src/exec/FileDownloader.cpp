@@ -76,29 +76,28 @@ void FileDownloader::onFinished()
     if (m_cancelled) {
         finish(ToolError::cancellation());
     } else if (m_writeError) {
-        finish(m_writeError);
+        finish(*m_writeError);
     } else if (const int status = NetworkErrors::httpStatus(m_reply); status != 0 && status != 200) {
         finish(ToolError{u"The download server answered with status "_s + QString::number(status) + u'.'});
     } else if (m_reply->error() != QNetworkReply::NoError) {
         finish(ToolError{NetworkErrors::sentence(m_reply->errorString())});
     } else {
         onReadyRead();
-        finish(m_writeError);
+        finish(m_writeError ? Result<void, ToolError>(*m_writeError) : Result<void, ToolError>());
     }
 }
 
-void FileDownloader::finish(const std::optional<ToolError>& error)
+void FileDownloader::finish(const Result<void, ToolError>& result)
 {
     if (m_reply) {
         m_reply->deleteLater();
         m_reply = nullptr;
     }
-    QString path;
-    if (error) {
+    if (!result.ok()) {
         m_file.remove();
-    } else {
-        m_file.close();
-        path = m_file.fileName();
+        emit finished(result.error());
+        return;
     }
-    emit finished(path, error);
+    m_file.close();
+    emit finished(m_file.fileName());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ToolError.h"
+#include "base/Result.h"
 
 #include <QFile>
 #include <QObject>
@@ -34,12 +35,12 @@ signals:
     // fraction is 0 while the size is unknown.
     void progress(double fraction, qint64 bytesWritten);
     // The downloaded file's path (now the caller's to delete), or the error.
-    void finished(const QString& path, const std::optional<ToolError>& error);
+    void finished(const Result<QString, ToolError>& download);
 
 private:
     void onReadyRead();
     void onFinished();
-    void finish(const std::optional<ToolError>& error);
+    void finish(const Result<void, ToolError>& result);
 
     QNetworkAccessManager* m_network;
     QPointer<QNetworkReply> m_reply;

@@ -30,17 +30,17 @@ std::optional<int> pageNumber(const QString& text)
 {
     const QString digits = text.startsWith(u'+') ? text.mid(1) : text;
     if (digits.isEmpty() || digits.size() > 9) {
-        return std::nullopt;
+        return {};
     }
     for (const QChar c : digits) {
         if (c < u'0' || c > u'9') {
-            return std::nullopt;
+            return {};
         }
     }
     return digits.toInt();
 }
 
-const QString noPdfModule = u"Trellick’s PDF part is missing or damaged; installing Trellick again should mend it."_s;
+const PlanError noPdfModule{u"Trellick’s PDF part is missing or damaged; installing Trellick again should mend it."_s};
 
 template <class... Ts>
 struct Overloaded : Ts...
@@ -52,7 +52,7 @@ struct Overloaded : Ts...
 
 namespace NativeOps {
 
-std::optional<QString> run(const NativeJob& job)
+Result<void, PlanError> run(const NativeJob& job)
 {
     return std::visit(Overloaded{
                           [](const NativeJobs::Copy& j) { return copy(j.from, j.to); },
@@ -77,7 +77,7 @@ std::optional<QList<int>> parsePages(const QString& text, int pageCount)
         for (const QString& part : piece.split(u'-', Qt::SkipEmptyParts)) {
             const std::optional<int> number = pageNumber(trimmedHorizontally(part));
             if (!number || *number < 1 || *number > pageCount) {
-                return std::nullopt;
+                return {};
             }
             numbers << *number;
         }
@@ -88,44 +88,56 @@ std::optional<QList<int>> parsePages(const QString& text, int pageCount)
                 indices << page - 1;
             }
         } else {
-            return std::nullopt;
+            return {};
         }
     }
     return indices.isEmpty() ? std::nullopt : std::optional<QList<int>>(indices);
 }
 
-std::optional<QString> copy(const QString& from, const QString& to)
+Result<void, PlanError> copy(const QString& from, const QString& to)
 {
     return NoReplace::copy(from, to);
 }
 
-std::optional<QString> move(const QString& from, const QString& to)
+Result<void, PlanError> move(const QString& from, const QString& to)
 {
     return NoReplace::move(from, to);
 }
 
-std::optional<QString> pdfExtract(const QString& src, const QList<int>& pages, const QString& dest)
+Result<void, PlanError> pdfExtract(const QString& src, const QList<int>& pages, const QString& dest)
 {
     const PdfJobs* jobs = PdfModule::jobs();
-    return jobs ? jobs->extract(src, pages, dest) : noPdfModule;
+    if (!jobs) {
+        return noPdfModule;
+    }
+    return jobs->extract(src, pages, dest);
 }
 
-std::optional<QString> pdfMerge(const QStringList& sources, const QString& dest)
+Result<void, PlanError> pdfMerge(const QStringList& sources, const QString& dest)
 {
     const PdfJobs* jobs = PdfModule::jobs();
-    return jobs ? jobs->merge(sources, dest) : noPdfModule;
+    if (!jobs) {
+        return noPdfModule;
+    }
+    return jobs->merge(sources, dest);
 }
 
-std::optional<QString> shrink(const QString& src, const QString& dest, double scale, double quality)
+Result<void, PlanError> shrink(const QString& src, const QString& dest, double scale, double quality)
 {
     const PdfJobs* jobs = PdfModule::jobs();
-    return jobs ? jobs->shrink(src, dest, scale, quality) : noPdfModule;
+    if (!jobs) {
+        return noPdfModule;
+    }
+    return jobs->shrink(src, dest, scale, quality);
 }
 
-std::optional<QString> pagesToImages(const QString& src, const QString& destDir)
+Result<void, PlanError> pagesToImages(const QString& src, const QString& destDir)
 {
     const PdfJobs* jobs = PdfModule::jobs();
-    return jobs ? jobs->pagesToImages(src, destDir) : noPdfModule;
+    if (!jobs) {
+        return noPdfModule;
+    }
+    return jobs->pagesToImages(src, destDir);
 }
 
 } // namespace NativeOps

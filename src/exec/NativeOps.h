@@ -1,33 +1,35 @@
 #pragma once
 
+#include "base/Result.h"
 #include "plans/NativeJob.h"
+#include "plans/PlanError.h"
 
 #include <QList>
 #include <QString>
 #include <optional>
 
-// The steps done inside the application: copying and moving files, and the PDF jobs. Each operation
-// returns nothing on success and otherwise the one sentence for the user; none leaves a partial file of
-// its own behind, and none ever replaces an existing file.
+// The steps done inside the application: copying and moving files, and the PDF jobs. Each operation fails
+// with the one sentence for the user; none leaves a partial file of its own behind, and none ever replaces
+// an existing file.
 namespace NativeOps {
 
-std::optional<QString> run(const NativeJob& job);
+Result<void, PlanError> run(const NativeJob& job);
 
 // The zero-based page indices of a typed list such as "1-3, 5", in the order written; absent when the
 // text is not a page list for a document of `pageCount` pages.
 std::optional<QList<int>> parsePages(const QString& text, int pageCount);
 
 // Files and whole folders; the destination must not exist, even if something appears there meanwhile.
-std::optional<QString> copy(const QString& from, const QString& to);
-std::optional<QString> move(const QString& from, const QString& to);
+Result<void, PlanError> copy(const QString& from, const QString& to);
+Result<void, PlanError> move(const QString& from, const QString& to);
 
 // Pages are copied whole (text, links, annotations and rotation kept).
-std::optional<QString> pdfExtract(const QString& src, const QList<int>& pages, const QString& dest);
-std::optional<QString> pdfMerge(const QStringList& sources, const QString& dest);
+Result<void, PlanError> pdfExtract(const QString& src, const QList<int>& pages, const QString& dest);
+Result<void, PlanError> pdfMerge(const QStringList& sources, const QString& dest);
 // A smaller copy: every page rendered at `scale` pixels per point and stored as one JPEG of `quality`
 // (0...1) on a page of the source page's size.
-std::optional<QString> shrink(const QString& src, const QString& dest, double scale = 0.7, double quality = 0.55);
+Result<void, PlanError> shrink(const QString& src, const QString& dest, double scale = 0.7, double quality = 0.55);
 // One PNG per page at twice the page's size in points, named page-01.png and so on, inside `destDir`.
-std::optional<QString> pagesToImages(const QString& src, const QString& destDir);
+Result<void, PlanError> pagesToImages(const QString& src, const QString& destDir);
 
 } // namespace NativeOps

@@ -11,9 +11,9 @@
 
 namespace {
 
-QString systemError(int code)
+PlanError systemError(int code)
 {
-    return qt_error_string(code);
+    return {qt_error_string(code)};
 }
 
 bool writeAll(int fd, const char* data, ssize_t size)
@@ -28,7 +28,7 @@ bool writeAll(int fd, const char* data, ssize_t size)
     return true;
 }
 
-std::optional<QString> copyRegular(const QByteArray& from, const QByteArray& to, mode_t mode, bool& created)
+Result<void, PlanError> copyRegular(const QByteArray& from, const QByteArray& to, mode_t mode, bool& created)
 {
     const int in = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
@@ -70,10 +70,13 @@ std::optional<QString> copyRegular(const QByteArray& from, const QByteArray& to,
     if (::close(out) != 0 && code == 0) {
         code = errno;
     }
-    return code == 0 ? std::nullopt : std::optional<QString>(systemError(code));
+    if (code != 0) {
+        return systemError(code);
+    }
+    return {};
 }
 
-std::optional<QString> copyItem(const QByteArray& from, const QByteArray& to, bool& created)
+Result<void, PlanError> copyItem(const QByteArray& from, const QByteArray& to, bool& created)
 {
     struct stat info
     {
@@ -95,7 +98,7 @@ std::optional<QString> copyItem(const QByteArray& from, const QByteArray& to, bo
             return systemError(errno);
         }
         created = true;
-        return std::nullopt;
+        return {};
     }
     if (!S_ISDIR(info.st_mode)) {
         return systemError(EOPNOTSUPP); // devices, pipes and sockets are not copied
@@ -108,7 +111,7 @@ std::optional<QString> copyItem(const QByteArray& from, const QByteArray& to, bo
     if (!dir) {
         return systemError(errno);
     }
-    std::optional<QString> failure;
+    Result<void, PlanError> failure;
     while (const dirent* entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
         if (name == "." || name == "..") {
@@ -116,7 +119,7 @@ std::optional<QString> copyItem(const QByteArray& from, const QByteArray& to, bo
         }
         bool inner = false;
         failure = copyItem(from + '/' + name, to + '/' + name, inner);
-        if (failure) {
+        if (!failure.ok()) {
             break;
         }
     }
@@ -151,7 +154,7 @@ std::FILE* createFile(const QString& path)
     return file;
 }
 
-std::optional<QString> writeNew(const QString& path, const QByteArray& bytes)
+Result<void, PlanError> writeNew(const QString& path, const QByteArray& bytes)
 {
     std::FILE* file = createFile(path);
     if (!file) {
@@ -163,36 +166,36 @@ std::optional<QString> writeNew(const QString& path, const QByteArray& bytes)
         QFile::remove(path);
         return systemError(written ? errno : code);
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<QString> copy(const QString& from, const QString& to)
+Result<void, PlanError> copy(const QString& from, const QString& to)
 {
     bool created = false;
-    std::optional<QString> failure = copyItem(QFile::encodeName(from), QFile::encodeName(to), created);
-    if (failure && created) {
+    Result<void, PlanError> failure = copyItem(QFile::encodeName(from), QFile::encodeName(to), created);
+    if (!failure.ok() && created) {
         removeItem(to);
     }
     return failure;
 }
 
-std::optional<QString> move(const QString& from, const QString& to)
+Result<void, PlanError> move(const QString& from, const QString& to)
 {
     const QByteArray source = QFile::encodeName(from);
     const QByteArray target = QFile::encodeName(to);
     if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0) {
-        return std::nullopt;
+        return {};
     }
     // Another file system, or one that cannot rename without replacing: copy, then remove the original.
     if (errno != EXDEV && errno != EINVAL && errno != ENOSYS) {
         return systemError(errno);
     }
-    if (std::optional<QString> failure = copy(from, to)) {
-        return failure;
+    if (Result<void, PlanError> copied = copy(from, to); !copied.ok()) {
+        return copied;
     }
     // The item is in its new place now; what cannot be removed of the original stays rather than failing.
     removeItem(from);
-    return std::nullopt;
+    return {};
 }
 
 } // namespace NoReplace

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "base/Result.h"
+#include "plans/PlanError.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdio>
-#include <optional>
 
 // Creating files without ever replacing one, even when another program creates the same name meanwhile.
 namespace NoReplace {
@@ -11,11 +13,11 @@ namespace NoReplace {
 // Opens a new file for writing; fails when anything (a dangling link included) has that name already.
 // Returns null and leaves errno set on failure.
 std::FILE* createFile(const QString& path);
-// Writes `bytes` to a new file; the system's description of the failure otherwise (a partial file is removed).
-std::optional<QString> writeNew(const QString& path, const QByteArray& bytes);
+// Writes `bytes` to a new file; fails with the system's description (a partial file is removed).
+Result<void, PlanError> writeNew(const QString& path, const QByteArray& bytes);
 // Copies a file, a symbolic link or a whole folder; on failure nothing this call created is left.
-std::optional<QString> copy(const QString& from, const QString& to);
+Result<void, PlanError> copy(const QString& from, const QString& to);
 // Renames in one step when both are on one file system, else copies and then removes the original.
-std::optional<QString> move(const QString& from, const QString& to);
+Result<void, PlanError> move(const QString& from, const QString& to);
 
 } // namespace NoReplace

@@ -22,7 +22,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString notOpened = u"The PDF could not be opened."_s;
+const PlanError notOpened{u"The PDF could not be opened."_s};
 
 std::unique_ptr<QPDF> openPdf(const QString& path)
 {
@@ -154,7 +154,7 @@ bool addPicturePage(QPDF& pdf, QPDFPageDocumentHelper& pages, JpegSpool& spool,
     return true;
 }
 
-std::optional<QString> pdfExtract(const QString& src, const QList<int>& pages, const QString& dest)
+Result<void, PlanError> pdfExtract(const QString& src, const QList<int>& pages, const QString& dest)
 {
     const std::unique_ptr<QPDF> source = openPdf(src);
     if (!source) {
@@ -175,17 +175,17 @@ std::optional<QString> pdfExtract(const QString& src, const QList<int>& pages, c
             }
         }
         if (!any) {
-            return u"None of those pages exist in this PDF."_s;
+            return PlanError{u"None of those pages exist in this PDF."_s};
         }
         if (writeNew(out, dest, source->getPDFVersion())) {
-            return std::nullopt;
+            return {};
         }
     } catch (const std::exception&) {
     }
-    return u"The new PDF could not be saved."_s;
+    return PlanError{u"The new PDF could not be saved."_s};
 }
 
-std::optional<QString> pdfMerge(const QStringList& sources, const QString& dest)
+Result<void, PlanError> pdfMerge(const QStringList& sources, const QString& dest)
 {
     // Pages are copied lazily, so every source stays open until the result is written. A file named
     // twice is read once: its repeated pages then share their content instead of being copied again.
@@ -202,7 +202,7 @@ std::optional<QString> pdfMerge(const QStringList& sources, const QString& dest)
             if (!source) {
                 source = openPdf(path);
                 if (!source) {
-                    return u"“"_s + QFileInfo(path).fileName() + u"” could not be opened as a PDF."_s;
+                    return PlanError{u"“"_s + QFileInfo(path).fileName() + u"” could not be opened as a PDF."_s};
                 }
                 version = std::max(version, source->getPDFVersion());
             }
@@ -213,20 +213,20 @@ std::optional<QString> pdfMerge(const QStringList& sources, const QString& dest)
             }
         }
         if (any && writeNew(out, dest, version)) {
-            return std::nullopt;
+            return {};
         }
     } catch (const std::exception&) {
     }
-    return u"The merged PDF could not be saved."_s;
+    return PlanError{u"The merged PDF could not be saved."_s};
 }
 
-std::optional<QString> shrink(const QString& src, const QString& dest, double scale, double quality)
+Result<void, PlanError> shrink(const QString& src, const QString& dest, double scale, double quality)
 {
     const std::unique_ptr<PdfRenderer> renderer = PdfRenderer::open(src);
     if (!renderer || renderer->pageCount() == 0) {
         return notOpened;
     }
-    const QString notCreated = u"The new PDF could not be created."_s;
+    const PlanError notCreated{u"The new PDF could not be created."_s};
     auto spool = std::make_shared<JpegSpool>();
     if (!spool->open()) {
         return notCreated;
@@ -250,28 +250,28 @@ std::optional<QString> shrink(const QString& src, const QString& dest, double sc
             });
         // A copy without a single page would only look like success.
         if (complete && added > 0 && writeNew(out, dest, {})) {
-            return std::nullopt;
+            return {};
         }
     } catch (const std::exception&) {
     }
     return notCreated;
 }
 
-std::optional<QString> pagesToImages(const QString& src, const QString& destDir)
+Result<void, PlanError> pagesToImages(const QString& src, const QString& destDir)
 {
     const std::unique_ptr<PdfRenderer> renderer = PdfRenderer::open(src);
     if (!renderer || renderer->pageCount() == 0) {
         return notOpened;
     }
     const int digits = int(QString::number(renderer->pageCount()).size());
-    std::optional<QString> failure;
+    Result<void, PlanError> failure;
     renderer->renderPages(2.0, PageEncoder::png, [&](const PdfRenderer::Page& page) {
         if (page.encoded.isEmpty()) {
             return true; // a page that did not render is left out
         }
         const QString name = u"page-"_s + QString::number(page.index + 1).rightJustified(digits, u'0') + u".png"_s;
         failure = NoReplace::writeNew(QDir(destDir).filePath(name), page.encoded);
-        return !failure;
+        return failure.ok();
     });
     return failure;
 }

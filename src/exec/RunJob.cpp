@@ -114,7 +114,7 @@ void RunJob::startStep()
         if (m_progress) {
             m_progress(1.0, u"Done"_s);
         }
-        finish({m_option.finalOutputs(), true, false, u"Done."_s, {}});
+        finish(RunOutcome{m_option.finalOutputs()});
         return;
     }
     if (m_cancelled) {
@@ -125,13 +125,15 @@ void RunJob::startStep()
     m_madeOutputFolder = false;
     report(0.0);
     if (pathTaken(step.outputPath)) {
-        fail(u"A file named “"_s + QFileInfo(step.outputPath).fileName()
-             + u"” already exists, so nothing was written. Plan the action again to get a fresh name."_s);
+        fail({u"A file named “"_s + QFileInfo(step.outputPath).fileName()
+                  + u"” already exists, so nothing was written. Plan the action again to get a fresh name."_s,
+              {},
+              ErrorKind::alreadyExists});
         return;
     }
     if (step.outputIsFolder) {
         if (::mkdir(QFile::encodeName(step.outputPath).constData(), 0755) != 0) {
-            fail(u"Could not create the output folder."_s, qt_error_string(errno));
+            fail({u"Could not create the output folder."_s, qt_error_string(errno)});
             return;
         }
         m_madeOutputFolder = true;
@@ -241,12 +243,12 @@ void RunJob::processEnded(int status, const QString& errorText)
         return;
     }
     if (status != 0) {
-        const QString summary = ToolRunner::friendly(errorText, status);
+        const RunError error = ToolRunner::failure(errorText, status);
         // When the tool says the file was already there, that file is not ours to delete.
-        if (summary != ToolRunner::friendly(u"already exists"_s, status)) {
+        if (error.kind != ErrorKind::alreadyExists) {
             cleanupStep();
         }
-        fail(summary, errorText);
+        fail(error);
         return;
     }
     stepSucceeded();
@@ -255,7 +257,7 @@ void RunJob::processEnded(int status, const QString& errorText)
 void RunJob::startNative(const ResolvedStep& step)
 {
     m_step = Step::native;
-    auto* watcher = new QFutureWatcher<std::optional<QString>>(this);
+    auto* watcher = new QFutureWatcher<Result<void, PlanError>>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
         watcher->deleteLater();
         nativeEnded(watcher->result());
@@ -263,13 +265,13 @@ void RunJob::startNative(const ResolvedStep& step)
     watcher->setFuture(QtConcurrent::run([job = *step.native] { return NativeOps::run(job); }));
 }
 
-void RunJob::nativeEnded(const std::optional<QString>& failure)
+void RunJob::nativeEnded(const Result<void, PlanError>& result)
 {
     m_step = Step::idle;
-    if (failure) {
+    if (!result.ok()) {
         // The job itself removes any file it began; a folder made for it here goes too.
         cleanupStep();
-        fail(u"That did not work: "_s + *failure, *failure);
+        fail({u"That did not work: "_s + result.error().message, result.error().message});
         return;
     }
     stepSucceeded();
@@ -278,7 +280,7 @@ void RunJob::nativeEnded(const std::optional<QString>& failure)
 void RunJob::stepSucceeded()
 {
     if (!pathTaken(m_option.steps.at(m_index).outputPath)) {
-        fail(notCreatedText);
+        fail({notCreatedText, {}});
         return;
     }
     ++m_index;
@@ -298,22 +300,22 @@ void RunJob::cleanupStep()
     }
 }
 
-void RunJob::fail(const QString& summary, const QString& details)
+void RunJob::fail(const RunError& error)
 {
-    finish({{}, false, false, summary, details});
+    finish(error);
 }
 
 void RunJob::failCancelled()
 {
-    finish({{}, false, true, cancelledText, {}});
+    finish(RunError{cancelledText, {}, ErrorKind::cancelled});
 }
 
-void RunJob::finish(RunOutcome outcome)
+void RunJob::finish(const RunResult& result)
 {
     m_step = Step::done;
     if (m_ownsTempDir) {
         QDir(*m_option.tempDir).removeRecursively();
     }
-    emit finished(outcome);
+    emit finished(result);
     deleteLater();
 }

@@ -2,6 +2,7 @@
 
 #include "LineSplitter.h"
 #include "RunOutcome.h"
+#include "plans/PlanError.h"
 #include "plans/ResolvedOption.h"
 
 #include <QObject>
@@ -32,7 +33,7 @@ public:
     void cancel();
 
 signals:
-    void finished(const RunOutcome& outcome);
+    void finished(const RunResult& result);
 
 private:
     enum class Step { idle, process, native, done };
@@ -43,11 +44,11 @@ private:
     void startNative(const ResolvedStep& step);
     void readProgress();
     void processEnded(int status, const QString& errorText);
-    void nativeEnded(const std::optional<QString>& failure);
+    void nativeEnded(const Result<void, PlanError>& result);
     void stepSucceeded();
-    void fail(const QString& summary, const QString& details = {});
+    void fail(const RunError& error);
     void failCancelled();
-    void finish(RunOutcome outcome);
+    void finish(const RunResult& result);
     void cleanupStep();
     QString statusLine() const;
     void report(std::optional<double> stepFraction);

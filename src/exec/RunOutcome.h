@@ -1,18 +1,20 @@
 #pragma once
 
+#include "RunError.h"
+#include "base/Result.h"
+
 #include <QMetaType>
 #include <QStringList>
 
-// What a run produced, and one sentence about it for the user.
+// What a finished run produced.
 struct RunOutcome
 {
     QStringList outputs;
-    bool ok = false;
-    bool cancelled = false;
-    QString summary;
-    QString details; // raw tool output, shown on request
 
     bool operator==(const RunOutcome&) const = default;
 };
 
 Q_DECLARE_METATYPE(RunOutcome)
+
+// How a run ended: its outputs, or why it stopped.
+using RunResult = Result<RunOutcome, RunError>;

@@ -1,15 +1,17 @@
 #pragma once
 
+#include "base/ErrorKind.h"
+
 #include <QMetaType>
 #include <QString>
 
-// Why installing the tools failed, as one sentence for the user; `cancelled` marks the user's own stop.
+// Why installing the tools failed, as one sentence for the user; the kind `cancelled` marks the user's own stop.
 struct ToolError
 {
     QString message;
-    bool cancelled = false;
+    ErrorKind kind = ErrorKind::failed;
 
-    static ToolError cancellation() { return {QStringLiteral("The download was cancelled."), true}; }
+    static ToolError cancellation() { return {QStringLiteral("The download was cancelled."), ErrorKind::cancelled}; }
 
     bool operator==(const ToolError&) const = default;
 };

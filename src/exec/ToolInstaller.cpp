@@ -146,7 +146,7 @@ void ToolInstaller::remove()
     }
 }
 
-std::variant<QString, ToolError> ToolInstaller::parseChecksum(const QByteArray& body)
+Result<QString, ToolError> ToolInstaller::parseChecksum(const QByteArray& body)
 {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(body);
@@ -163,7 +163,7 @@ std::variant<QString, ToolError> ToolInstaller::parseChecksum(const QByteArray& 
     return ToolError{u"The checksum file was not in the expected format."_s};
 }
 
-std::variant<QString, ToolError> ToolInstaller::sha256(const QString& path)
+Result<QString, ToolError> ToolInstaller::sha256(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -238,12 +238,12 @@ void ToolInstaller::onChecksum()
         failBase(ToolError{u"Could not read the published checksum."_s});
         return;
     }
-    const auto sum = parseChecksum(reply->readAll());
-    if (const auto* error = std::get_if<ToolError>(&sum)) {
-        failBase(*error);
+    const Result<QString, ToolError> sum = parseChecksum(reply->readAll());
+    if (!sum.ok()) {
+        failBase(sum.error());
         return;
     }
-    m_expectedSum = std::get<QString>(sum);
+    m_expectedSum = sum.value();
 
     m_step = Step::download;
     m_downloader = new FileDownloader(&m_network, this);
@@ -256,15 +256,16 @@ void ToolInstaller::onChecksum()
     m_downloader->start(*downloadUrl(m_bases.at(m_base) + tool() + u".zip"_s));
 }
 
-void ToolInstaller::onDownloaded(const QString& path, const std::optional<ToolError>& error)
+void ToolInstaller::onDownloaded(const Result<QString, ToolError>& download)
 {
     m_downloader->deleteLater();
     m_downloader = nullptr;
-    m_archive = path;
-    if (m_cancelled || error) {
-        failBase(m_cancelled ? ToolError::cancellation() : *error);
+    if (m_cancelled || !download.ok()) {
+        failBase(m_cancelled ? ToolError::cancellation() : download.error());
         return;
     }
+    const QString path = download.value();
+    m_archive = path;
     m_step = Step::verify;
     emit progress((m_tool + 1) * 0.5, u"Checking "_s + tool() + u"..."_s);
     m_digest.setFuture(QtConcurrent::run(&ToolInstaller::sha256, path));
@@ -272,16 +273,16 @@ void ToolInstaller::onDownloaded(const QString& path, const std::optional<ToolEr
 
 void ToolInstaller::onVerified()
 {
-    const auto digest = m_digest.result();
+    const Result<QString, ToolError> digest = m_digest.result();
     if (m_cancelled) {
         failBase(ToolError::cancellation());
         return;
     }
-    if (const auto* error = std::get_if<ToolError>(&digest)) {
-        failBase(*error);
+    if (!digest.ok()) {
+        failBase(digest.error());
         return;
     }
-    if (std::get<QString>(digest) != m_expectedSum) {
+    if (digest.value() != m_expectedSum) {
         failBase(ToolError{u"The downloaded "_s + tool()
                            + u" did not match its published checksum, so it was not installed."_s});
         return;
@@ -346,7 +347,7 @@ void ToolInstaller::onStartChecked()
         return;
     }
     emit progress(1.0, u"Done"_s);
-    finish(std::nullopt);
+    finish({});
 }
 
 void ToolInstaller::failBase(const ToolError& error)
@@ -361,10 +362,10 @@ void ToolInstaller::failBase(const ToolError& error)
     }
 }
 
-void ToolInstaller::finish(const std::optional<ToolError>& error)
+void ToolInstaller::finish(const Result<void, ToolError>& result)
 {
     m_step = Step::idle;
-    emit finished(error);
+    emit finished(result);
 }
 
 void ToolInstaller::removeTemporaryFiles()

@@ -2,14 +2,13 @@
 
 #include "ToolError.h"
 #include "base/ProcResult.h"
+#include "base/Result.h"
 
 #include <QFutureWatcher>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
-#include <optional>
-#include <variant>
 
 class FileDownloader;
 class QNetworkReply;
@@ -46,14 +45,14 @@ public:
 
     // The first piece of a checksum file that is 64 hexadecimal digits, lower-cased: a bare sum and
     // the usual "sum  name" line both work.
-    static std::variant<QString, ToolError> parseChecksum(const QByteArray& body);
+    static Result<QString, ToolError> parseChecksum(const QByteArray& body);
     // The lower-case hexadecimal SHA-256 of a file, read in 4 MiB chunks. Blocks: call it off the main thread.
-    static std::variant<QString, ToolError> sha256(const QString& path);
+    static Result<QString, ToolError> sha256(const QString& path);
 
 signals:
     // fraction from 0 to 1 across both tools, and one line on what is being done.
     void progress(double fraction, const QString& text);
-    void finished(const std::optional<ToolError>& error);
+    void finished(const Result<void, ToolError>& result);
 
 private:
     enum class Step { idle, checksum, download, verify, unpack, startCheck };
@@ -61,13 +60,13 @@ private:
     void startBase();
     void startTool();
     void onChecksum();
-    void onDownloaded(const QString& path, const std::optional<ToolError>& error);
+    void onDownloaded(const Result<QString, ToolError>& download);
     void onVerified();
     void onUnpacked();
     void onStartChecked();
     // Ends the current base with an error: the next base is tried unless the user cancelled.
     void failBase(const ToolError& error);
-    void finish(const std::optional<ToolError>& error);
+    void finish(const Result<void, ToolError>& result);
     void removeTemporaryFiles();
     QString tool() const { return tools().at(m_tool); }
 
@@ -83,6 +82,6 @@ private:
     QPointer<QNetworkReply> m_checksumReply;
     bool m_checksumTooLong = false;
     QPointer<FileDownloader> m_downloader;
-    QFutureWatcher<std::variant<QString, ToolError>> m_digest;
+    QFutureWatcher<Result<QString, ToolError>> m_digest;
     QFutureWatcher<ProcResult> m_process;
 };

@@ -25,7 +25,7 @@ void ToolRunner::cancel()
     }
 }
 
-QString ToolRunner::friendly(const QString& errorText, int status)
+RunError ToolRunner::failure(const QString& errorText, int status)
 {
     static const QString codec = u"This copy of ffmpeg does not include a needed encoder or decoder."_s;
     static const QString exists = u"A file with that name already exists, so nothing was written."_s;
@@ -46,8 +46,8 @@ QString ToolRunner::friendly(const QString& errorText, int status)
     const QString lower = errorText.toLower();
     for (const auto& [phrase, message] : table) {
         if (lower.contains(phrase)) {
-            return message;
+            return {message, errorText, message == exists ? ErrorKind::alreadyExists : ErrorKind::failed};
         }
     }
-    return u"The tool stopped with an error (code "_s + QString::number(status) + u")."_s;
+    return {u"The tool stopped with an error (code "_s + QString::number(status) + u")."_s, errorText};
 }

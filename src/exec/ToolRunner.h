@@ -21,8 +21,9 @@ public:
     // Asks the run started last to stop. Harmless at any moment.
     void cancel();
 
-    // One sentence for the user from a tool's error output and exit status.
-    static QString friendly(const QString& errorText, int status);
+    // Why a tool stopped, from its error output and exit status: one sentence for the user, and the kind
+    // `alreadyExists` when the tool refused to replace a file; the output itself becomes the details.
+    static RunError failure(const QString& errorText, int status);
 
 private:
     QPointer<RunJob> m_current;

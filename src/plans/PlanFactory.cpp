@@ -211,7 +211,7 @@ QString withoutControls(const QString& text)
 
 // --- ffmpeg and ffprobe ------------------------------------------------------------------------------
 
-std::optional<PlanError> checkFilterGraph(const QString& description, int step)
+Result<void, PlanError> checkFilterGraph(const QString& description, int step)
 {
     const std::optional<QList<FilterGraph::Filter>> filters = FilterGraph::parse(description);
     if (!filters) {
@@ -242,14 +242,14 @@ std::optional<PlanError> checkFilterGraph(const QString& description, int step)
                           ofFilter + u", but only a plain name such as transforms.trf is allowed there."_s);
         }
     }
-    return std::nullopt;
+    return {};
 }
 
 // Walks the arguments the way ffmpeg's and ffprobe's option parsers do: options, the values they take,
 // and the bare arguments that name files. Placeholders may only stand where they mean what they say,
 // bare arguments are only placeholders, and filter graphs use allowed filters only. Collects the
 // options that were given (for the safety options).
-std::optional<PlanError> checkFFmpegGrammar(const QStringList& args, bool probe, int step, QStringList& given)
+Result<void, PlanError> checkFFmpegGrammar(const QStringList& args, bool probe, int step, QStringList& given)
 {
     const QString tool = probe ? u"ffprobe"_s : u"ffmpeg"_s;
     for (qsizetype i = 0; i < args.size();) {
@@ -285,16 +285,16 @@ std::optional<PlanError> checkFFmpegGrammar(const QStringList& args, bool probe,
         } else if (value == outputPlaceholder && !(probe && name == u"o")) {
             return quoted(step, u" may use "_s, value, u" only as the output file."_s);
         } else if (FFmpegArgs::takesFilterGraph(name)) {
-            if (std::optional<PlanError> error = checkFilterGraph(value, step)) {
-                return error;
+            if (const Result<void, PlanError> graph = checkFilterGraph(value, step); !graph.ok()) {
+                return graph;
             }
         }
         i += 2;
     }
-    return std::nullopt;
+    return {};
 }
 
-PlanResult<QStringList> checkFFmpeg(const QStringList& args, bool probe, int step)
+Result<QStringList, PlanError> checkFFmpeg(const QStringList& args, bool probe, int step)
 {
     bool readsInput = false;
     for (qsizetype i = 0; i < args.size();) {
@@ -326,8 +326,8 @@ PlanResult<QStringList> checkFFmpeg(const QStringList& args, bool probe, int ste
         return fail(step, u": the output file must be the last argument."_s);
     }
     QStringList given;
-    if (std::optional<PlanError> error = checkFFmpegGrammar(args, probe, step, given)) {
-        return *error;
+    if (const Result<void, PlanError> grammar = checkFFmpegGrammar(args, probe, step, given); !grammar.ok()) {
+        return grammar.error();
     }
     QStringList result = args;
     if (!probe) {
@@ -342,7 +342,7 @@ PlanResult<QStringList> checkFFmpeg(const QStringList& args, bool probe, int ste
 
 // --- the system tools ----------------------------------------------------------------------------------
 
-std::optional<PlanError> checkSips(const QStringList& args, int step)
+Result<void, PlanError> checkSips(const QStringList& args, int step)
 {
     bool writesNewFile = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -360,10 +360,10 @@ std::optional<PlanError> checkSips(const QStringList& args, int step)
     if (!writesNewFile) {
         return fail(step, u": sips would change the original file. It must write to a new file with -o."_s);
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<PlanError> checkAfconvert(const QStringList& args, int step)
+Result<void, PlanError> checkAfconvert(const QStringList& args, int step)
 {
     for (const QString& arg : args) {
         if (arg.startsWith(u'-') && !isNumber(arg) && !afconvertFlags.contains(arg)) {
@@ -373,7 +373,7 @@ std::optional<PlanError> checkAfconvert(const QStringList& args, int step)
     if (args.last() != outputPlaceholder) {
         return fail(step, u": the output file must be the last argument."_s);
     }
-    return std::nullopt;
+    return {};
 }
 
 // "-0" (store only) to "-9" (smallest), as a whole argument: in a cluster such as "-1e5" each letter is
@@ -386,7 +386,7 @@ bool isCompressionLevel(const QString& arg)
 // zip reads every bare argument after the archive as a name to add, relative to the input's folder,
 // and any argument starting with "-" (a number too: "-1e5" holds "-e") as options. So options come from
 // the list, the archive is the new output, and the only names are the placeholders.
-std::optional<PlanError> checkZip(const QStringList& args, int step)
+Result<void, PlanError> checkZip(const QStringList& args, int step)
 {
     bool archiveNamed = false;
     for (const QString& arg : args) {
@@ -405,7 +405,7 @@ std::optional<PlanError> checkZip(const QStringList& args, int step)
         }
         archiveNamed = true;
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
@@ -425,7 +425,7 @@ NameReserver& PlanFactory::reserver()
     return m_reserver;
 }
 
-std::optional<PlanError> PlanFactory::checkGeneric(const QString& argument, int step)
+Result<void, PlanError> PlanFactory::checkGeneric(const QString& argument, int step)
 {
     if (argument.isEmpty()) {
         return fail(step, u" contains an empty argument."_s);
@@ -434,7 +434,7 @@ std::optional<PlanError> PlanFactory::checkGeneric(const QString& argument, int 
         return fail(step, u" contains a line break in an argument."_s);
     }
     if (isPlaceholder(argument)) {
-        return std::nullopt;
+        return {};
     }
     const QString braces = withoutTextExpansions(argument);
     if (braces.contains(u'{') || braces.contains(u'}')) {
@@ -455,17 +455,17 @@ std::optional<PlanError> PlanFactory::checkGeneric(const QString& argument, int 
         }
     }
     if (argument.startsWith(u'-') || argument.contains(u'=') || argument.contains(u':') || argument.contains(u',')) {
-        return std::nullopt;
+        return {};
     }
     const QString ext = pathExtension(argument);
     if (ext.isEmpty() || ext.size() > 5 || !ext[0].isLetter()) {
-        return std::nullopt;
+        return {};
     }
     return quoted(step, u" uses "_s, argument,
                   u", which looks like another file name. Only the chosen file and the new output may be used."_s);
 }
 
-PlanResult<QStringList> PlanFactory::checkArgs(const QStringList& args, const QString& program, int step)
+Result<QStringList, PlanError> PlanFactory::checkArgs(const QStringList& args, const QString& program, int step)
 {
     if (args.isEmpty()) {
         return fail(step, u" has no arguments."_s);
@@ -474,29 +474,29 @@ PlanResult<QStringList> PlanFactory::checkArgs(const QStringList& args, const QS
         return fail(step, u" has too many arguments."_s);
     }
     for (const QString& arg : args) {
-        if (std::optional<PlanError> error = checkGeneric(arg, step)) {
-            return *error;
+        if (const Result<void, PlanError> generic = checkGeneric(arg, step); !generic.ok()) {
+            return generic.error();
         }
     }
-    std::optional<PlanError> error;
     if (program == u"ffmpeg" || program == u"ffprobe") {
         return checkFFmpeg(args, program == u"ffprobe", step);
     }
+    Result<void, PlanError> checked;
     if (program == u"sips") {
-        error = checkSips(args, step);
+        checked = checkSips(args, step);
     } else if (program == u"afconvert") {
-        error = checkAfconvert(args, step);
+        checked = checkAfconvert(args, step);
     } else if (program == u"zip") {
-        error = checkZip(args, step);
+        checked = checkZip(args, step);
     }
-    if (error) {
-        return *error;
+    if (!checked.ok()) {
+        return checked.error();
     }
     return args;
 }
 
-PlanResult<PlanFactory::OutputName> PlanFactory::splitOutput(const QString& name, const QString& fallbackBase,
-                                                             bool folder, int step)
+Result<PlanFactory::OutputName, PlanError> PlanFactory::splitOutput(const QString& name, const QString& fallbackBase,
+                                                                    bool folder, int step)
 {
     QString cleaned = withoutControls(name);
     for (const QChar bad : {u'/', u':', u'\\', u'%'}) {
@@ -526,7 +526,7 @@ PlanResult<PlanFactory::OutputName> PlanFactory::splitOutput(const QString& name
     return OutputName{base.isEmpty() ? fallbackBase + u" (new)"_s : cutCharacters(base, maxBaseLength), ext};
 }
 
-PlanResult<ResolvedOption> PlanFactory::resolve(const RawOption& raw, const QString& input, bool trusted)
+Result<ResolvedOption, PlanError> PlanFactory::resolve(const RawOption& raw, const QString& input, bool trusted)
 {
     const qsizetype count = raw.steps.size();
     if (count == 0) {
@@ -570,7 +570,7 @@ PlanResult<ResolvedOption> PlanFactory::resolve(const RawOption& raw, const QStr
             resolved.executable = path;
         }
 
-        const PlanResult<OutputName> name = splitOutput(step.output, fallbackBase, step.isFolder, k);
+        const Result<OutputName, PlanError> name = splitOutput(step.output, fallbackBase, step.isFolder, k);
         if (!name.ok()) {
             return name.error();
         }
@@ -582,7 +582,7 @@ PlanResult<ResolvedOption> PlanFactory::resolve(const RawOption& raw, const QStr
                 + (name.value().ext.isEmpty() ? QString() : QLatin1Char('.') + name.value().ext);
         }
 
-        const PlanResult<QStringList> checked = checkArgs(step.args, program, k);
+        const Result<QStringList, PlanError> checked = checkArgs(step.args, program, k);
         if (!checked.ok()) {
             return checked.error();
         }

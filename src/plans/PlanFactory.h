@@ -1,9 +1,10 @@
 #pragma once
 
 #include "NameReserver.h"
-#include "PlanResult.h"
+#include "PlanError.h"
 #include "RawOption.h"
 #include "ResolvedOption.h"
+#include "base/Result.h"
 
 #include <QString>
 #include <QStringList>
@@ -19,7 +20,7 @@ public:
 
     // AI answers and re-runs from the history use trusted false; the application's own actions true,
     // which also allows ditto and tar. Resolution never writes to disk.
-    PlanResult<ResolvedOption> resolve(const RawOption& raw, const QString& input, bool trusted);
+    Result<ResolvedOption, PlanError> resolve(const RawOption& raw, const QString& input, bool trusted);
 
     QString tempDir() const;
     NameReserver& reserver();
@@ -31,12 +32,13 @@ public:
         bool operator==(const OutputName&) const = default;
     };
     // Cleans a proposed output name and checks its file type; step is the 1-based step number.
-    static PlanResult<OutputName> splitOutput(const QString& name, const QString& fallbackBase, bool folder, int step);
+    static Result<OutputName, PlanError> splitOutput(const QString& name, const QString& fallbackBase, bool folder,
+                                                     int step);
     // Checks a step's arguments for its (trimmed, lower-cased) program; for ffmpeg the result starts
     // with the safety options it lacked.
-    static PlanResult<QStringList> checkArgs(const QStringList& args, const QString& program, int step);
+    static Result<QStringList, PlanError> checkArgs(const QStringList& args, const QString& program, int step);
     // The rules every argument of every program must pass; absent when the argument is acceptable.
-    static std::optional<PlanError> checkGeneric(const QString& argument, int step);
+    static Result<void, PlanError> checkGeneric(const QString& argument, int step);
 
 private:
     QString m_tempDir;

@@ -18,7 +18,7 @@ std::optional<QByteArray> extractJSON(const QString& text)
     return text.sliced(first, last - first + 1).toUtf8();
 }
 
-PlanResult<AIPlanResponse> parse(const QString& text)
+Result<AIPlanResponse, PlanError> parse(const QString& text)
 {
     const std::optional<QByteArray> json = extractJSON(text);
     if (!json) {
@@ -35,13 +35,13 @@ PlanResult<AIPlanResponse> parse(const QString& text)
     return *response;
 }
 
-PlanResult<QList<ResolvedOption>> resolve(const QList<RawOption>& options, const QString& input)
+Result<QList<ResolvedOption>, PlanError> resolve(const QList<RawOption>& options, const QString& input)
 {
     QList<ResolvedOption> resolved;
     std::optional<PlanError> firstError;
     for (const RawOption& option : options) {
         PlanFactory factory;
-        PlanResult<ResolvedOption> result = factory.resolve(option, input, false);
+        Result<ResolvedOption, PlanError> result = factory.resolve(option, input, false);
         if (result.ok()) {
             resolved << result.value();
         } else if (!firstError) {

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "AIPlanResponse.h"
-#include "PlanResult.h"
+#include "PlanError.h"
 #include "RawOption.h"
 #include "ResolvedOption.h"
+#include "base/Result.h"
 
 #include <QByteArray>
 #include <QList>
@@ -20,11 +21,11 @@ std::optional<QByteArray> extractJSON(const QString& text);
 // "The answer was not JSON." without braces, "The answer was JSON but not in the expected shape." when
 // the cut-out text is not one JSON object (or exceeds the reader's bounds). Does not look at the
 // model's error or at whether there are options.
-PlanResult<AIPlanResponse> parse(const QString& text);
+Result<AIPlanResponse, PlanError> parse(const QString& text);
 
 // Resolves every option on its own factory (own scratch folder, own names), untrusted. Keeps the ones
 // that pass, in order; when none does, fails with the first refusal, or "The answer had no usable
 // steps." when there were no options.
-PlanResult<QList<ResolvedOption>> resolve(const QList<RawOption>& options, const QString& input);
+Result<QList<ResolvedOption>, PlanError> resolve(const QList<RawOption>& options, const QString& input);
 
 } // namespace PlanParser

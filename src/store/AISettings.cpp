@@ -175,11 +175,11 @@ void AISettings::signIn()
     }
     connect(auth, &OpenRouterAuth::finished, this, [this, auth](const SignInOutcome& outcome) {
         auth->deleteLater();
-        if (std::holds_alternative<std::monostate>(outcome)) {
+        if (outcome.ok()) {
             setSignedIn(true);
             setNotice(u"Signed in. The key is kept in your Keychain."_s);
-        } else if (const auto* error = std::get_if<AIError>(&outcome)) {
-            setNotice(error->message);
+        } else if (outcome.error().kind != ErrorKind::cancelled) {
+            setNotice(outcome.error().message);
         }
         setBusy(false);
     });
@@ -199,16 +199,17 @@ void AISettings::checkFreeModels()
     auto* job = new OpenRouterModelsJob(m_endpoints, this);
     connect(job, &OpenRouterModelsJob::finished, this, [this, job](const FreeModelsOutcome& outcome) {
         job->deleteLater();
-        if (const auto* models = std::get_if<QList<OpenRouterClient::ModelInfo>>(&outcome)) {
+        if (outcome.ok()) {
+            const QList<OpenRouterClient::ModelInfo>& models = outcome.value();
             QStringList tried;
             for (const OpenRouterClient::ModelInfo& model :
-                 models->first(qMin(models->size(), OpenRouterClient::maxModelsTried))) {
+                 models.first(qMin(models.size(), OpenRouterClient::maxModelsTried))) {
                 tried.append(model.id);
             }
-            setFreeModelNote(QString::number(models->size()) + u" free models found. They are tried in this order:\n"_s
+            setFreeModelNote(QString::number(models.size()) + u" free models found. They are tried in this order:\n"_s
                              + tried.join(u'\n'));
-        } else if (const auto* error = std::get_if<AIError>(&outcome)) {
-            setFreeModelNote(error->message);
+        } else if (outcome.error().kind != ErrorKind::cancelled) {
+            setFreeModelNote(outcome.error().message);
         }
     });
     job->start();
@@ -220,15 +221,15 @@ void AISettings::refreshOllama()
     auto* job = new OllamaModelsJob(m_endpoints, this);
     connect(job, &OllamaModelsJob::finished, this, [this, job](const OllamaModelsOutcome& outcome) {
         job->deleteLater();
-        const auto* models = std::get_if<QStringList>(&outcome);
-        if (!models) {
-            if (std::holds_alternative<AIError>(outcome)) {
+        if (!outcome.ok()) {
+            if (outcome.error().kind != ErrorKind::cancelled) {
                 setOllamaModels({});
                 setOllamaNotice(
                     u"Could not reach Ollama at 127.0.0.1:11434. Start the Ollama app, then press Look again."_s);
             }
             return;
         }
+        const QStringList* models = &outcome.value();
         setOllamaModels(*models);
         if (models->isEmpty()) {
             setOllamaNotice(u"Ollama is running but has no models. Run “ollama pull llama3.2” in Terminal."_s);

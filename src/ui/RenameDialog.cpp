@@ -141,12 +141,12 @@ void RenameDialog::suggest()
     m_job = job;
     connect(job, &NameSuggestJob::finished, this, [this, job](const NamesOutcome& outcome) {
         job->deleteLater();
-        if (const auto* names = std::get_if<QStringList>(&outcome)) {
-            for (qsizetype i = 0; i < m_nameFields.size() && i < names->size(); ++i) {
-                m_nameFields[i]->setText(names->at(i));
+        if (outcome.ok()) {
+            for (qsizetype i = 0; i < m_nameFields.size() && i < outcome.value().size(); ++i) {
+                m_nameFields[i]->setText(outcome.value().at(i));
             }
-        } else if (const auto* error = std::get_if<AIError>(&outcome)) {
-            setProblem(error->message);
+        } else if (outcome.error().kind != ErrorKind::cancelled) {
+            setProblem(outcome.error().message);
         }
         m_busy = false;
         refreshSuggest();

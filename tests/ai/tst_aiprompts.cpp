@@ -52,9 +52,9 @@ private slots:
         // ... and one the plan checker accepts, or the prompt would teach a refused answer.
         QTemporaryDir dir;
         const QString input = TestFiles::write(dir.filePath(u"holiday.mp4"_s), "not really a video");
-        const PlanResult<AIPlanResponse> parsed = PlanParser::parse(lines[3]);
+        const Result<AIPlanResponse, PlanError> parsed = PlanParser::parse(lines[3]);
         QVERIFY(parsed.ok());
-        const PlanResult<QList<ResolvedOption>> resolved = PlanParser::resolve(parsed.value().options, input);
+        const Result<QList<ResolvedOption>, PlanError> resolved = PlanParser::resolve(parsed.value().options, input);
         QVERIFY2(resolved.ok(), qPrintable(resolved.ok() ? QString() : resolved.error().message));
     }
 

@@ -23,7 +23,7 @@ AIEndpoints endpointsFor(const FakeOllama& server)
 template <typename Outcome>
 QString errorOf(const std::optional<Outcome>& outcome)
 {
-    return outcome && std::holds_alternative<AIError>(*outcome) ? std::get<AIError>(*outcome).message : u"(no error)"_s;
+    return outcome && !outcome->ok() ? outcome->error().message : u"(no error)"_s;
 }
 
 } // namespace
@@ -68,7 +68,7 @@ private slots:
         OllamaChatJob job(endpointsFor(server), u"qwen2.5:7b"_s, u"SYSTEM"_s, u"USER"_s);
         const auto outcome = runJob<AnswerOutcome>(job);
         QVERIFY(outcome);
-        QCOMPARE(std::get<AIAnswer>(*outcome), (AIAnswer{content, u"qwen2.5:7b"_s}));
+        QCOMPARE(outcome->value(), (AIAnswer{content, u"qwen2.5:7b"_s}));
         const QJsonObject body = server.chatBodies().value(0);
         QCOMPARE(body.value(u"model"_s).toString(), u"qwen2.5:7b"_s);
         QCOMPARE(body.value(u"stream"_s), QJsonValue(false));
@@ -109,7 +109,7 @@ private slots:
         const auto outcome = runJob<OllamaModelsOutcome>(job);
         QVERIFY(outcome);
         if (message.isEmpty()) {
-            QCOMPARE(std::get<QStringList>(*outcome), names);
+            QCOMPARE(outcome->value(), names);
         } else {
             QCOMPARE(errorOf(outcome), message);
         }
@@ -127,7 +127,7 @@ private slots:
         job.start();
         QTRY_COMPARE(server.chatBodies().size(), 1);
         job.cancel();
-        QVERIFY(outcome && std::holds_alternative<AICancelled>(*outcome));
+        QVERIFY(outcome && !outcome->ok() && outcome->error().kind == ErrorKind::cancelled);
         QTRY_COMPARE(server.server().openConnections(), 0);
     }
 
@@ -144,9 +144,9 @@ private slots:
         cancelled.start();
         QVERIFY(!outcome); // never reported from inside start()
         cancelled.cancel();
-        QVERIFY(outcome && std::holds_alternative<AICancelled>(*outcome));
+        QVERIFY(outcome && !outcome->ok() && outcome->error().kind == ErrorKind::cancelled);
         QTest::qWait(20);
-        QVERIFY(std::holds_alternative<AICancelled>(*outcome));
+        QVERIFY(!outcome->ok() && outcome->error().kind == ErrorKind::cancelled);
     }
 };
 

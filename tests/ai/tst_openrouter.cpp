@@ -46,7 +46,7 @@ bool holdsJSON(const QString& text)
 
 QString errorOf(const std::optional<AnswerOutcome>& outcome)
 {
-    return outcome && std::holds_alternative<AIError>(*outcome) ? std::get<AIError>(*outcome).message : u"(no error)"_s;
+    return outcome && !outcome->ok() ? outcome->error().message : u"(no error)"_s;
 }
 
 } // namespace
@@ -73,8 +73,8 @@ private slots:
         QFETCH(HttpResponse, response);
         QFETCH(QString, message);
         const auto result = OpenRouterClient::freeModels(response);
-        QVERIFY(std::holds_alternative<AIError>(result));
-        QCOMPARE(std::get<AIError>(result).message, message);
+        QVERIFY(!result.ok());
+        QCOMPARE(result.error().message, message);
     }
 
     void freeModelSelection_data()
@@ -111,7 +111,7 @@ private slots:
         QFETCH(QStringList, ids);
         const auto result = OpenRouterClient::freeModels(listOf(data));
         QStringList got;
-        for (const ModelInfo& model : std::get<QList<ModelInfo>>(result)) {
+        for (const ModelInfo& model : result.value()) {
             got.append(model.id);
         }
         QCOMPARE(got, ids);
@@ -131,7 +131,7 @@ private slots:
             fractionalCreated,
             FakeOpenRouter::model(u"plain-tie-2"_s, 300, false),
         };
-        const auto models = std::get<QList<ModelInfo>>(OpenRouterClient::freeModels(listOf(data)));
+        const auto models = OpenRouterClient::freeModels(listOf(data)).value();
         const QList<ModelInfo> expected{
             {u"json-mid"_s, true, 500},     {u"structured-old"_s, true, 10}, {u"plain-new"_s, false, 900},
             {u"plain-tie-1"_s, false, 300}, {u"plain-tie-2"_s, false, 300},  {u"plain-fractional"_s, false, 0},
@@ -146,7 +146,7 @@ private slots:
         OpenRouterModelsJob job(endpointsFor(server));
         const auto outcome = runJob<FreeModelsOutcome>(job);
         QVERIFY(outcome);
-        QCOMPARE(std::get<QList<ModelInfo>>(*outcome), (QList<ModelInfo>{{u"m"_s, true, 1}}));
+        QCOMPARE(outcome->value(), (QList<ModelInfo>{{u"m"_s, true, 1}}));
         QVERIFY(!server.server().requests().value(0).headers.contains("authorization"));
     }
 
@@ -161,7 +161,7 @@ private slots:
         OpenRouterCompleteJob job(endpointsFor(server), u"sk-or-v1-abc"_s, u"SYSTEM"_s, u"USER"_s, holdsJSON);
         const auto outcome = runJob<AnswerOutcome>(job);
         QVERIFY(outcome);
-        QCOMPARE(std::get<AIAnswer>(*outcome), (AIAnswer{goodAnswer, u"plain"_s}));
+        QCOMPARE(outcome->value(), (AIAnswer{goodAnswer, u"plain"_s}));
 
         const QList<LocalHttpServer::Request> requests = server.chatRequests();
         QCOMPARE(requests.size(), 2);
@@ -317,10 +317,10 @@ private slots:
         OpenRouterCompleteJob job(endpoints, u"key"_s, u"s"_s, u"u"_s, holdsJSON);
         const auto outcome = runJob<AnswerOutcome>(job, 30000);
         QVERIFY(outcome);
-        QVERIFY2(std::holds_alternative<AIAnswer>(*outcome), qPrintable(errorOf(outcome).left(500)));
+        QVERIFY2(outcome->ok(), qPrintable(errorOf(outcome).left(500)));
         // The free models are the odd ones, JSON-capable when divisible by three: 9999 is the newest of those.
-        QCOMPARE(std::get<AIAnswer>(*outcome).model, u"vendor/m9999:free"_s);
-        QCOMPARE(std::get<AIAnswer>(*outcome).text, huge);
+        QCOMPARE(outcome->value().model, u"vendor/m9999:free"_s);
+        QCOMPARE(outcome->value().text, huge);
     }
 
     void cancelAbortsTheRequestInFlight()
@@ -336,7 +336,7 @@ private slots:
         job.start();
         QTRY_COMPARE(server.chatRequests().size(), 1);
         job.cancel();
-        QVERIFY(outcome && std::holds_alternative<AICancelled>(*outcome));
+        QVERIFY(outcome && !outcome->ok() && outcome->error().kind == ErrorKind::cancelled);
         QTRY_COMPARE(server.server().openConnections(), 0);
         job.cancel();
         QTest::qWait(100);

@@ -25,13 +25,12 @@ AIEndpoints endpointsFor(const FakeSignIn& service)
 
 QString failure(const std::optional<SignInOutcome>& outcome)
 {
-    const auto* error = outcome ? std::get_if<AIError>(&*outcome) : nullptr;
-    return error ? error->message : u"(no failure)"_s;
+    return outcome && !outcome->ok() ? outcome->error().message : u"(no failure)"_s;
 }
 
 bool succeeded(const std::optional<SignInOutcome>& outcome)
 {
-    return outcome && std::holds_alternative<std::monostate>(*outcome);
+    return outcome && outcome->ok();
 }
 
 // The callback port of the last sign-in accepts nothing any more.

@@ -44,7 +44,7 @@ QString systemMessage(const QJsonObject& body)
 template <typename Outcome>
 QString errorOf(const std::optional<Outcome>& outcome)
 {
-    return outcome && std::holds_alternative<AIError>(*outcome) ? std::get<AIError>(*outcome).message : u"(no error)"_s;
+    return outcome && !outcome->ok() ? outcome->error().message : u"(no error)"_s;
 }
 
 // Answers the requests of one model in turn with the given texts; the last one repeats.
@@ -109,8 +109,8 @@ private slots:
     {
         m_openRouter->setChat(inTurn({bashPlan, trimPlan}));
         const auto outcome = ask(openRouter());
-        QVERIFY2(outcome && std::holds_alternative<PlanService::Result>(*outcome), qPrintable(errorOf(outcome)));
-        const PlanService::Result result = std::get<PlanService::Result>(*outcome);
+        QVERIFY2(outcome && outcome->ok(), qPrintable(errorOf(outcome)));
+        const PlanService::Result result = outcome->value();
         QVERIFY(result.retried);
         QCOMPARE(result.model, u"meta/llama-3.3-70b:free"_s);
         QCOMPARE(result.explanation, std::nullopt);
@@ -142,7 +142,7 @@ private slots:
         m_openRouter->answerEveryChat(trimPlan);
         const auto outcome = ask(openRouter());
         QVERIFY(outcome);
-        const PlanService::Result result = std::get<PlanService::Result>(*outcome);
+        const PlanService::Result result = outcome->value();
         QVERIFY(!result.retried);
         QCOMPARE(result.options.size(), 1);
         QCOMPARE(m_openRouter->chatBodies().size(), 1);
@@ -153,7 +153,7 @@ private slots:
         m_openRouter->answerEveryChat(impossible);
         const auto outcome = ask(openRouter());
         QVERIFY(outcome);
-        QCOMPARE(std::get<PlanService::Result>(*outcome),
+        QCOMPARE(outcome->value(),
                  (PlanService::Result{
                      {}, u"meta/llama-3.3-70b:free"_s, u"I cannot add subtitles that do not exist."_s, false}));
         QCOMPARE(m_openRouter->chatBodies().size(), 1);
@@ -167,8 +167,8 @@ private slots:
         });
         const auto outcome = ask(openRouter());
         QVERIFY(outcome);
-        QCOMPARE(std::get<PlanService::Result>(*outcome).model, u"qwen/qwen-2.5-72b:free"_s);
-        QVERIFY(!std::get<PlanService::Result>(*outcome).retried);
+        QCOMPARE(outcome->value().model, u"qwen/qwen-2.5-72b:free"_s);
+        QVERIFY(!outcome->value().retried);
     }
 
     void providerFailuresAreNotRetried()
@@ -205,9 +205,9 @@ private slots:
             return FakeOllama::answer(body.value(u"model"_s).toString(), (*count)++ ? trimPlan : bashPlan);
         });
         const auto outcome = ask(ollama());
-        QVERIFY2(outcome && std::holds_alternative<PlanService::Result>(*outcome), qPrintable(errorOf(outcome)));
-        QCOMPARE(std::get<PlanService::Result>(*outcome).model, u"llama3.2"_s);
-        QVERIFY(std::get<PlanService::Result>(*outcome).retried);
+        QVERIFY2(outcome && outcome->ok(), qPrintable(errorOf(outcome)));
+        QCOMPARE(outcome->value().model, u"llama3.2"_s);
+        QVERIFY(outcome->value().retried);
         QVERIFY(userMessage(m_ollama->chatBodies().value(1)).contains(bashReason));
     }
 
@@ -230,10 +230,10 @@ private slots:
         job.start();
         QTRY_COMPARE(m_openRouter->chatBodies().size(), 2);
         job.cancel();
-        QVERIFY(outcome && std::holds_alternative<AICancelled>(*outcome));
+        QVERIFY(outcome && !outcome->ok() && outcome->error().kind == ErrorKind::cancelled);
         QTRY_COMPARE(m_openRouter->server().openConnections(), 0);
         QTest::qWait(50);
-        QVERIFY(std::holds_alternative<AICancelled>(*outcome));
+        QVERIFY(!outcome->ok() && outcome->error().kind == ErrorKind::cancelled);
     }
 
     void parseNames_data()
@@ -269,7 +269,7 @@ private slots:
         NameSuggestJob job(openRouter(), endpoints(), u"Number them"_s, files);
         const auto outcome = runJob<NamesOutcome>(job);
         QVERIFY(outcome);
-        QCOMPARE(std::get<QStringList>(*outcome), (QStringList{u"1.jpg"_s, u"2.jpg"_s, u"3.jpg"_s}));
+        QCOMPARE(outcome->value(), (QStringList{u"1.jpg"_s, u"2.jpg"_s, u"3.jpg"_s}));
         const QJsonObject body = m_openRouter->chatBodies().value(0);
         QCOMPARE(systemMessage(body), AIPrompts::renameSystem());
         QCOMPARE(userMessage(body), AIPrompts::renameUser(u"Number them"_s, files));

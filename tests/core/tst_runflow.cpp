@@ -335,11 +335,11 @@ private slots:
         m_state->playResult(); // no outcome: nothing
         const QString folder = m_dir.path() + u"/pages"_s;
         QDir().mkpath(folder);
-        m_state->setOutcome(RunOutcome{{folder}, true, false, u"Done."_s, {}});
+        m_state->setOutcome(RunOutcome{{folder}});
         m_state->playResult();
         QCOMPARE(m_workspace->revealed, (QList<QStringList>{{folder}}));
         const QString song = file(u"song.mp3"_s);
-        m_state->setOutcome(RunOutcome{{song, folder}, true, false, u"Done."_s, {}});
+        m_state->setOutcome(RunOutcome{{song, folder}});
         m_state->playResult();
         QCOMPARE(m_workspace->opened, QStringList{song});
     }

@@ -35,17 +35,20 @@ QString step(const QString& program, const QString& args, const QString& output)
         + u"\",\"summary\":\"Runs "_s + program + u".\"}"_s;
 }
 
-// Runs the option through a runner of its own and returns the outcome.
-RunOutcome run(const ResolvedOption& option)
+// Runs the option through a runner of its own and returns the outputs, or the failure as one text.
+Result<QStringList, QString> run(const ResolvedOption& option)
 {
     ToolRunner runner;
-    std::optional<RunOutcome> outcome;
+    std::optional<RunResult> outcome;
     RunJob* job = runner.run(option, std::nullopt, {});
-    QObject::connect(job, &RunJob::finished, &runner, [&](const RunOutcome& result) { outcome = result; });
+    QObject::connect(job, &RunJob::finished, &runner, [&](const RunResult& result) { outcome = result; });
     if (!QTest::qWaitFor([&] { return outcome.has_value(); }, 120000)) {
-        qWarning("the run did not finish");
+        return u"the run did not finish"_s;
     }
-    return outcome.value_or(RunOutcome{});
+    if (!outcome->ok()) {
+        return QString(outcome->error().message + u' ' + outcome->error().details);
+    }
+    return outcome->value().outputs;
 }
 
 QString probe(const QString& entries, const QString& file)
@@ -142,18 +145,19 @@ private slots:
         QFETCH(QString, answer);
         QFETCH(QString, check);
         QFETCH(QString, expected);
-        const PlanResult<AIPlanResponse> parsed = PlanParser::parse(answer);
+        const Result<AIPlanResponse, PlanError> parsed = PlanParser::parse(answer);
         QVERIFY(parsed.ok());
-        const PlanResult<QList<ResolvedOption>> options = PlanParser::resolve(parsed.value().options, path(input));
+        const Result<QList<ResolvedOption>, PlanError> options
+            = PlanParser::resolve(parsed.value().options, path(input));
         QVERIFY2(options.ok(), options.ok() ? "" : qPrintable(options.error().message));
         const ResolvedOption option = options.value().first();
 
         SandboxSupport::setForTesting(kernel);
-        const RunOutcome outcome = run(option);
+        const Result<QStringList, QString> outputs = run(option);
         SandboxSupport::setForTesting(std::nullopt);
-        QVERIFY2(outcome.ok, qPrintable(outcome.summary + u' ' + outcome.details));
-        QCOMPARE(outcome.outputs.size(), 1);
-        const QString output = outcome.outputs.first();
+        QVERIFY2(outputs.ok(), qPrintable(outputs.ok() ? QString() : outputs.error()));
+        QCOMPARE(outputs.value().size(), 1);
+        const QString output = outputs.value().first();
         QVERIFY(!QFileInfo::exists(*option.tempDir));
 
         if (check == u"vipsheader") {
@@ -182,11 +186,11 @@ private slots:
         raw.steps
             = {RawStep{u"ditto"_s, {u"-x"_s, u"-k"_s, u"{input}"_s, u"{output}"_s}, u"album"_s, u"Unpack"_s, true}};
         PlanFactory factory;
-        const PlanResult<ResolvedOption> option = factory.resolve(raw, path(u"packed/album.zip"_s), true);
+        const Result<ResolvedOption, PlanError> option = factory.resolve(raw, path(u"packed/album.zip"_s), true);
         QVERIFY(option.ok());
-        const RunOutcome outcome = run(option.value());
-        QVERIFY2(outcome.ok, qPrintable(outcome.summary + u' ' + outcome.details));
-        QFile unpacked(outcome.outputs.value(0) + u"/inner/b.txt"_s);
+        const Result<QStringList, QString> outputs = run(option.value());
+        QVERIFY2(outputs.ok(), qPrintable(outputs.ok() ? QString() : outputs.error()));
+        QFile unpacked(outputs.value().value(0) + u"/inner/b.txt"_s);
         QVERIFY(unpacked.open(QIODevice::ReadOnly));
         QCOMPARE(unpacked.readAll(), QByteArray("b"));
     }
@@ -226,9 +230,9 @@ private slots:
         SandboxSupport::setForTesting(kernel);
         const bool full = SandboxSupport::current().isFull();
         const QString sentence = SandboxSupport::current().sentence();
-        const RunOutcome outcome = run(option);
+        const Result<QStringList, QString> outputs = run(option);
         SandboxSupport::setForTesting(std::nullopt);
-        QVERIFY2(outcome.ok, qPrintable(outcome.details));
+        QVERIFY2(outputs.ok(), qPrintable(outputs.ok() ? QString() : outputs.error()));
         QFile written(output);
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll(), secret + "home=" + path(u"scratch"_s).toUtf8() + "\n");

@@ -44,7 +44,7 @@ void checkOption(const ResolvedOption& option)
         for (const QString& arg : step.args) {
             const bool substituted = arg == g_input || arg == inputName || arg == u"./"_s + inputName
                 || arg == step.outputPath || (!prev.isEmpty() && arg == prev);
-            if (!substituted && PlanFactory::checkGeneric(arg, 1)) {
+            if (!substituted && !PlanFactory::checkGeneric(arg, 1).ok()) {
                 broken("argument the generic rules refuse", arg);
             }
         }
@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const PlanResult<AIPlanResponse> parsed = PlanParser::parse(text);
+    const Result<AIPlanResponse, PlanError> parsed = PlanParser::parse(text);
     if (!parsed.ok()) {
         if (parsed.error().message != u"The answer was not JSON."_s
             && parsed.error().message != u"The answer was JSON but not in the expected shape."_s) {
@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         return 0;
     }
-    const PlanResult<QList<ResolvedOption>> resolved = PlanParser::resolve(parsed.value().options, g_input);
+    const Result<QList<ResolvedOption>, PlanError> resolved = PlanParser::resolve(parsed.value().options, g_input);
     if (resolved.ok()) {
         for (const ResolvedOption& option : resolved.value()) {
             checkOption(option);
@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The application's own plans take the trusted path: the generic rules hold there too.
     for (const RawOption& raw : parsed.value().options) {
         PlanFactory factory;
-        const PlanResult<ResolvedOption> trusted = factory.resolve(raw, g_input, true);
+        const Result<ResolvedOption, PlanError> trusted = factory.resolve(raw, g_input, true);
         if (trusted.ok()) {
             checkOption(trusted.value());
         }

@@ -15,7 +15,7 @@ const QString wrongShape = u"The answer was JSON but not in the expected shape."
 
 AIPlanResponse parsed(const QString& text)
 {
-    const PlanResult<AIPlanResponse> result = PlanParser::parse(text);
+    const Result<AIPlanResponse, PlanError> result = PlanParser::parse(text);
     if (!result.ok()) {
         qWarning("parse failed: %s", qPrintable(result.error().message));
         return {};
@@ -25,7 +25,7 @@ AIPlanResponse parsed(const QString& text)
 
 QString failure(const QString& text)
 {
-    const PlanResult<AIPlanResponse> result = PlanParser::parse(text);
+    const Result<AIPlanResponse, PlanError> result = PlanParser::parse(text);
     return result.ok() ? u"(parsed)"_s : result.error().message;
 }
 
