@@ -26,10 +26,6 @@ QString standInDir()
     if (!injectedDir().isEmpty()) {
         return injectedDir();
     }
-    const QString fromEnvironment = qEnvironmentVariable("TRELLICK_TOOLS_DIR");
-    if (!fromEnvironment.isEmpty()) {
-        return fromEnvironment;
-    }
     return QCoreApplication::applicationDirPath();
 }
 

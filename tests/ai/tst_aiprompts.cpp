@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "ai/AIPrompts.h"
 #include "files/Format.h"
 #include "plans/PlanParser.h"
@@ -104,5 +105,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestAIPrompts)
+TRELLICK_TEST_MAIN(TestAIPrompts)
 #include "tst_aiprompts.moc"

@@ -1,5 +1,6 @@
 #include "JobWaiter.h"
 #include "LocalHttpServer.h"
+#include "TestMain.h"
 #include "ai/AIEndpoints.h"
 #include "ai/Http.h"
 
@@ -199,5 +200,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestHttp)
+TRELLICK_TEST_MAIN(TestHttp)
 #include "tst_http.moc"

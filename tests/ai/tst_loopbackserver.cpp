@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "ai/LoopbackServer.h"
 
 #include <QHostAddress>
@@ -232,5 +233,5 @@ void TestLoopbackServer::notReachableFromOtherAddresses()
     }
 }
 
-QTEST_GUILESS_MAIN(TestLoopbackServer)
+TRELLICK_TEST_MAIN(TestLoopbackServer)
 #include "tst_loopbackserver.moc"

@@ -1,5 +1,6 @@
 #include "FakeOllama.h"
 #include "JobWaiter.h"
+#include "TestMain.h"
 #include "ai/AppleOnDevice.h"
 #include "ai/OllamaChatJob.h"
 #include "ai/OllamaModelsJob.h"
@@ -150,5 +151,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestOllama)
+TRELLICK_TEST_MAIN(TestOllama)
 #include "tst_ollama.moc"

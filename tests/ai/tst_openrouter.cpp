@@ -1,5 +1,6 @@
 #include "FakeOpenRouter.h"
 #include "JobWaiter.h"
+#include "TestMain.h"
 #include "ai/OpenRouterClient.h"
 #include "ai/OpenRouterCompleteJob.h"
 #include "ai/OpenRouterModelsJob.h"
@@ -344,5 +345,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestOpenRouter)
+TRELLICK_TEST_MAIN(TestOpenRouter)
 #include "tst_openrouter.moc"

@@ -1,6 +1,7 @@
 #include "FakeSignIn.h"
 #include "JobWaiter.h"
 #include "MemoryKeychain.h"
+#include "TestMain.h"
 #include "ai/OpenRouterAuth.h"
 #include "platform/SecretServiceKeychain.h"
 
@@ -208,5 +209,5 @@ void TestOpenRouterAuth::roundTripThroughChromiumAndTheKeyring()
     keychain.remove(account);
 }
 
-QTEST_MAIN(TestOpenRouterAuth)
+TRELLICK_TEST_MAIN(TestOpenRouterAuth)
 #include "tst_openrouterauth.moc"

@@ -2,6 +2,7 @@
 #include "FakeOpenRouter.h"
 #include "JobWaiter.h"
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "ai/AIPrompts.h"
 #include "ai/NameSuggestJob.h"
 #include "ai/PlanAskJob.h"
@@ -295,5 +296,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPlanService)
+TRELLICK_TEST_MAIN(TestPlanService)
 #include "tst_planservice.moc"

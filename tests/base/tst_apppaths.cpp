@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "base/AppPaths.h"
 
 #include <QFile>
@@ -61,5 +62,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestAppPaths)
+TRELLICK_TEST_MAIN(TestAppPaths)
 #include "tst_apppaths.moc"

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "base/ProcessUtil.h"
 
 #include <QElapsedTimer>
@@ -97,5 +98,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestProcessUtil)
+TRELLICK_TEST_MAIN(TestProcessUtil)
 #include "tst_processutil.moc"

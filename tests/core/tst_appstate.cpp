@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "core/AppState.h"
 #include "files/Actions.h"
 
@@ -146,58 +147,5 @@ private slots:
     }
 };
 
-class TestTaskSlot : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void startingATaskCancelsTheOneBefore()
-    {
-        TaskSlot slot;
-        int cancels = 0;
-        const auto first = slot.start([&] { ++cancels; });
-        const auto second = slot.start();
-        QCOMPARE(cancels, 1);
-        QVERIFY(!slot.isCurrent(first));
-        QVERIFY(slot.isCurrent(second));
-    }
-
-    void finishedTaskIsNotCancelledLater()
-    {
-        TaskSlot slot;
-        int cancels = 0;
-        const auto id = slot.start([&] { ++cancels; });
-        slot.finish(id);
-        QVERIFY(slot.isEmpty());
-        slot.cancel();
-        QCOMPARE(cancels, 0);
-    }
-
-    void staleFinishDoesNotEmptyTheSlot()
-    {
-        TaskSlot slot;
-        const auto old = slot.start();
-        const auto current = slot.start();
-        slot.finish(old);
-        QVERIFY(slot.isCurrent(current));
-    }
-
-    void cancelHandlerMayStartANewTask()
-    {
-        TaskSlot slot;
-        TaskSlot::Id restarted = 0;
-        slot.start([&] { restarted = slot.start(); });
-        slot.cancel();
-        QVERIFY(slot.isCurrent(restarted));
-        QVERIFY(!slot.isCurrent(0));
-    }
-};
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    TestAppState state;
-    TestTaskSlot slot;
-    return QTest::qExec(&state, argc, argv) | QTest::qExec(&slot, argc, argv);
-}
+TRELLICK_TEST_MAIN(TestAppState)
 #include "tst_appstate.moc"

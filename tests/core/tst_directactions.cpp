@@ -1,6 +1,7 @@
 #include "FakePlayer.h"
 #include "FakeWorkspace.h"
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "TestPdf.h"
 #include "base/AppPaths.h"
 #include "core/AppState.h"
@@ -387,5 +388,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDirectActions)
+TRELLICK_TEST_MAIN(TestDirectActions)
 #include "tst_directactions.moc"

@@ -1,5 +1,6 @@
 #include "FakePlayer.h"
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "TestMedia.h"
 #include "core/AppState.h"
 
@@ -351,5 +352,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestIntake)
+TRELLICK_TEST_MAIN(TestIntake)
 #include "tst_intake.moc"

@@ -1,6 +1,7 @@
 #include "FakeOllama.h"
 #include "FakeOpenRouter.h"
 #include "MemoryKeychain.h"
+#include "TestMain.h"
 #include "TestMedia.h"
 #include "ai/AIPrompts.h"
 #include "core/AppState.h"
@@ -354,5 +355,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRequestFlow)
+TRELLICK_TEST_MAIN(TestRequestFlow)
 #include "tst_requestflow.moc"

@@ -1,6 +1,7 @@
 #include "FakeWorkspace.h"
 #include "FfmpegBuildServer.h"
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "base/AppPaths.h"
 #include "core/AppState.h"
 #include "exec/ToolInstaller.h"
@@ -345,5 +346,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRunFlow)
+TRELLICK_TEST_MAIN(TestRunFlow)
 #include "tst_runflow.moc"

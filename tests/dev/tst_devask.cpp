@@ -1,5 +1,6 @@
 #include "FakeOpenRouter.h"
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "platform/SecretServiceKeychain.h"
 
 #include <QJsonArray>
@@ -121,5 +122,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDevAsk)
+TRELLICK_TEST_MAIN(TestDevAsk)
 #include "tst_devask.moc"

@@ -1,5 +1,6 @@
 #include "FfmpegBuildServer.h"
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "TestPdf.h"
 #include "exec/ToolInstaller.h"
 
@@ -161,5 +162,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDevDo)
+TRELLICK_TEST_MAIN(TestDevDo)
 #include "tst_devdo.moc"

@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "TestMedia.h"
 #include "base/AppPaths.h"
 #include "base/ProcessUtil.h"
@@ -242,5 +243,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestConfinedRuns)
+TRELLICK_TEST_MAIN(TestConfinedRuns)
 #include "tst_confinedruns.moc"

@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "TestPdf.h"
 #include "exec/NativeOps.h"
 
@@ -330,5 +331,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestNativeOps)
+TRELLICK_TEST_MAIN(TestNativeOps)
 #include "tst_nativeops.moc"

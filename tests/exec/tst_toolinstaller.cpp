@@ -1,5 +1,6 @@
 #include "FfmpegBuildServer.h"
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "base/AppPaths.h"
 #include "exec/ToolInstaller.h"
 
@@ -276,5 +277,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestToolInstaller)
+TRELLICK_TEST_MAIN(TestToolInstaller)
 #include "tst_toolinstaller.moc"

@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "TestPdf.h"
 #include "base/ProcessUtil.h"
 #include "exec/LineSplitter.h"
@@ -445,5 +446,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestToolRunner)
+TRELLICK_TEST_MAIN(TestToolRunner)
 #include "tst_toolrunner.moc"

@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "files/Actions.h"
 #include "files/FileKind.h"
 
@@ -132,5 +133,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestFileKind)
+TRELLICK_TEST_MAIN(TestFileKind)
 #include "tst_filekind.moc"

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "files/Format.h"
 
 #include <QTest>
@@ -80,5 +81,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestFormat)
+TRELLICK_TEST_MAIN(TestFormat)
 #include "tst_format.moc"

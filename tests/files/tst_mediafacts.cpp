@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "files/MediaFacts.h"
 
 #include <QSet>
@@ -114,5 +115,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestMediaFacts)
+TRELLICK_TEST_MAIN(TestMediaFacts)
 #include "tst_mediafacts.moc"

@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "TestMedia.h"
 #include "base/AppPaths.h"
 #include "files/ProbeHelper.h"
@@ -404,5 +405,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestProbeService)
+TRELLICK_TEST_MAIN(TestProbeService)
 #include "tst_probeservice.moc"

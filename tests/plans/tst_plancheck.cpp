@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "TestMain.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -17,8 +18,7 @@ private:
     int check(const QStringList& args, const QByteArray& reply, QString& out)
     {
         QProcess process;
-        process.start(qEnvironmentVariable("TRELLICK_TOOLS_DIR") + u"/trellick-dev"_s,
-                      QStringList{u"plan-check"_s} + args);
+        process.start(QCoreApplication::applicationDirPath() + u"/trellick-dev"_s, QStringList{u"plan-check"_s} + args);
         process.write(reply);
         process.closeWriteChannel();
         if (!process.waitForFinished(60000)) {
@@ -61,5 +61,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPlanCheck)
+TRELLICK_TEST_MAIN(TestPlanCheck)
 #include "tst_plancheck.moc"

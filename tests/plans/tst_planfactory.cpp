@@ -1,5 +1,6 @@
 #include "PlanReplies.h"
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "base/AppPaths.h"
 #include "plans/PlanFactory.h"
 #include "plans/PlanParser.h"
@@ -330,5 +331,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPlanFactory)
+TRELLICK_TEST_MAIN(TestPlanFactory)
 #include "tst_planfactory.moc"

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "plans/JsonReader.h"
 #include "plans/PlanJson.h"
 #include "plans/PlanParser.h"
@@ -232,5 +233,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPlanParser)
+TRELLICK_TEST_MAIN(TestPlanParser)
 #include "tst_planparser.moc"

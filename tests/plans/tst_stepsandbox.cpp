@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "plans/StepSandbox.h"
 #include "platform/Sandbox.h"
 
@@ -107,5 +108,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestStepSandbox)
+TRELLICK_TEST_MAIN(TestStepSandbox)
 #include "tst_stepsandbox.moc"

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "platform/DesktopWorkspace.h"
 
 #include <QClipboard>
@@ -48,11 +49,5 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
-    QGuiApplication app(argc, argv);
-    TestDesktopWorkspace test;
-    return QTest::qExec(&test, argc, argv);
-}
+TRELLICK_TEST_MAIN(TestDesktopWorkspace)
 #include "tst_desktopworkspace.moc"

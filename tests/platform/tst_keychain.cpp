@@ -3,6 +3,7 @@
 #include <libsecret/secret.h>
 // clang-format on
 
+#include "TestMain.h"
 #include "platform/SecretServiceKeychain.h"
 
 #include <QTest>
@@ -144,7 +145,7 @@ void TestKeychain::saveLoadAndRemove()
     QVERIFY(keychain.save(u"sk-or-v1-abc"_s, account));
     // Another instance sees it: the value lives in the service, not in the object.
     QCOMPARE(SecretServiceKeychain().load(account), u"sk-or-v1-abc"_s);
-    QVERIFY(QFile::exists(qEnvironmentVariable("XDG_DATA_HOME") + u"/keyrings/login.keyring"_s));
+    QVERIFY(QFile::exists(qEnvironmentVariable("TRELLICK_TEST_KEYRINGS") + u"/login.keyring"_s));
     keychain.remove(account);
     QCOMPARE(keychain.load(account), std::nullopt);
     QCOMPARE(itemCount(account), 0);
@@ -200,5 +201,5 @@ void TestKeychain::lockedKeyringRefusesAndKeepsTheKey()
     keychain.remove(account);
 }
 
-QTEST_GUILESS_MAIN(TestKeychain)
+TRELLICK_TEST_MAIN(TestKeychain)
 #include "tst_keychain.moc"

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "TestMedia.h"
 #include "platform/PlayerModule.h"
 
@@ -67,5 +68,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMediaPlayer)
+TRELLICK_TEST_MAIN(TestMediaPlayer)
 #include "tst_mediaplayer.moc"

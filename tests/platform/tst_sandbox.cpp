@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "platform/Sandbox.h"
 #include "platform/SandboxSupport.h"
 
@@ -389,5 +390,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSandbox)
+TRELLICK_TEST_MAIN(TestSandbox)
 #include "tst_sandbox.moc"

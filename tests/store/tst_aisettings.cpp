@@ -2,6 +2,7 @@
 #include "FakeOpenRouter.h"
 #include "FakeSignIn.h"
 #include "MemoryKeychain.h"
+#include "TestMain.h"
 #include "platform/SecretServiceKeychain.h"
 #include "store/AISettings.h"
 
@@ -389,5 +390,5 @@ void TestAISettings::keyringRoundTrip()
     QVERIFY(!AISettings(keychain, endpointsWith(service.url())).signedIn());
 }
 
-QTEST_MAIN(TestAISettings)
+TRELLICK_TEST_MAIN(TestAISettings)
 #include "tst_aisettings.moc"

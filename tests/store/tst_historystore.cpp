@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "store/HistoryStore.h"
 
 #include <QDir>
@@ -228,5 +229,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestHistoryStore)
+TRELLICK_TEST_MAIN(TestHistoryStore)
 #include "tst_historystore.moc"

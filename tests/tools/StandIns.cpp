@@ -2,6 +2,7 @@
 
 #include "base/ProcessUtil.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
 
@@ -9,7 +10,7 @@ namespace StandIns {
 
 QString path(const QString& name)
 {
-    return qEnvironmentVariable("TRELLICK_TOOLS_DIR") + u'/' + name;
+    return QCoreApplication::applicationDirPath() + u'/' + name;
 }
 
 ProcResult run(const QString& name, const QStringList& args)

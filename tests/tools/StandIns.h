@@ -8,7 +8,7 @@
 // Runs the built stand-ins and the independent tools that check what they wrote.
 namespace StandIns {
 
-// The built program `name` in TRELLICK_TOOLS_DIR.
+// The built program `name`, beside the test programs.
 QString path(const QString& name);
 // Runs a stand-in to completion.
 ProcResult run(const QString& name, const QStringList& args);

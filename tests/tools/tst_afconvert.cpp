@@ -1,5 +1,6 @@
 #include "StandIns.h"
 #include "TestFiles.h"
+#include "TestMain.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -179,5 +180,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestAfconvert)
+TRELLICK_TEST_MAIN(TestAfconvert)
 #include "tst_afconvert.moc"

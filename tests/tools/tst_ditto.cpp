@@ -1,5 +1,6 @@
 #include "StandIns.h"
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "ZipMaker.h"
 
 #include <QDir>
@@ -206,5 +207,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDitto)
+TRELLICK_TEST_MAIN(TestDitto)
 #include "tst_ditto.moc"

@@ -1,4 +1,5 @@
 #include "StandIns.h"
+#include "TestMain.h"
 #include "TestMedia.h"
 
 #include <QProcess>
@@ -118,5 +119,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRunPlan)
+TRELLICK_TEST_MAIN(TestRunPlan)
 #include "tst_runplan.moc"

@@ -5,6 +5,7 @@
 
 #include "StandIns.h"
 #include "TestFiles.h"
+#include "TestMain.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -328,5 +329,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSips)
+TRELLICK_TEST_MAIN(TestSips)
 #include "tst_sips.moc"

@@ -2,6 +2,7 @@
 #include "FakeOpenRouter.h"
 #include "MemoryKeychain.h"
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "WidgetFinder.h"
 #include "ai/AIPrompts.h"
 #include "ai/PlanService.h"
@@ -417,5 +418,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDialogs)
+TRELLICK_TEST_MAIN(TestDialogs)
 #include "tst_dialogs.moc"

@@ -1,6 +1,7 @@
 // A newcomer's first success, by clicks alone: drop a real file on the window, pick an action, run the
 // plan, and find the new file next to the original.
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "WidgetFinder.h"
 #include "core/AppState.h"
 #include "ui/MainWindow.h"
@@ -72,5 +73,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestEndToEnd)
+TRELLICK_TEST_MAIN(TestEndToEnd)
 #include "tst_endtoend.moc"

@@ -1,5 +1,6 @@
 #include "FakePlayer.h"
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "WidgetFinder.h"
 #include "core/AppState.h"
 #include "files/Actions.h"
@@ -462,5 +463,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMainWindow)
+TRELLICK_TEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"

@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "ui/FileDialogOpenPanel.h"
 #include "ui/FilesAndFoldersDialog.h"
 
@@ -36,5 +37,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestOpenPanel)
+TRELLICK_TEST_MAIN(TestOpenPanel)
 #include "tst_openpanel.moc"

@@ -1,4 +1,5 @@
 #include "EventLoopWatch.h"
+#include "TestMain.h"
 #include "TestMedia.h"
 #include "core/AppState.h"
 #include "ui/MainWindow.h"
@@ -117,5 +118,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestResponsiveness)
+TRELLICK_TEST_MAIN(TestResponsiveness)
 #include "tst_responsiveness.moc"

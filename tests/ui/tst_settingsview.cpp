@@ -3,6 +3,7 @@
 #include "FakeSignIn.h"
 #include "MemoryKeychain.h"
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "WidgetFinder.h"
 #include "base/AppPaths.h"
 #include "core/AppState.h"
@@ -223,5 +224,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSettingsView)
+TRELLICK_TEST_MAIN(TestSettingsView)
 #include "tst_settingsview.moc"
