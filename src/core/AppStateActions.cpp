@@ -273,15 +273,14 @@ void AppState::preparePDFSmaller()
         const QString dest = factory.reserver().unique(baseName(file) + u" (smaller)"_s, u"pdf"_s, outputFolder(file));
         steps << nativeStep(
             NativeJobs::PdfShrink{file, dest}, dest, false, u"Saves a smaller copy of “"_s + fileName(file) + u"”."_s,
-            u"(done inside Trellick with MuPDF, libjpeg and qpdf: each page is redrawn as a lower-quality picture) → "_s
+            u"(done inside Trellick with qpdf and libvips: pictures are stored at the size they are shown at; scanned "
+            u"pages may be redrawn with MuPDF) → "_s
                 + fileName(dest));
     }
     putUnderReview(option(u"Make smaller"_s,
                           u"Makes smaller copies of "_s + plural(m_files.size(), u"PDF"_s)
                               + u". The originals stay as they are."_s,
-                          {u"Pages become pictures, so the text can no longer be selected or searched."_s,
-                           u"A PDF that is mostly text can end up bigger, not smaller."_s},
-                          steps));
+                          {u"Pictures inside lose some sharpness; text and drawings stay as they are."_s}, steps));
 }
 
 void AppState::preparePDFImages()

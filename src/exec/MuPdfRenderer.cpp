@@ -12,6 +12,7 @@
 
 extern "C" {
 #include <mupdf/fitz.h>
+#include <mupdf/pdf.h>
 }
 
 // MuPDF renders several times faster than the alternatives measured here and is thread-safe given a
@@ -129,6 +130,25 @@ fz_pixmap* renderList(fz_context* ctx, fz_display_list* list, fz_rect bounds, in
     return pixmap;
 }
 
+bool saveDocument(fz_context* ctx, fz_document* doc, const char* path)
+{
+    bool saved = false;
+    fz_var(saved);
+    fz_try(ctx)
+    {
+        pdf_document* pdf = pdf_specifics(ctx, doc);
+        if (pdf) {
+            pdf_save_document(ctx, pdf, path, &pdf_default_write_options);
+            saved = true;
+        }
+    }
+    fz_catch(ctx)
+    {
+        saved = false;
+    }
+    return saved;
+}
+
 class MuPdfRenderer final : public PdfRenderer
 {
 public:
@@ -137,6 +157,10 @@ public:
     bool open(const QString& path);
     int pageCount() const override { return m_pageCount; }
     bool renderPages(double scale, const Encoder& encode, const Sink& sink) override;
+    bool saveRepaired(const QString& path) override
+    {
+        return saveDocument(m_ctx, m_doc, QFile::encodeName(path).constData());
+    }
 
 private:
     struct Loaded

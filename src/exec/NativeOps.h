@@ -26,8 +26,11 @@ Result<void, PlanError> move(const QString& from, const QString& to);
 // Pages are copied whole (text, links, annotations and rotation kept).
 Result<void, PlanError> pdfExtract(const QString& src, const QList<int>& pages, const QString& dest);
 Result<void, PlanError> pdfMerge(const QStringList& sources, const QString& dest);
-// A smaller copy: every page rendered at `scale` pixels per point and stored as one JPEG of `quality`
-// (0...1) on a page of the source page's size.
+// A smaller copy with the pages as they are: pictures scaled down to `scale` pixels per point of where
+// they are drawn (photographs stored as JPEG of `quality`, 0...1), everything else compressed tightly.
+// Pages that are all pictures are also redrawn whole at that scale, and the smaller result is kept. A
+// copy that would not be at least 5 % smaller is not written: "This PDF is already about as small as it
+// can be."
 Result<void, PlanError> shrink(const QString& src, const QString& dest, double scale = 0.7, double quality = 0.55);
 // One PNG per page at twice the page's size in points, named page-01.png and so on, inside `destDir`.
 Result<void, PlanError> pagesToImages(const QString& src, const QString& destDir);

@@ -1,6 +1,8 @@
 // The PDF jobs of NativeOps: qpdf copies and writes PDF structure, the renderer rasterises pages.
 #include "PdfJobs.h"
 
+#include "ImageRecoder.h"
+#include "ImageSurvey.h"
 #include "NoReplace.h"
 #include "PageEncoder.h"
 #include "PdfRenderer.h"
@@ -8,21 +10,27 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <functional>
 #include <map>
 #include <memory>
 #include <qpdf/Pipeline.hh>
+#include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <vector>
+#include <zlib.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 const PlanError notOpened{u"The PDF could not be opened."_s};
+// A smaller copy must save at least this share of the original's size to be worth a new file.
+constexpr double worthSaving = 0.95;
 
 std::unique_ptr<QPDF> openPdf(const QString& path)
 {
@@ -50,7 +58,7 @@ void appendPage(QPDFPageDocumentHelper& target, QPDFAcroFormDocumentHelper& targ
 }
 
 // Writes `pdf` to a new file at `dest`, never replacing one; a failed write leaves nothing behind.
-bool writeNew(QPDF& pdf, const QString& dest, const std::string& minimumVersion)
+bool writeNew(QPDF& pdf, const QString& dest, const std::function<void(QPDFWriter&)>& configure)
 {
     std::FILE* file = NoReplace::createFile(dest);
     if (!file) {
@@ -60,15 +68,23 @@ bool writeNew(QPDF& pdf, const QString& dest, const std::string& minimumVersion)
     try {
         QPDFWriter writer(pdf);
         writer.setOutputFile(name.constData(), file, true);
-        if (!minimumVersion.empty()) {
-            writer.setMinimumPDFVersion(minimumVersion);
-        }
+        configure(writer);
         writer.write();
     } catch (const std::exception&) {
         QFile::remove(dest);
         return false;
     }
     return true;
+}
+
+// Copied pages keep the PDF version their features need.
+std::function<void(QPDFWriter&)> atLeastVersion(const std::string& version)
+{
+    return [version](QPDFWriter& writer) {
+        if (!version.empty()) {
+            writer.setMinimumPDFVersion(version);
+        }
+    };
 }
 
 // The JPEG pages of a smaller copy wait in a scratch file until qpdf writes them, so memory holds only
@@ -177,7 +193,7 @@ Result<void, PlanError> pdfExtract(const QString& src, const QList<int>& pages, 
         if (!any) {
             return PlanError{u"None of those pages exist in this PDF."_s};
         }
-        if (writeNew(out, dest, source->getPDFVersion())) {
+        if (writeNew(out, dest, atLeastVersion(source->getPDFVersion()))) {
             return {};
         }
     } catch (const std::exception&) {
@@ -212,7 +228,7 @@ Result<void, PlanError> pdfMerge(const QStringList& sources, const QString& dest
                 any = true;
             }
         }
-        if (any && writeNew(out, dest, version)) {
+        if (any && writeNew(out, dest, atLeastVersion(version))) {
             return {};
         }
     } catch (const std::exception&) {
@@ -220,23 +236,51 @@ Result<void, PlanError> pdfMerge(const QStringList& sources, const QString& dest
     return PlanError{u"The merged PDF could not be saved."_s};
 }
 
-Result<void, PlanError> shrink(const QString& src, const QString& dest, double scale, double quality)
+// The smaller copy with every page as it is (text, fonts, drawings, links, bookmarks): pictures scaled
+// down to `density` pixels per point of where they are drawn, objects nothing refers to dropped (the
+// writer only writes what it reaches), everything else compressed as tightly as zlib can. Tells whether the pages are
+// all pictures, when the copy was written.
+std::optional<bool> keptPagesCopy(QPDF& pdf, const QString& path, double density, double quality)
 {
-    const std::unique_ptr<PdfRenderer> renderer = PdfRenderer::open(src);
-    if (!renderer || renderer->pageCount() == 0) {
-        return notOpened;
+    ImageSurvey survey;
+    try {
+        survey = surveyImages(pdf);
+    } catch (const std::exception&) {
+        return std::nullopt; // a document structure this broken is not rewritten
     }
-    const PlanError notCreated{u"The new PDF could not be created."_s};
+    for (const auto& [id, area] : survey.largestArea) {
+        try {
+            if (!survey.unsure.count(id)) {
+                ImageRecoder::recode(pdf.getObject(id), {area, survey.softMasks.count(id) > 0}, density, quality);
+            }
+        } catch (const std::exception&) {
+            // a picture that cannot be read stays as it is
+        }
+    }
+    Pl_Flate::setCompressionLevel(9);
+    const bool written = writeNew(pdf, path, [](QPDFWriter& writer) {
+        writer.setObjectStreamMode(qpdf_o_generate);
+        writer.setDecodeLevel(qpdf_dl_generalized);
+        writer.setRecompressFlate(true);
+    });
+    Pl_Flate::setCompressionLevel(Z_DEFAULT_COMPRESSION);
+    return written ? std::optional<bool>(survey.imageOnly) : std::nullopt;
+}
+
+// The smaller copy of a scan or photo book: every page rendered at `scale` pixels per point and stored as
+// one JPEG of `quality` on a page of the source page's size.
+bool pagesAsPicturesCopy(PdfRenderer& renderer, const QString& path, double scale, double quality)
+{
     auto spool = std::make_shared<JpegSpool>();
     if (!spool->open()) {
-        return notCreated;
+        return false;
     }
     try {
         QPDF out;
         out.emptyPDF();
         QPDFPageDocumentHelper outPages(out);
         int added = 0;
-        const bool complete = renderer->renderPages(
+        const bool complete = renderer.renderPages(
             scale, [quality](const PdfRenderer::Raster& raster) { return PageEncoder::jpeg(raster, quality); },
             [&](const PdfRenderer::Page& page) {
                 if (page.encoded.isEmpty()) {
@@ -249,12 +293,53 @@ Result<void, PlanError> shrink(const QString& src, const QString& dest, double s
                 return true;
             });
         // A copy without a single page would only look like success.
-        if (complete && added > 0 && writeNew(out, dest, {})) {
-            return {};
-        }
+        return complete && added > 0 && writeNew(out, path, [](QPDFWriter&) {});
     } catch (const std::exception&) {
     }
-    return notCreated;
+    return false;
+}
+
+Result<void, PlanError> shrink(const QString& src, const QString& dest, double scale, double quality)
+{
+    const std::unique_ptr<PdfRenderer> renderer = PdfRenderer::open(src);
+    if (!renderer || renderer->pageCount() == 0) {
+        return notOpened;
+    }
+    const PlanError notCreated{u"The new PDF could not be created."_s};
+    // The copies are made beside the destination, so that the one kept only needs renaming.
+    QTemporaryDir scratch(QFileInfo(dest).absolutePath() + u"/.trellick-smaller-XXXXXX"_s);
+    if (!scratch.isValid()) {
+        return notCreated;
+    }
+    std::unique_ptr<QPDF> pdf = openPdf(src);
+    const QString repaired = scratch.filePath(u"repaired.pdf"_s);
+    if (!pdf && renderer->saveRepaired(repaired)) {
+        pdf = openPdf(repaired);
+    }
+    // Measured, not guessed: pages that are all pictures get redrawn too, and the smaller copy wins.
+    QStringList copies;
+    const QString kept = scratch.filePath(u"kept.pdf"_s);
+    const std::optional<bool> allPictures = pdf ? keptPagesCopy(*pdf, kept, scale, quality) : std::nullopt;
+    if (allPictures) {
+        copies << kept;
+    }
+    const QString redrawn = scratch.filePath(u"redrawn.pdf"_s);
+    if (allPictures.value_or(false) && pagesAsPicturesCopy(*renderer, redrawn, scale, quality)) {
+        copies << redrawn;
+    }
+    if (copies.isEmpty()) {
+        return notCreated;
+    }
+    const auto smallest = std::min_element(copies.begin(), copies.end(), [](const QString& a, const QString& b) {
+        return QFileInfo(a).size() < QFileInfo(b).size();
+    });
+    if (double(QFileInfo(*smallest).size()) > worthSaving * double(QFileInfo(src).size())) {
+        return PlanError{u"This PDF is already about as small as it can be."_s};
+    }
+    if (!NoReplace::move(*smallest, dest).ok()) {
+        return notCreated;
+    }
+    return {};
 }
 
 Result<void, PlanError> pagesToImages(const QString& src, const QString& destDir)

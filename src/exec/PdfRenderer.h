@@ -40,4 +40,7 @@ public:
     // Renders every page at `scale` pixels per point (width and height truncated, at least 1), passes it
     // to `encode`, and gives the results to `sink` in page order. Returns false when the sink stopped it.
     virtual bool renderPages(double scale, const Encoder& encode, const Sink& sink) = 0;
+    // Writes the document as this renderer reads it to a new file at `path`: a damaged file that the
+    // renderer repaired becomes one that other PDF libraries read too. False when that fails.
+    virtual bool saveRepaired(const QString& path) = 0;
 };

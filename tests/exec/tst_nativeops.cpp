@@ -3,14 +3,18 @@
 #include "TestPdf.h"
 #include "exec/NativeOps.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 
 using namespace Qt::StringLiterals;
 
@@ -59,6 +63,152 @@ QByteArray hashOf(const QString& path)
     QFile file(path);
     file.open(QIODevice::ReadOnly);
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+// Smooth colours under noise, like a photograph: thousands of colours, poor for lossless compression.
+QImage photo(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB888);
+    QRandomGenerator noise(7);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int grain = int(noise.bounded(12));
+            image.setPixelColor(x, y,
+                                QColor(std::min(255, x * 200 / width + grain), std::min(255, y * 200 / height + grain),
+                                       std::min(255, 120 + grain)));
+        }
+    }
+    return image;
+}
+
+// A diagram: a few flat colours.
+QImage lineArt(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB888);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setPen(QPen(Qt::darkBlue, 6));
+    for (int x = 0; x < width; x += 40) {
+        painter.drawLine(x, 0, width - x, height);
+    }
+    painter.fillRect(width / 4, height / 4, width / 2, height / 2, Qt::red);
+    return image;
+}
+
+// Samples of `image` as a PDF stores them: 1 (grey), 3 (RGB) or 4 (CMYK) 8-bit samples, or 1 bit a pixel.
+QByteArray samples(const QImage& image, int components, int bits = 8)
+{
+    QByteArray out;
+    for (int y = 0; y < image.height(); ++y) {
+        unsigned char byte = 0;
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (bits == 1) {
+                byte = byte << 1 | (qGray(c.rgb()) > 127 ? 1 : 0);
+                if (x % 8 == 7 || x == image.width() - 1) {
+                    out += char(byte << (7 - x % 8));
+                    byte = 0;
+                }
+            } else if (components == 1) {
+                out += char(qGray(c.rgb()));
+            } else if (components == 3) {
+                out += char(c.red()) + QByteArray(1, char(c.green())) + char(c.blue());
+            } else {
+                out += char(255 - c.red()) + QByteArray(1, char(255 - c.green())) + char(255 - c.blue()) + '\0';
+            }
+        }
+    }
+    return out;
+}
+
+QPDFObjectHandle imageStream(QPDF& pdf, const QByteArray& data, int width, int height, const std::string& more)
+{
+    QPDFObjectHandle image = QPDFObjectHandle::newStream(&pdf, data.toStdString());
+    image.replaceDict(QPDFObjectHandle::parse(&pdf,
+                                              "<< /Type /XObject /Subtype /Image /Width " + std::to_string(width)
+                                                  + " /Height " + std::to_string(height) + " " + more + " >>"));
+    return image;
+}
+
+QPDFObjectHandle flateImage(QPDF& pdf, const QImage& image, int components, const std::string& space,
+                            const std::string& more = {}, int bits = 8)
+{
+    // qCompress puts four bytes of length before the zlib stream.
+    return imageStream(pdf, qCompress(samples(image, components, bits), 6).mid(4), image.width(), image.height(),
+                       "/ColorSpace " + space + " /BitsPerComponent " + std::to_string(bits) + " /Filter /FlateDecode "
+                           + more);
+}
+
+QPDFObjectHandle jpegImage(QPDF& pdf, const QImage& image)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", 90);
+    return imageStream(pdf, buffer.data(), image.width(), image.height(),
+                       "/ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode");
+}
+
+// One letter-sized page drawing `content` with /Im0 (and /Fm0 when given), then many lines of text,
+// stored uncompressed as some writers leave them: every such file has something to gain.
+void addPage(QPDF& pdf, const std::string& content, QPDFObjectHandle image, QPDFObjectHandle form = {},
+             QPDFObjectHandle annotations = {})
+{
+    std::string text;
+    for (int i = 0; i < 1000; ++i) {
+        text += " BT /F1 9 Tf 72 " + std::to_string(700 - i % 60 * 10)
+            + " Td (The words on this page stay words.) Tj ET";
+    }
+    QPDFObjectHandle page = QPDFObjectHandle::parse(
+        &pdf,
+        "<< /Type /Page /MediaBox [0 0 612 792] /Resources << /Font << /F1 << /Type /Font /Subtype "
+        "/Type1 /BaseFont /Helvetica >> >> /XObject << >> >> >>");
+    QPDFObjectHandle xobjects = page.getKey("/Resources").getKey("/XObject");
+    xobjects.replaceKey("/Im0", image);
+    if (form.isInitialized()) {
+        xobjects.replaceKey("/Fm0", form);
+    }
+    if (annotations.isInitialized()) {
+        page.replaceKey("/Annots", annotations);
+    }
+    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content + text));
+    QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
+}
+
+QString save(QPDF& pdf, const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path); // qpdf keeps the pointer, not a copy
+    QPDFWriter writer(pdf, name.constData());
+    writer.setCompressStreams(false);
+    writer.setDecodeLevel(qpdf_dl_none);
+    writer.write();
+    return path;
+}
+
+// Drawn at 144 by 108 points: at 0.7 pixels per point, a picture of 101 by 76 pixels is enough.
+const std::string drawnSmall = "q 144 0 0 108 72 500 cm /Im0 Do Q";
+
+QPDFObjectHandle form(QPDF& pdf, const std::string& content, QPDFObjectHandle image, const std::string& matrix)
+{
+    QPDFObjectHandle form = QPDFObjectHandle::newStream(&pdf, content);
+    form.replaceDict(QPDFObjectHandle::parse(&pdf,
+                                             "<< /Type /XObject /Subtype /Form /BBox [0 0 612 792] /Matrix " + matrix
+                                                 + " /Resources << /XObject << >> >> >>"));
+    form.getDict().getKey("/Resources").getKey("/XObject").replaceKey("/Im0", image);
+    return form;
+}
+
+// Every picture of a PDF's first page, forms included: width and filter.
+QList<QPair<long long, std::string>> picturesOf(const QString& path)
+{
+    QPDF pdf;
+    pdf.processFile(QFile::encodeName(path).constData());
+    QList<QPair<long long, std::string>> pictures;
+    QPDFPageDocumentHelper(pdf).getAllPages().front().forEachImage(
+        true, [&](QPDFObjectHandle& image, QPDFObjectHandle&, const std::string&) {
+            QPDFObjectHandle filter = image.getDict().getKey("/Filter");
+            pictures.append({image.getDict().getKey("/Width").getIntValue(), filter.isName() ? filter.getName() : ""});
+        });
+    return pictures;
 }
 
 } // namespace
@@ -210,17 +360,19 @@ private slots:
         const QString broken = TestPdf::write(path(u"broken.pdf"_s), {{}, {}, {}}, true);
         QCOMPARE(failure(NativeOps::pdfExtract(broken, {2}, path(u"repaired.pdf"_s))), std::nullopt);
         QCOMPARE(pdfText(path(u"repaired.pdf"_s)), u"Page 3"_s);
-        QCOMPARE(failure(NativeOps::shrink(broken, path(u"repaired-small.pdf"_s))), std::nullopt);
-        QCOMPARE(facts(path(u"repaired-small.pdf"_s)).pages, 3);
         // Cut off before the cross-reference table and trailer: beyond qpdf's repair, within the renderer's.
-        QFile whole(TestPdf::write(path(u"whole.pdf"_s), 3));
-        QVERIFY(whole.open(QIODevice::ReadOnly));
-        const QByteArray bytes = whole.readAll();
+        QPDF pdf;
+        pdf.emptyPDF();
+        for (int i = 0; i < 3; ++i) {
+            addPage(pdf, drawnSmall, flateImage(pdf, photo(60, 45), 3, "/DeviceRGB"));
+        }
+        const QByteArray bytes = TestFiles::read(save(pdf, path(u"whole.pdf"_s)));
         TestFiles::write(path(u"cut.pdf"_s), bytes.left(bytes.indexOf("xref")));
         QCOMPARE(failure(NativeOps::pdfMerge({path(u"cut.pdf"_s)}, path(u"cut-merged.pdf"_s))),
                  u"“cut.pdf” could not be opened as a PDF."_s);
         QCOMPARE(failure(NativeOps::shrink(path(u"cut.pdf"_s), path(u"cut-small.pdf"_s))), std::nullopt);
         QCOMPARE(facts(path(u"cut-small.pdf"_s)).pages, 3);
+        QCOMPARE(pdfText(path(u"cut-small.pdf"_s)), pdfText(path(u"whole.pdf"_s)));
     }
 
     void extractNeverReplaces()
@@ -252,40 +404,178 @@ private slots:
         QCOMPARE(failure(NativeOps::pdfMerge({}, path(u"merged3.pdf"_s))), u"The merged PDF could not be saved."_s);
     }
 
-    void shrinkKeepsEveryPageSize()
+    void shrinkKeepsPagesAsTheyAre()
     {
         const QString dest = path(u"small.pdf"_s);
         QCOMPARE(failure(NativeOps::shrink(m_mixed, dest)), std::nullopt);
-        const PdfFacts f = facts(dest);
-        QCOMPARE(f.pages, 5);
-        // The visible page in points, whatever the box's origin; a rotated page stands upright.
+        const PdfFacts before = facts(m_mixed);
+        const PdfFacts after = facts(dest);
+        QCOMPARE(after.boxes, before.boxes);
+        QCOMPARE(after.rotations, before.rotations);
+        QCOMPARE(after.annotations, before.annotations);
+        QCOMPARE(pdfText(dest), pdfText(m_mixed));
+        // A second round has nothing left to gain, and writes nothing.
+        QCOMPARE(failure(NativeOps::shrink(dest, path(u"smaller still.pdf"_s))),
+                 u"This PDF is already about as small as it can be."_s);
+        QVERIFY(!QFile::exists(path(u"smaller still.pdf"_s)));
         QCOMPARE(
-            f.boxes,
-            (QList<QRectF>{{0, 0, 612, 792}, {0, 0, 595, 842}, {0, 0, 792, 612}, {0, 0, 300, 400}, {0, 0, 1224, 792}}));
-        QCOMPARE(f.rotations, (QList<int>{0, 0, 0, 0, 0}));
+            QDir(m_dir.path()).entryList(QDir::Hidden | QDir::AllEntries | QDir::NoDotAndDotDot).filter(u".trellick"_s),
+            QStringList());
+    }
 
+    void shrinkScalesPictures_data()
+    {
+        QTest::addColumn<long long>("width"); // of the first picture of the copy's first page
+        QTest::addColumn<QString>("filter");
+        QTest::newRow("CMYK") << 600LL << u"/FlateDecode"_s;
+        QTest::newRow("decode array") << 600LL << u"/FlateDecode"_s;
+        QTest::newRow("also drawn by an annotation") << 600LL << u"/FlateDecode"_s;
+        QTest::newRow("a form that draws itself") << 600LL << u"/FlateDecode"_s;
+        QTest::newRow("claims a billion pixels") << 40000LL << u"/FlateDecode"_s;
+        QTest::newRow("photo") << 101LL << u"/DCTDecode"_s;
+        QTest::newRow("JPEG photo") << 101LL << u"/DCTDecode"_s;
+        QTest::newRow("grey photo, ICC based") << 101LL << u"/DCTDecode"_s;
+        QTest::newRow("line art") << 101LL << u"/FlateDecode"_s;
+        QTest::newRow("one bit a pixel") << 101LL << u"/FlateDecode"_s;
+        QTest::newRow("inside a form drawn at half size") << 101LL << u"/DCTDecode"_s;
+        QTest::newRow("largest of two uses") << 202LL << u"/DCTDecode"_s;
+        QTest::newRow("photo already at its size") << 600LL << u"/DCTDecode"_s;
+    }
+
+    void shrinkScalesPictures()
+    {
+        QFETCH(long long, width);
+        QFETCH(QString, filter);
+        const QString name = QString::fromUtf8(QTest::currentDataTag());
         QPDF pdf;
-        pdf.processFile(QFile::encodeName(dest).constData());
-        QPDFPageObjectHelper first = QPDFPageDocumentHelper(pdf).getAllPages().front();
-        const std::map<std::string, QPDFObjectHandle> images = first.getImages();
-        QCOMPARE(images.size(), size_t(1));
-        QPDFObjectHandle image = images.begin()->second;
-        QCOMPARE(image.getDict().getKey("/Width").getIntValue(), 428);
-        QCOMPARE(image.getDict().getKey("/Height").getIntValue(), 554);
-        QCOMPARE(image.getDict().getKey("/Filter").getName(), std::string("/DCTDecode"));
-        const std::shared_ptr<Buffer> raw = image.getRawStreamData();
-        QVERIFY(raw->getSize() > 1000);
-        QCOMPARE(raw->getBuffer()[0], 0xFF);
-        QCOMPARE(raw->getBuffer()[1], 0xD8);
+        pdf.emptyPDF();
+        const bool diagram = name == u"line art"_s || name == u"one bit a pixel"_s;
+        const QImage picture = diagram ? lineArt(600, 450) : photo(600, 450);
+        QPDFObjectHandle image = flateImage(pdf, picture, 3, "/DeviceRGB");
+        std::string content = drawnSmall;
+        QPDFObjectHandle drawnForm;
+        QPDFObjectHandle annotations;
+        if (name == u"CMYK"_s) {
+            image = flateImage(pdf, picture, 4, "/DeviceCMYK");
+        } else if (name == u"decode array"_s) {
+            image = flateImage(pdf, picture, 3, "/DeviceRGB", "/Decode [1 0 1 0 1 0]");
+        } else if (name == u"also drawn by an annotation"_s) {
+            QPDFObjectHandle appearance = form(pdf, "q 600 0 0 450 0 0 cm /Im0 Do Q", image, "[1 0 0 1 0 0]");
+            annotations = QPDFObjectHandle::parse(&pdf,
+                                                  "[<< /Type /Annot /Subtype /Stamp /Rect [0 0 600 450] /AP << /N "
+                                                      + appearance.unparse() + " >> >>]");
+        } else if (name == u"a form that draws itself"_s) {
+            drawnForm = form(pdf, "/Fm0 Do", image, "[1 0 0 1 0 0]");
+            drawnForm.getDict().getKey("/Resources").getKey("/XObject").replaceKey("/Fm0", drawnForm);
+            content += " /Fm0 Do";
+        } else if (name == u"claims a billion pixels"_s) {
+            image = imageStream(pdf, qCompress(QByteArray(100000, '\0')).mid(4), 40000, 40000,
+                                "/ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /FlateDecode");
+        } else if (name == u"JPEG photo"_s) {
+            image = jpegImage(pdf, picture);
+        } else if (name == u"grey photo, ICC based"_s) {
+            QPDFObjectHandle profile = QPDFObjectHandle::newStream(&pdf, "a profile");
+            profile.getDict().replaceKey("/N", QPDFObjectHandle::newInteger(1));
+            image = flateImage(pdf, picture, 1, "[/ICCBased " + profile.unparse() + "]");
+        } else if (name == u"one bit a pixel"_s) {
+            image = flateImage(pdf, picture, 1, "/DeviceGray", {}, 1);
+        } else if (name == u"inside a form drawn at half size"_s) {
+            drawnForm = form(pdf, "q 288 0 0 216 144 1000 cm /Im0 Do Q", image, "[0.5 0 0 0.5 0 0]");
+            content = "/Fm0 Do";
+        } else if (name == u"largest of two uses"_s) {
+            content += " q 288 0 0 216 72 100 cm /Im0 Do Q";
+        } else if (name == u"photo already at its size"_s) {
+            content = "q 857 0 0 643 0 0 cm /Im0 Do Q"; // 0.7 pixels per point
+        }
+        addPage(pdf, content, image, drawnForm, annotations);
+        QVERIFY(QDir().mkpath(path(u"pictures"_s)));
+        const QString src = save(pdf, path(u"pictures/"_s + name + u".pdf"_s));
+        const QString dest = path(u"pictures/"_s + name + u" (smaller).pdf"_s);
+        QCOMPARE(failure(NativeOps::shrink(src, dest)), std::nullopt);
+        const QList<QPair<long long, std::string>> pictures = picturesOf(dest);
+        QVERIFY(!pictures.isEmpty());
+        QCOMPARE(pictures.first().first, width);
+        QCOMPARE(QString::fromStdString(pictures.first().second), filter);
+        QCOMPARE(pdfText(dest), pdfText(src));
+    }
+
+    void shrinkScalesSoftMasksWithTheirPictures()
+    {
+        QPDF pdf;
+        pdf.emptyPDF();
+        QPDFObjectHandle mask = flateImage(pdf, photo(600, 450), 1, "/DeviceGray");
+        addPage(pdf, drawnSmall, flateImage(pdf, photo(600, 450), 3, "/DeviceRGB", "/SMask " + mask.unparse()));
+        const QString dest = path(u"masked (smaller).pdf"_s);
+        QCOMPARE(failure(NativeOps::shrink(save(pdf, path(u"masked.pdf"_s)), dest)), std::nullopt);
+        QPDF copy;
+        copy.processFile(QFile::encodeName(dest).constData());
+        QPDFObjectHandle image = QPDFPageDocumentHelper(copy).getAllPages().front().getImages().at("/Im0");
+        QCOMPARE(image.getDict().getKey("/Width").getIntValue(), 101);
+        QPDFObjectHandle alpha = image.getDict().getKey("/SMask");
+        QCOMPARE(alpha.getDict().getKey("/Width").getIntValue(), 101);
+        QCOMPARE(alpha.getDict().getKey("/Height").getIntValue(), 76);
+        // Soft edges stay free of JPEG's blocks.
+        QCOMPARE(alpha.getDict().getKey("/Filter").getName(), std::string("/FlateDecode"));
+    }
+
+    void shrinkRedrawsPicturePagesWhenThatIsSmaller_data()
+    {
+        QTest::addColumn<int>("components");
+        QTest::addColumn<long long>("width"); // of the first page's picture
+        QTest::newRow("RGB photos: scaled in place") << 3 << 417LL;
+        QTest::newRow("CMYK photos: only redrawing helps") << 4 << 416LL;
+    }
+
+    void shrinkRedrawsPicturePagesWhenThatIsSmaller()
+    {
+        QFETCH(int, components);
+        QFETCH(long long, width);
+        QPDF pdf;
+        pdf.emptyPDF();
+        for (int i = 0; i < 2; ++i) {
+            QPDFObjectHandle image
+                = flateImage(pdf, photo(827, 1170), components, components == 3 ? "/DeviceRGB" : "/DeviceCMYK");
+            QPDFObjectHandle page = QPDFObjectHandle::parse(
+                &pdf, "<< /Type /Page /MediaBox [0 0 595 842] /Resources << /XObject << >> >> >>");
+            page.getKey("/Resources").getKey("/XObject").replaceKey("/Im0", image);
+            page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, "q 595 0 0 842 0 0 cm /Im0 Do Q"));
+            QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
+        }
+        const QString src = save(pdf, path(u"scan-%1.pdf"_s.arg(components)));
+        const QString dest = path(u"scan-%1 (smaller).pdf"_s.arg(components));
+        QCOMPARE(failure(NativeOps::shrink(src, dest)), std::nullopt);
+        QVERIFY(QFileInfo(dest).size() * 10 < QFileInfo(src).size());
+        QCOMPARE(facts(dest).boxes, (QList<QRectF>{{0, 0, 595, 842}, {0, 0, 595, 842}}));
+        QCOMPARE(picturesOf(dest), (QList<QPair<long long, std::string>>{{width, "/DCTDecode"}}));
+    }
+
+    void shrinkRefusals_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not a PDF") << u"plain"_s << u"The PDF could not be opened."_s;
+        QTest::newRow("password") << u"locked"_s << u"The PDF could not be opened."_s;
+        QTest::newRow("no pages") << u"empty"_s << u"The PDF could not be opened."_s;
+        QTest::newRow("destination taken") << u"mixed"_s << u"The new PDF could not be created."_s;
     }
 
     void shrinkRefusals()
     {
-        const QString text = TestFiles::write(path(u"plain.pdf"_s), "not a pdf");
-        QCOMPARE(failure(NativeOps::shrink(text, path(u"s1.pdf"_s))), u"The PDF could not be opened."_s);
-        const QString taken = TestFiles::write(path(u"s2.pdf"_s), "mine");
-        QCOMPARE(failure(NativeOps::shrink(m_mixed, taken)), u"The new PDF could not be created."_s);
-        QCOMPARE(QFileInfo(taken).size(), 4);
+        QFETCH(QString, source);
+        QFETCH(QString, message);
+        TestFiles::write(path(u"plain.pdf"_s), "not a pdf");
+        TestPdf::write(path(u"empty.pdf"_s), 0);
+        if (!QFile::exists(path(u"locked.pdf"_s))) {
+            QVERIFY(TestFiles::runTool(
+                u"qpdf"_s, {u"--encrypt"_s, u"user"_s, u"owner"_s, u"256"_s, u"--"_s, m_mixed, path(u"locked.pdf"_s)}));
+        }
+        const QString dest = path(u"refused-small.pdf"_s);
+        QFile::remove(dest);
+        if (source == u"mixed"_s) {
+            TestFiles::write(dest, "mine");
+        }
+        QCOMPARE(failure(NativeOps::shrink(path(source + u".pdf"_s), dest)), message);
+        QCOMPARE(TestFiles::read(dest), source == u"mixed"_s ? QByteArray("mine") : QByteArray());
     }
 
     void picturesAreNamedAndSized_data()
