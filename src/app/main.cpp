@@ -1,4 +1,5 @@
 #include "core/AppState.h"
+#include "platform/SingleInstance.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
@@ -8,10 +9,29 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Trellick"));
     QApplication::setApplicationName(QStringLiteral("Trellick"));
-    QApplication::setDesktopFileName(QStringLiteral("trellick"));
+    // The desktop entry's name, so that the desktop matches the window to its menu entry and icon.
+    QApplication::setDesktopFileName(QStringLiteral("app.trellick.Trellick"));
+
+    // Files handed over by the file manager's Open With, or typed after the program's name.
+    const QStringList paths = SingleInstance::localPaths(QApplication::arguments().mid(1));
+    SingleInstance instance;
+    if (!instance.claim(paths)) {
+        return 0;
+    }
 
     AppState state;
     MainWindow window(&state);
+    QObject::connect(&instance, &SingleInstance::openRequested, &window, [&](const QStringList& opened) {
+        if (!opened.isEmpty()) {
+            state.handleDrop(opened);
+        }
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+    });
     window.show();
+    if (!paths.isEmpty()) {
+        state.handleDrop(paths);
+    }
     return QApplication::exec();
 }

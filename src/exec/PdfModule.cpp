@@ -1,6 +1,7 @@
 #include "PdfModule.h"
 
-#include <QCoreApplication>
+#include "platform/HelperFolder.h"
+
 #include <QLibrary>
 
 using namespace Qt::StringLiterals;
@@ -25,7 +26,7 @@ namespace PdfModule {
 
 QString installedPath()
 {
-    return QCoreApplication::applicationDirPath() + u"/trellick-pdf.so"_s;
+    return HelperFolder::path() + u"/trellick-pdf.so"_s;
 }
 
 const PdfJobs* jobs()

@@ -2,8 +2,8 @@
 
 #include "ProbeService.h"
 #include "base/ProcessUtil.h"
+#include "platform/HelperFolder.h"
 
-#include <QCoreApplication>
 #include <QJsonDocument>
 #include <cmath>
 #include <limits>
@@ -53,7 +53,7 @@ std::optional<int> wholeOf(const QJsonObject& object, const QString& key)
 
 QString ProbeHelper::program()
 {
-    return QCoreApplication::applicationDirPath() + u"/trellick-probe"_s;
+    return HelperFolder::path() + u"/trellick-probe"_s;
 }
 
 QFuture<MediaFacts> ProbeHelper::probe(const QString& path, FileKind kind)

@@ -1,6 +1,6 @@
 #include "SystemTools.h"
 
-#include <QCoreApplication>
+#include "platform/HelperFolder.h"
 
 using namespace Qt::StringLiterals;
 
@@ -26,7 +26,7 @@ QString standInDir()
     if (!injectedDir().isEmpty()) {
         return injectedDir();
     }
-    return QCoreApplication::applicationDirPath();
+    return HelperFolder::path();
 }
 
 QString path(const QString& name)

@@ -1,8 +1,8 @@
 #include "PlayerModule.h"
 
+#include "HelperFolder.h"
 #include "ModulePlayer.h"
 
-#include <QCoreApplication>
 #include <QHash>
 #include <QLibrary>
 
@@ -46,7 +46,7 @@ namespace PlayerModule {
 
 QString installedPath()
 {
-    return QCoreApplication::applicationDirPath() + u"/trellick-player.so"_s;
+    return HelperFolder::path() + u"/trellick-player.so"_s;
 }
 
 MediaPlayerFactory factory(const QString& modulePath)

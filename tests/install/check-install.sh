@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# check-install.sh BUILD_DIR: installs the build into a temporary prefix and checks the layout file by file,
+# validates the desktop entry and the AppStream file, builds the Debian package, checks its contents, unpacks
+# it into a throw-away root and runs the installed programs from there. Safe to run by hand: everything it
+# writes, home and XDG folders included, lives in one temporary folder.
+set -euo pipefail
+build="$(realpath "$1")"
+work="$(mktemp -d)"
+trap 'kill "${app:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
+export HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config"
+export XDG_CACHE_HOME="$work/home/cache" XDG_RUNTIME_DIR="$work/home/run"
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus" QT_QPA_PLATFORM=offscreen
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Only trellick goes on PATH; everything it runs or loads sits in libexec/trellick.
+expected="bin/trellick
+libexec/trellick/afconvert
+libexec/trellick/ditto
+libexec/trellick/sips
+libexec/trellick/trellick-pdf.so
+libexec/trellick/trellick-player.so
+libexec/trellick/trellick-probe
+share/applications/app.trellick.Trellick.desktop
+share/doc/trellick/copyright
+share/icons/hicolor/scalable/apps/app.trellick.Trellick.svg
+share/metainfo/app.trellick.Trellick.metainfo.xml"
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+diff <(echo "$expected") <(cd "$work/prefix" && find . ! -type d | sed 's|^\./||' | sort) \
+    || fail "the installed files differ from the layout (< expected, > installed)"
+desktop-file-validate "$work/prefix/share/applications/app.trellick.Trellick.desktop"
+appstreamcli validate --no-net "$work/prefix/share/metainfo/app.trellick.Trellick.metainfo.xml" >/dev/null \
+    || appstreamcli validate --no-net "$work/prefix/share/metainfo/app.trellick.Trellick.metainfo.xml"
+
+# The package: its contents are the same layout under /usr, and it names ffmpeg as recommended.
+(cd "$build" && cpack -G DEB -B "$work/deb" >/dev/null)
+deb="$(ls "$work"/deb/trellick_*.deb)"
+diff <(echo "$expected" | sed 's|^|usr/|') \
+    <(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' | sort) \
+    || fail "the package's files differ from the layout"
+dpkg-deb -f "$deb" Recommends | grep -qw ffmpeg || fail "the package does not recommend ffmpeg"
+dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "the package's library dependencies are missing"
+
+root="$work/root"
+dpkg-deb -x "$deb" "$root"
+# The installed probe helper reads a real file.
+printf 'hello\n' > "$work/note.txt"
+"$root/usr/libexec/trellick/trellick-probe" other "$work/note.txt" >/dev/null || fail "the installed probe helper failed"
+# The installed program, given a file as Open With gives it, takes its helpers from libexec, never from PATH.
+QT_LOGGING_RULES="trellick.platform.debug=true" "$root/usr/bin/trellick" "$work/note.txt" > "$work/app.log" 2>&1 &
+app=$!
+for _ in $(seq 150); do
+    grep -q "Helpers are taken from" "$work/app.log" && break
+    sleep 0.2
+done
+grep -q "Helpers are taken from $root/usr/libexec/trellick\$" "$work/app.log" \
+    || { cat "$work/app.log" >&2; fail "the installed program did not take its helpers from libexec"; }
+echo "install layout, desktop entry, metainfo and package: all right"
