@@ -1,5 +1,6 @@
 #include "core/AppState.h"
 #include "platform/SingleInstance.h"
+#include "ui/FileDialogOpenPanel.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
@@ -19,7 +20,9 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    AppState state;
+    Services services = Services::system();
+    services.openPanel = std::make_shared<FileDialogOpenPanel>();
+    AppState state(std::move(services));
     MainWindow window(&state);
     QObject::connect(&instance, &SingleInstance::openRequested, &window, [&](const QStringList& opened) {
         if (!opened.isEmpty()) {

@@ -2,21 +2,18 @@
 
 #include "base/AppPaths.h"
 #include "files/Actions.h"
-#include "files/ProbeHelper.h"
-#include "platform/DesktopWorkspace.h"
-#include "platform/PlayerModule.h"
+#include "plans/SystemTools.h"
 
-AppState::AppState(QObject* parent)
+AppState::AppState(Services services, QObject* parent)
     : QObject(parent)
     , m_toolsReady(AppPaths::toolsInstalled())
-    , m_makePlayer(&PlayerModule::create)
-    , m_prober(&ProbeHelper::probe)
-    , m_workspace(std::make_unique<DesktopWorkspace>())
-    , m_settings(std::make_unique<AISettings>())
+    , m_services(std::move(services))
+    , m_settings(std::make_unique<AISettings>(*m_services.keychain, m_services.endpoints))
     , m_history(std::make_unique<HistoryStore>())
     , m_runner(std::make_unique<ToolRunner>())
     , m_installer(std::make_unique<ToolInstaller>())
 {
+    SystemTools::setStandInDir(m_services.toolsDir);
     connect(m_installer.get(), &ToolInstaller::progress, this, [this](double fraction, const QString& text) {
         setInstallFraction(fraction);
         setInstallText(text);
@@ -24,31 +21,6 @@ AppState::AppState(QObject* parent)
 }
 
 AppState::~AppState() = default;
-
-void AppState::setWorkspace(std::unique_ptr<Workspace> workspace)
-{
-    m_workspace = std::move(workspace);
-}
-
-void AppState::setSettings(std::unique_ptr<AISettings> settings)
-{
-    m_settings = std::move(settings);
-}
-
-void AppState::setOpenPanel(std::unique_ptr<OpenPanel> panel)
-{
-    m_openPanel = std::move(panel);
-}
-
-void AppState::setPlayerFactory(MediaPlayerFactory factory)
-{
-    m_makePlayer = std::move(factory);
-}
-
-void AppState::setProber(Prober prober)
-{
-    m_prober = std::move(prober);
-}
 
 template <typename T>
 void AppState::assign(T& field, const T& value, void (AppState::*changed)())

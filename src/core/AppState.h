@@ -2,6 +2,7 @@
 
 #include "DialogKind.h"
 #include "ReviewState.h"
+#include "Services.h"
 #include "Stage.h"
 #include "TaskSlot.h"
 #include "exec/RunOutcome.h"
@@ -11,9 +12,6 @@
 #include "files/FileDetails.h"
 #include "files/FileKind.h"
 #include "files/MediaFacts.h"
-#include "platform/MediaPlayer.h"
-#include "platform/OpenPanel.h"
-#include "platform/Workspace.h"
 #include "store/AISettings.h"
 #include "store/HistoryStore.h"
 
@@ -55,17 +53,9 @@ class AppState : public QObject
     Q_PROPERTY(QList<FileAction> actions READ actions NOTIFY actionsChanged)
 
 public:
-    // Reads a file's facts off the main thread.
-    using Prober = std::function<QFuture<MediaFacts>(const QString& path, FileKind kind)>;
-
-    explicit AppState(QObject* parent = nullptr);
+    // Everything it needs from the computer comes in `services`, once: views may hold on to what it hands out.
+    explicit AppState(Services services, QObject* parent = nullptr);
     ~AppState() override;
-
-    // The operating-system pieces; the defaults are the real ones, except the open panel, which only the
-    // window can provide.
-    void setOpenPanel(std::unique_ptr<OpenPanel> panel);
-    void setPlayerFactory(MediaPlayerFactory factory);
-    void setProber(Prober prober);
 
     QStringList files() const { return m_files; }
     FileKind kind() const { return m_kind; }
@@ -111,15 +101,10 @@ public:
     // The quick facts shown at once; `facts` stays empty until the probe delivers.
     static FileDetails basicDetails(const QString& path);
 
-    // The desktop: clipboard, file manager, default applications. The default is the real one.
-    void setWorkspace(std::unique_ptr<Workspace> workspace);
-
     // The long-lived services. The install view and the run view stop their work through these.
     AISettings& settings() { return *m_settings; }
-    // Replaces the AI settings (tests use their own keychain and servers).
-    void setSettings(std::unique_ptr<AISettings> settings);
     HistoryStore& history() { return *m_history; }
-    Workspace& workspace() { return *m_workspace; }
+    Workspace& workspace() { return *m_services.workspace; }
     ToolRunner& runner() { return *m_runner; }
     ToolInstaller& installer() { return *m_installer; }
 
@@ -268,16 +253,13 @@ private:
     Stage m_failureBack = Stage::idle;
     TaskSlot m_task;
 
-    std::unique_ptr<OpenPanel> m_openPanel;
-    MediaPlayerFactory m_makePlayer;
-    Prober m_prober;
+    Services m_services;
     // Only the newest probe may fill in the facts; an older one that finishes late is dropped.
     quint64 m_probeGeneration = 0;
     bool m_probing = false;
     // What the user asked for that needs the facts still being read; done when they arrive.
     std::function<void()> m_afterProbe;
 
-    std::unique_ptr<Workspace> m_workspace;
     // Last, so that they go first: nothing they report can reach a half-destroyed state.
     std::unique_ptr<AISettings> m_settings;
     std::unique_ptr<HistoryStore> m_history;

@@ -106,10 +106,10 @@ void AppState::perform(const FileAction& action)
     };
     const QString& id = action.id;
     if (id == u"copyPath"_s) {
-        m_workspace->copyText(m_files.join(u'\n'));
+        m_services.workspace->copyText(m_files.join(u'\n'));
         setMessage(u"Path copied."_s);
     } else if (id == u"showInFinder"_s) {
-        m_workspace->reveal(m_files);
+        m_services.workspace->reveal(m_files);
     } else if (dialogs.contains(id)) {
         setDialog(dialogs.value(id));
     } else if (id == u"zip"_s) {

@@ -27,10 +27,10 @@ void AppState::handleDrop(const QStringList& paths)
 
 void AppState::chooseFiles()
 {
-    if (!m_openPanel) {
+    if (!m_services.openPanel) {
         return;
     }
-    const QStringList chosen = m_openPanel->choose(u"Choose the file or files to work on"_s);
+    const QStringList chosen = m_services.openPanel->choose(u"Choose the file or files to work on"_s);
     if (!chosen.isEmpty()) {
         load(chosen);
     }
@@ -74,7 +74,7 @@ void AppState::load(const QStringList& paths)
     setShowAutomationButton(false);
     setDetails(basicDetails(kept.first()));
     if (kept.size() == 1 && (m_kind == FileKind::video || m_kind == FileKind::audio)) {
-        m_player = m_makePlayer(kept.first(), this);
+        m_player = m_services.makePlayer(kept.first(), this);
         emit playerChanged();
     }
     reprobe();
@@ -131,7 +131,7 @@ void AppState::reprobe()
             pending();
         }
     });
-    watcher->setFuture(m_prober(path, FileKinds::detect(path)));
+    watcher->setFuture(m_services.prober(path, FileKinds::detect(path)));
 }
 
 FileDetails AppState::basicDetails(const QString& path)

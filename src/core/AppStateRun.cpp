@@ -10,11 +10,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QDateTime nowInWholeSeconds()
+QDateTime inWholeSeconds(QDateTime time)
 {
-    QDateTime now = QDateTime::currentDateTimeUtc();
-    now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
-    return now;
+    time.setTime(QTime(time.time().hour(), time.time().minute(), time.time().second()));
+    return time;
 }
 
 } // namespace
@@ -96,8 +95,8 @@ void AppState::runOption(const RunRecord& record)
             fail(run.error().message, run.error().details);
             result = u"Failed: "_s + run.error().message;
         }
-        m_history->add(HistoryEntry{QUuid::createUuid(), nowInWholeSeconds(), record.fileName, record.inputPath,
-                                    record.review.request, record.option.commandText(), result,
+        m_history->add(HistoryEntry{QUuid::createUuid(), inWholeSeconds(m_services.now()), record.fileName,
+                                    record.inputPath, record.review.request, record.option.commandText(), result,
                                     record.review.isAI ? record.option.raw : std::nullopt});
     });
 }
@@ -178,8 +177,8 @@ void AppState::playResult()
     }
     const QString first = m_outcome->outputs.first();
     if (FileKinds::detect(first) == FileKind::folder) {
-        m_workspace->reveal({first});
+        m_services.workspace->reveal({first});
     } else {
-        m_workspace->open(first);
+        m_services.workspace->open(first);
     }
 }

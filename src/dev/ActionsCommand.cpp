@@ -1,5 +1,5 @@
 #include "DevCommands.h"
-#include "core/AppState.h"
+#include "files/Actions.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -15,11 +15,9 @@ int devActions(const QStringList& args)
     for (const QString& arg : args) {
         paths << QFileInfo(arg).absoluteFilePath();
     }
-    AppState state;
-    state.setFiles(paths);
-    state.setKind(FileKinds::detect(paths));
-    out << "Kind: " << FileKinds::rawValue(state.kind()) << '\n';
-    for (const FileAction& action : state.actions()) {
+    const FileKind kind = FileKinds::detect(paths);
+    out << "Kind: " << FileKinds::rawValue(kind) << '\n';
+    for (const FileAction& action : Actions::forSelection(kind, paths.size(), paths)) {
         out << action.title << '\n';
     }
     return 0;

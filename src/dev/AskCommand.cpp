@@ -42,14 +42,15 @@ int devAsk(const QStringList& args)
         return 2;
     }
     const QString& actionId = args.at(0);
-    AppState state;
-    state.setPlayerFactory([](const QString&, QObject*) -> MediaPlayer* { return nullptr; });
     // The facts are part of the request: wait for them as the user would.
     QFuture<MediaFacts> probing;
-    state.setProber([&probing](const QString& path, FileKind kind) {
+    Services services = Services::system();
+    services.makePlayer = [](const QString&, QObject*) -> MediaPlayer* { return nullptr; };
+    services.prober = [&probing](const QString& path, FileKind kind) {
         probing = ProbeService::probe(path, kind);
         return probing;
-    });
+    };
+    AppState state(std::move(services));
     state.load({QFileInfo(args.at(2)).absoluteFilePath()});
     if (state.files().isEmpty()) {
         out << "Notice: " << state.message().value_or(QString()) << Qt::endl;

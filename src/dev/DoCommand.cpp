@@ -136,9 +136,15 @@ int devDo(const QStringList& args)
                                "[--keep-copy] PATH...\n";
         return 2;
     }
-    AppState state;
-    state.setWorkspace(std::make_unique<PrintingWorkspace>(out));
-    state.setPlayerFactory([](const QString&, QObject*) -> MediaPlayer* { return nullptr; });
+    // The facts are waited for, like a person who sees the card before choosing: the page list of
+    // "extract pages" is checked against the probed page count.
+    QFuture<MediaFacts> probing;
+    Services services = Services::system();
+    services.workspace = std::make_shared<PrintingWorkspace>(out);
+    services.makePlayer = [](const QString&, QObject*) -> MediaPlayer* { return nullptr; };
+    services.prober
+        = [&probing](const QString& path, FileKind kind) { return probing = ProbeHelper::probe(path, kind); };
+    AppState state(std::move(services));
     QObject::connect(&state, &AppState::stageChanged, &state,
                      [&] { out << "Stage: " << stageName(state.stage()) << Qt::endl; });
     QObject::connect(&state, &AppState::messageChanged, &state, [&] {
@@ -150,11 +156,6 @@ int devDo(const QStringList& args)
                      [&] { out << "Install: " << state.installText() << Qt::endl; });
     QObject::connect(&state, &AppState::runTextChanged, &state, [&] { out << "Run: " << state.runText() << Qt::endl; });
 
-    // The facts are waited for, like a person who sees the card before choosing: the page list of
-    // "extract pages" is checked against the probed page count.
-    QFuture<MediaFacts> probing;
-    state.setProber(
-        [&probing](const QString& path, FileKind kind) { return probing = ProbeHelper::probe(path, kind); });
     state.load(options->paths);
     probing.waitForFinished();
     QCoreApplication::processEvents(); // hands the facts to the state

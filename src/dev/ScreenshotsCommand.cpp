@@ -197,9 +197,9 @@ int devScreenshots(const QStringList& args)
     // The settings window finds this one instead of a real Ollama.
     QTcpServer ollama;
     serveOllamaModels(ollama);
-    qputenv("OLLAMA_HOST", QByteArray("127.0.0.1:") + QByteArray::number(ollama.serverPort()));
-
-    AppState state;
+    Services services = Services::system();
+    services.endpoints.ollamaBase = AIEndpoints::ollamaBaseFrom(u"127.0.0.1:"_s + QString::number(ollama.serverPort()));
+    AppState state(std::move(services));
     MainWindow window(&state);
     window.resize(860, 900);
     window.show();

@@ -29,11 +29,6 @@ QString AISettings::keyAccount()
     return QStringView(OpenRouterAuth::account).toString();
 }
 
-AISettings::AISettings(QObject* parent)
-    : AISettings(Keychain::system(), AIEndpoints::fromEnvironment(), parent)
-{
-}
-
 AISettings::AISettings(Keychain& keychain, const AIEndpoints& endpoints, QObject* parent)
     : QObject(parent)
     , m_keychain(keychain)

@@ -33,8 +33,6 @@ public:
     // The keychain account of the OpenRouter key.
     static QString keyAccount();
 
-    // The system's keychain and the configured service addresses.
-    explicit AISettings(QObject* parent = nullptr);
     AISettings(Keychain& keychain, const AIEndpoints& endpoints, QObject* parent = nullptr);
 
     AIProviderKind provider() const { return m_provider; }

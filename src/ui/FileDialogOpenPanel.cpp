@@ -1,17 +1,10 @@
 #include "FileDialogOpenPanel.h"
 
-#include "FilesAndFoldersDialog.h"
+#include "FileDialogs.h"
 
-FileDialogOpenPanel::FileDialogOpenPanel(QWidget* parent)
-    : m_parent(parent)
-{
-}
+#include <QApplication>
 
-QStringList FileDialogOpenPanel::show(const QString& message)
+QStringList FileDialogOpenPanel::choose(const QString& message)
 {
-    FilesAndFoldersDialog dialog(m_parent, message);
-    if (dialog.exec() != QDialog::Accepted) {
-        return {};
-    }
-    return dialog.selectedFiles();
+    return FileDialogs::chooseFilesAndFolders(QApplication::activeWindow(), message);
 }

@@ -2,18 +2,9 @@
 
 #include "platform/OpenPanel.h"
 
-#include <QPointer>
-#include <QWidget>
-
-// The open panel of the window: a modal file dialog for several files and folders.
+// The open panel of the application: the files-and-folders chooser, modal over the active window.
 class FileDialogOpenPanel : public OpenPanel
 {
 public:
-    explicit FileDialogOpenPanel(QWidget* parent);
-
-protected:
-    QStringList show(const QString& message) override;
-
-private:
-    QPointer<QWidget> m_parent;
+    QStringList choose(const QString& message) override;
 };

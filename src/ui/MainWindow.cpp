@@ -2,7 +2,6 @@
 
 #include "ContentView.h"
 #include "DialogRouter.h"
-#include "FileDialogOpenPanel.h"
 #include "Style.h"
 #include "Symbols.h"
 #include "core/AppState.h"
@@ -33,7 +32,6 @@ MainWindow::MainWindow(AppState* state, QWidget* parent)
 {
     setWindowTitle(u"Trellick"_s);
     setMinimumSize(760, 680);
-    m_state->setOpenPanel(std::make_unique<FileDialogOpenPanel>(this));
     setAcceptDrops(true);
 
     auto* scroll = new QScrollArea(this);

@@ -1,6 +1,6 @@
 #include "PDFMergeDialog.h"
 
-#include "FileChooser.h"
+#include "FileDialogs.h"
 #include "Style.h"
 #include "Symbols.h"
 #include "core/AppState.h"
@@ -89,7 +89,7 @@ void PDFMergeDialog::move(qsizetype from, qsizetype to)
 
 void PDFMergeDialog::add()
 {
-    for (const QString& path : FileChooser::choosePdfs(this)) {
+    for (const QString& path : FileDialogs::choosePdfs(this)) {
         if (!m_order.contains(path)) {
             m_order.append(path);
         }

@@ -1,4 +1,5 @@
 #include "TestMain.h"
+#include "TestServices.h"
 #include "core/AppState.h"
 #include "files/Actions.h"
 
@@ -25,7 +26,7 @@ class TestAppState : public QObject
 private slots:
     void cancelThinkingReturnsToTheRequestOrIdle()
     {
-        AppState s;
+        AppState s(TestServices().services);
         s.setStage(Stage::thinking);
         s.cancelThinking(); // nothing in the slot: still moves on
         QCOMPARE(s.stage(), Stage::idle);
@@ -42,7 +43,7 @@ private slots:
 
     void changeRequestKeepsTheText()
     {
-        AppState s;
+        AppState s(TestServices().services);
         s.setCurrentAction(Actions::video().first());
         s.setRequestText(u"Keep from 0:10 to 0:40"_s);
         s.setReview(someReview());
@@ -60,7 +61,7 @@ private slots:
 
     void cancelPlanKeepsTheFiles()
     {
-        AppState s;
+        AppState s(TestServices().services);
         s.setFiles({u"/tmp/a.mp4"_s});
         s.setKind(FileKind::video);
         FileDetails details;
@@ -102,7 +103,7 @@ private slots:
         QFETCH(bool, hasReview);
         QFETCH(bool, hasAction);
         QFETCH(Stage, expected);
-        AppState s;
+        AppState s(TestServices().services);
         if (hasReview) {
             s.setReview(someReview());
         }
@@ -117,7 +118,7 @@ private slots:
 
     void selectOptionStaysInRange()
     {
-        AppState s;
+        AppState s(TestServices().services);
         s.selectOption(1); // no review: nothing happens
         QVERIFY(!s.review());
         s.setReview(someReview());

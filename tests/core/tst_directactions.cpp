@@ -1,8 +1,8 @@
 #include "FakePlayer.h"
-#include "FakeWorkspace.h"
 #include "TestFiles.h"
 #include "TestMain.h"
 #include "TestPdf.h"
+#include "TestServices.h"
 #include "base/AppPaths.h"
 #include "core/AppState.h"
 #include "files/Actions.h"
@@ -50,7 +50,7 @@ class TestDirectActions : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    FakeWorkspace* m_workspace = nullptr;
+    std::shared_ptr<FakeWorkspace> m_workspace;
     std::unique_ptr<AppState> m_state;
 
     QString file(const QString& name, const QByteArray& bytes = "x")
@@ -72,11 +72,10 @@ private slots:
         QVERIFY(m_dir.isValid());
         QDir(m_dir.path()).removeRecursively();
         QDir().mkpath(m_dir.path());
-        m_state = std::make_unique<AppState>();
-        auto workspace = std::make_unique<FakeWorkspace>();
-        m_workspace = workspace.get();
-        m_state->setWorkspace(std::move(workspace));
-        m_state->setPlayerFactory([](const QString& path, QObject* parent) { return new FakePlayer(path, parent); });
+        TestServices fakes;
+        m_workspace = fakes.workspace;
+        fakes.services.makePlayer = [](const QString& path, QObject* parent) { return new FakePlayer(path, parent); };
+        m_state = std::make_unique<AppState>(fakes.services);
     }
 
     void zipNamesEachFileAndFolder()

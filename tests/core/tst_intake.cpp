@@ -2,6 +2,7 @@
 #include "TestFiles.h"
 #include "TestMain.h"
 #include "TestMedia.h"
+#include "TestServices.h"
 #include "core/AppState.h"
 
 #include <QPointer>
@@ -13,17 +14,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Answers only through the planted answer; showing a real window would be a fault in a test.
-class NoWindowPanel : public OpenPanel
-{
-protected:
-    QStringList show(const QString&) override
-    {
-        qWarning("the open panel was shown");
-        return {};
-    }
-};
 
 struct PendingProbe
 {
@@ -48,6 +38,7 @@ class TestIntake : public QObject
 
     QTemporaryDir m_dir;
     QList<PendingProbe> m_probes;
+    TestServices m_fakes;
 
     QString file(const QString& name, const QByteArray& bytes = "x")
     {
@@ -57,16 +48,15 @@ class TestIntake : public QObject
     // An AppState with a fake player and probes that finish only when the test says so.
     std::unique_ptr<AppState> makeState()
     {
-        auto state = std::make_unique<AppState>();
-        state->setPlayerFactory([](const QString& path, QObject* parent) { return new FakePlayer(path, parent); });
-        state->setProber([this](const QString& path, FileKind) {
+        Services services = m_fakes.services;
+        services.makePlayer = [](const QString& path, QObject* parent) { return new FakePlayer(path, parent); };
+        services.prober = [this](const QString& path, FileKind) {
             auto promise = std::make_shared<QPromise<MediaFacts>>();
             promise->start();
             m_probes.append({path, promise});
             return promise->future();
-        });
-        state->setOpenPanel(std::make_unique<NoWindowPanel>());
-        return state;
+        };
+        return std::make_unique<AppState>(services);
     }
 
     static std::optional<QString> shownCodec(const AppState& state)
@@ -243,8 +233,7 @@ private slots:
     {
         QTemporaryDir data;
         qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
-        AppState state;
-        state.setPlayerFactory([](const QString& path, QObject* parent) { return new FakePlayer(path, parent); });
+        AppState state(m_fakes.services);
         const QString wav = m_dir.filePath(u"tone.wav"_s);
         QVERIFY(TestMedia::wav(wav));
         QVERIFY(TestMedia::installTool(u"ffprobe"_s));
@@ -270,12 +259,13 @@ private slots:
         const QString a = file(u"a.pdf"_s);
         const QString folder = m_dir.filePath(u"folder"_s);
         QVERIFY(QDir().mkpath(folder));
-        OpenPanel::setNextAnswer({folder, a});
+        m_fakes.openPanel->nextAnswer = {folder, a};
         state->chooseFiles();
+        QCOMPARE(m_fakes.openPanel->messages, QStringList{u"Choose the file or files to work on"_s});
         QCOMPARE(state->files(), (QStringList{folder, a}));
         QCOMPARE(state->kind(), FileKind::other);
 
-        OpenPanel::setNextAnswer({}); // cancelled
+        m_fakes.openPanel->nextAnswer = QStringList(); // cancelled
         state->setMessage(u"Path copied."_s);
         state->chooseFiles();
         QCOMPARE(state->files(), (QStringList{folder, a}));

@@ -1,8 +1,8 @@
 #include "FakeOllama.h"
 #include "FakeOpenRouter.h"
-#include "MemoryKeychain.h"
 #include "TestMain.h"
 #include "TestMedia.h"
+#include "TestServices.h"
 #include "ai/AIPrompts.h"
 #include "core/AppState.h"
 #include "files/Actions.h"
@@ -54,8 +54,7 @@ class TestRequestFlow : public QObject
     QString m_other;
     std::unique_ptr<FakeOpenRouter> m_openRouter;
     std::unique_ptr<FakeOllama> m_ollama;
-    MemoryKeychain* m_keychain = nullptr;
-    std::unique_ptr<MemoryKeychain> m_keychainStore;
+    std::shared_ptr<MemoryKeychain> m_keychain;
     std::unique_ptr<AppState> m_state;
 
     AISettings& settings() { return m_state->settings(); }
@@ -92,24 +91,21 @@ private slots:
         m_openRouter = std::make_unique<FakeOpenRouter>();
         m_openRouter->setModels({FakeOpenRouter::model(model, 1'700'000'000)});
         m_ollama = std::make_unique<FakeOllama>();
-        m_keychainStore = std::make_unique<MemoryKeychain>();
-        m_keychain = m_keychainStore.get();
+        TestServices fakes;
+        m_keychain = fakes.keychain;
         QVERIFY(m_keychain->save(u"sk-or-test"_s, account));
-
-        AIEndpoints endpoints;
-        endpoints.openRouterBase = m_openRouter->url();
-        endpoints.ollamaBase = m_ollama->url();
-        endpoints.chatTimeoutMs = 5000;
-        m_state = std::make_unique<AppState>();
-        m_state->setPlayerFactory([](const QString&, QObject*) -> MediaPlayer* { return nullptr; });
-        m_state->setSettings(std::make_unique<AISettings>(*m_keychain, endpoints));
+        fakes.services.endpoints.openRouterBase = m_openRouter->url();
+        fakes.services.endpoints.ollamaBase = m_ollama->url();
+        fakes.services.endpoints.chatTimeoutMs = 5000;
+        fakes.services.makePlayer = [](const QString&, QObject*) -> MediaPlayer* { return nullptr; };
+        m_state = std::make_unique<AppState>(fakes.services);
         settings().setAcknowledgedSend(true);
     }
 
     void cleanup()
     {
         m_state.reset();
-        m_keychainStore.reset();
+        m_keychain.reset();
     }
 
     void blankRequestDoesNothing()

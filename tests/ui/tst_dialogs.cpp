@@ -1,15 +1,15 @@
 #include "FakeOllama.h"
 #include "FakeOpenRouter.h"
-#include "MemoryKeychain.h"
 #include "TestFiles.h"
 #include "TestMain.h"
+#include "TestServices.h"
 #include "WidgetFinder.h"
 #include "ai/AIPrompts.h"
 #include "ai/PlanService.h"
 #include "core/AppState.h"
 #include "files/Actions.h"
 #include "ui/DialogRouter.h"
-#include "ui/FileChooser.h"
+#include "ui/FileDialogs.h"
 #include "ui/MainWindow.h"
 #include "ui/PDFExtractDialog.h"
 #include "ui/PDFMergeDialog.h"
@@ -63,7 +63,7 @@ class TestDialogs : public QObject
     QTemporaryDir m_dir;
     std::unique_ptr<FakeOpenRouter> m_openRouter;
     std::unique_ptr<FakeOllama> m_ollama;
-    std::unique_ptr<MemoryKeychain> m_keychain;
+    std::shared_ptr<MemoryKeychain> m_keychain;
 
     QString file(const QString& name) { return m_dir.filePath(name); }
 
@@ -100,12 +100,11 @@ private slots:
         m_openRouter = std::make_unique<FakeOpenRouter>();
         m_openRouter->setModels({FakeOpenRouter::model(u"maker/model:free"_s, 1'700'000'000)});
         m_ollama = std::make_unique<FakeOllama>();
-        m_keychain = std::make_unique<MemoryKeychain>();
-        AIEndpoints endpoints;
-        endpoints.openRouterBase = m_openRouter->url();
-        endpoints.ollamaBase = m_ollama->url();
-        m_state = new AppState;
-        m_state->setSettings(std::make_unique<AISettings>(*m_keychain, endpoints));
+        TestServices fakes;
+        m_keychain = fakes.keychain;
+        fakes.services.endpoints.openRouterBase = m_openRouter->url();
+        fakes.services.endpoints.ollamaBase = m_ollama->url();
+        m_state = new AppState(fakes.services);
         m_window = new MainWindow(m_state);
         m_window->show();
         m_window->activateWindow();
@@ -228,7 +227,7 @@ private slots:
 
         // Adding skips what is already listed and keeps the chooser's order.
         const QString d = file(u"d.pdf"_s), e = file(u"e.pdf"_s);
-        FileChooser::setNextAnswer({e, a, d});
+        FileDialogs::setNextAnswer({e, a, d});
         shown<QPushButton>(dialog, u"Add PDFs..."_s)->click();
         QCOMPARE(dialog->order(), (QStringList{c, a, b, e, d}));
 

@@ -2,6 +2,7 @@
 // plan, and find the new file next to the original.
 #include "TestFiles.h"
 #include "TestMain.h"
+#include "TestServices.h"
 #include "WidgetFinder.h"
 #include "core/AppState.h"
 #include "ui/MainWindow.h"
@@ -29,7 +30,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString original = TestFiles::write(dir.filePath(u"notes.txt"_s), "Meeting at nine.\n");
-        AppState state;
+        AppState state(TestServices().services);
         MainWindow window(&state);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -1,6 +1,7 @@
 #include "FakePlayer.h"
 #include "TestFiles.h"
 #include "TestMain.h"
+#include "TestServices.h"
 #include "WidgetFinder.h"
 #include "core/AppState.h"
 #include "files/Actions.h"
@@ -90,7 +91,9 @@ class TestMainWindow : public QObject
 private slots:
     void init()
     {
-        m_state = new AppState;
+        TestServices fakes;
+        fakes.services.makePlayer = [](const QString& path, QObject* parent) { return new FakePlayer(path, parent); };
+        m_state = new AppState(fakes.services);
         m_window = new MainWindow(m_state);
         m_window->show();
         m_window->activateWindow();
@@ -210,7 +213,6 @@ private slots:
         QFETCH(QString, name);
         QFETCH(int, height);
         QVERIFY(!shownByObjectName(m_window, u"playerView"_s));
-        m_state->setPlayerFactory([](const QString& path, QObject* parent) { return new FakePlayer(path, parent); });
         m_state->load({TestFiles::write(file(name), "not really media")});
         QWidget* player = shownByObjectName(m_window, u"playerView"_s);
         QVERIFY(player);

@@ -1,6 +1,7 @@
 #include "TestFiles.h"
 #include "TestMain.h"
 #include "ui/FileDialogOpenPanel.h"
+#include "ui/FileDialogs.h"
 #include "ui/FilesAndFoldersDialog.h"
 
 #include <QTemporaryDir>
@@ -17,8 +18,8 @@ class TestOpenPanel : public QObject
 private slots:
     void plantedAnswerShowsNoWindow()
     {
-        FileDialogOpenPanel panel(nullptr);
-        OpenPanel::setNextAnswer({u"/b"_s, u"/a"_s});
+        FileDialogOpenPanel panel;
+        FileDialogs::setNextAnswer({u"/b"_s, u"/a"_s});
         QCOMPARE(panel.choose(u"Choose the file or files to work on"_s), (QStringList{u"/b"_s, u"/a"_s}));
     }
 

@@ -1,6 +1,7 @@
 #include "EventLoopWatch.h"
 #include "TestMain.h"
 #include "TestMedia.h"
+#include "TestServices.h"
 #include "core/AppState.h"
 #include "ui/MainWindow.h"
 
@@ -96,7 +97,7 @@ private slots:
         QVERIFY(TestMedia::picture(picture, 4000, 3000));
         QVERIFY(TestMedia::pdf(pdf, 40));
 
-        AppState state;
+        AppState state(TestServices().services);
         MainWindow window(&state);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -1,9 +1,9 @@
 #include "FakeOllama.h"
 #include "FakeOpenRouter.h"
 #include "FakeSignIn.h"
-#include "MemoryKeychain.h"
 #include "TestFiles.h"
 #include "TestMain.h"
+#include "TestServices.h"
 #include "WidgetFinder.h"
 #include "base/AppPaths.h"
 #include "core/AppState.h"
@@ -45,7 +45,7 @@ class TestSettingsView : public QObject
     std::unique_ptr<FakeOpenRouter> m_openRouter;
     std::unique_ptr<FakeSignIn> m_signIn;
     std::unique_ptr<FakeOllama> m_ollama;
-    std::unique_ptr<MemoryKeychain> m_keychain;
+    std::shared_ptr<MemoryKeychain> m_keychain;
     AppState* m_state = nullptr;
     MainWindow* m_window = nullptr;
 
@@ -54,12 +54,12 @@ class TestSettingsView : public QObject
     // The window over settings that use the stand-ins; `ollama` replaces the address of Ollama.
     void start(std::optional<QUrl> ollama = std::nullopt)
     {
-        AIEndpoints endpoints;
-        endpoints.openRouterBase = m_openRouter->url();
-        endpoints.openRouterWebBase = m_signIn->url();
-        endpoints.ollamaBase = ollama.value_or(m_ollama->url());
-        m_state = new AppState;
-        m_state->setSettings(std::make_unique<AISettings>(*m_keychain, endpoints));
+        TestServices fakes;
+        fakes.services.keychain = m_keychain;
+        fakes.services.endpoints.openRouterBase = m_openRouter->url();
+        fakes.services.endpoints.openRouterWebBase = m_signIn->url();
+        fakes.services.endpoints.ollamaBase = ollama.value_or(m_ollama->url());
+        m_state = new AppState(fakes.services);
         m_window = new MainWindow(m_state);
         m_window->show();
     }
@@ -80,7 +80,7 @@ private slots:
         m_openRouter->setModels({FakeOpenRouter::model(u"maker/model:free"_s, 1'700'000'000)});
         m_signIn = std::make_unique<FakeSignIn>();
         m_ollama = std::make_unique<FakeOllama>();
-        m_keychain = std::make_unique<MemoryKeychain>();
+        m_keychain = std::make_shared<MemoryKeychain>();
     }
 
     void cleanup()

@@ -1,6 +1,8 @@
-#include "FileChooser.h"
+#include "FileDialogs.h"
 
-#include <QFileDialog>
+#include "FilesAndFoldersDialog.h"
+
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -14,7 +16,16 @@ std::optional<QStringList>& nextAnswer()
 
 } // namespace
 
-namespace FileChooser {
+namespace FileDialogs {
+
+QStringList chooseFilesAndFolders(QWidget* parent, const QString& message)
+{
+    if (std::optional<QStringList> answer = std::exchange(nextAnswer(), std::nullopt)) {
+        return *answer;
+    }
+    FilesAndFoldersDialog dialog(parent, message);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+}
 
 QStringList choosePdfs(QWidget* parent)
 {
@@ -29,4 +40,4 @@ void setNextAnswer(const QStringList& paths)
     nextAnswer() = paths;
 }
 
-} // namespace FileChooser
+} // namespace FileDialogs
