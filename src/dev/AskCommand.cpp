@@ -1,6 +1,6 @@
 #include "DevCommands.h"
 #include "core/AppState.h"
-#include "files/ProbeService.h"
+#include "files/ProbeHelper.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
@@ -47,7 +47,7 @@ int devAsk(const QStringList& args)
     Services services = Services::system();
     services.makePlayer = [](const QString&, QObject*) -> MediaPlayer* { return nullptr; };
     services.prober = [&probing](const QString& path, FileKind kind) {
-        probing = ProbeService::probe(path, kind);
+        probing = ProbeHelper::probe(path, kind);
         return probing;
     };
     AppState state(std::move(services));

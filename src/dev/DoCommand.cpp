@@ -1,5 +1,5 @@
 #include "DevCommands.h"
-#include "base/ProcessUtil.h"
+#include "base/ProcessJob.h"
 #include "core/AppState.h"
 #include "files/ProbeHelper.h"
 #include "platform/Workspace.h"
@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QTextStream>
 
 using namespace Qt::StringLiterals;
@@ -101,7 +102,7 @@ void answerDialog(AppState& state, const Options& options, QTextStream& out)
     case DialogKind::info: {
         const QString command = state.infoCommand();
         out << "Command: " << command << Qt::endl;
-        const ProcResult result = ProcessUtil::run(u"/bin/sh"_s, {u"-c"_s, command});
+        const ProcResult result = ProcessJob::runBlocking(u"/bin/sh"_s, {u"-c"_s, command});
         out << result.out << result.err;
         state.setDialog(std::nullopt);
         break;
@@ -157,7 +158,14 @@ int devDo(const QStringList& args)
     QObject::connect(&state, &AppState::runTextChanged, &state, [&] { out << "Run: " << state.runText() << Qt::endl; });
 
     state.load(options->paths);
-    probing.waitForFinished();
+    if (probing.isValid()) {
+        // The helper is driven by this thread's events, so the wait is an event loop of its own.
+        QEventLoop loop;
+        QFutureWatcher<MediaFacts> watcher;
+        QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+        watcher.setFuture(probing);
+        loop.exec();
+    }
     QCoreApplication::processEvents(); // hands the facts to the state
     if (state.files().isEmpty()) {
         return 1;

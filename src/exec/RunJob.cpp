@@ -2,14 +2,13 @@
 
 #include "NativeOps.h"
 #include "ToolRunner.h"
-#include "base/ProcessUtil.h"
+#include "base/ProcessJob.h"
 #include "plans/StepSandbox.h"
 #include "platform/Sandbox.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QFutureWatcher>
-#include <QProcess>
 #include <QtConcurrent>
 #include <cerrno>
 #include <sys/stat.h>
@@ -53,15 +52,6 @@ RunJob::RunJob(ResolvedOption option, std::optional<double> fallbackDuration, Pr
 {
 }
 
-RunJob::~RunJob()
-{
-    // Quitting in the middle of a run: stop the tool rather than leave it writing.
-    if (m_process && m_process->state() != QProcess::NotRunning) {
-        m_process->kill();
-        m_process->waitForFinished(2000);
-    }
-}
-
 void RunJob::start()
 {
     if (m_step != Step::idle) {
@@ -80,8 +70,8 @@ void RunJob::start()
 void RunJob::cancel()
 {
     m_cancelled = true;
-    if (m_process && m_process->state() != QProcess::NotRunning) {
-        m_process->terminate();
+    if (m_process) {
+        m_process->cancel();
     }
 }
 
@@ -176,43 +166,26 @@ void RunJob::launch(const ResolvedStep& step, const Sandbox& sandbox)
     if (m_isFFmpeg) {
         args = QStringList{u"-progress"_s, u"pipe:1"_s, u"-nostats"_s} + args;
     }
-    m_errorBytes.clear();
     m_lines = std::make_unique<LineSplitter>();
 
-    auto* process = new QProcess(this);
+    auto* process = new ProcessJob(this);
     m_process = process;
-    process->setProgram(*step.executable);
-    process->setArguments(args);
-    process->setStandardInputFile(QProcess::nullDevice());
     if (step.cwd) {
         process->setWorkingDirectory(*step.cwd);
     }
-    sandbox.applyTo(*process);
-    connect(process, &QProcess::readyReadStandardError, this,
-            [this, process] { m_errorBytes += process->readAllStandardError(); });
-    connect(process, &QProcess::readyReadStandardOutput, this, &RunJob::readProgress);
-    connect(process, &QProcess::finished, this, [this, process](int exitCode, QProcess::ExitStatus) {
-        // For a crash QProcess gives the signal number as the exit code, as a wait status would.
-        m_errorBytes += process->readAllStandardError();
+    process->setSandbox(sandbox);
+    connect(process, &ProcessJob::outputRead, this, &RunJob::readProgress);
+    connect(process, &ProcessJob::finished, this, [this, process](const ProcResult& result) {
         process->deleteLater();
-        processEnded(exitCode, ProcessUtil::strictUtf8(m_errorBytes));
+        // Without a deadline, -1 only says that the tool could not start.
+        processEnded(result.status, result.status == -1 ? u"Could not start the tool: "_s + result.err : result.err);
     });
-    connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) {
-            process->deleteLater();
-            processEnded(-1, u"Could not start the tool: "_s + process->errorString());
-        }
-    });
-    process->start();
+    process->start(*step.executable, args);
 }
 
-void RunJob::readProgress()
+void RunJob::readProgress(const QByteArray& chunk)
 {
-    if (!m_process) {
-        return;
-    }
-    const QByteArray chunk = m_process->readAllStandardOutput();
-    if (!m_isFFmpeg || chunk.isEmpty()) {
+    if (!m_isFFmpeg) {
         return;
     }
     const std::optional<double> totalSeconds = m_option.resultSeconds ? m_option.resultSeconds : m_fallbackDuration;
@@ -232,9 +205,6 @@ void RunJob::readProgress()
 
 void RunJob::processEnded(int status, const QString& errorText)
 {
-    if (m_step != Step::process) {
-        return; // a failed start may be reported twice
-    }
     m_step = Step::idle;
     m_process = nullptr;
     if (m_cancelled) {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <optional>
 
-class QProcess;
+class ProcessJob;
 class Sandbox;
 
 // One run of a resolved option, step by step, on the thread that owns it (the interface thread): child
@@ -25,11 +25,12 @@ public:
     // Receives the fraction done (absent while there is no measure) and the status line.
     using Progress = std::function<void(std::optional<double> fraction, const QString& status)>;
 
+    // Quitting in the middle of a run stops the tool with the job, rather than leave it writing.
     RunJob(ResolvedOption option, std::optional<double> fallbackDuration, Progress progress, QObject* parent);
-    ~RunJob() override;
 
     void start();
-    // Asks the run to stop: a running tool gets SIGTERM; harmless before the start and after the end.
+    // Asks the run to stop: a running tool gets SIGTERM, and SIGKILL if it does not go; harmless before
+    // the start and after the end.
     void cancel();
 
 signals:
@@ -42,7 +43,7 @@ private:
     void startProcess(const ResolvedStep& step);
     void launch(const ResolvedStep& step, const Sandbox& sandbox);
     void startNative(const ResolvedStep& step);
-    void readProgress();
+    void readProgress(const QByteArray& chunk);
     void processEnded(int status, const QString& errorText);
     void nativeEnded(const Result<void, PlanError>& result);
     void stepSucceeded();
@@ -61,8 +62,7 @@ private:
     bool m_cancelled = false;
     bool m_ownsTempDir = false;
     bool m_madeOutputFolder = false;
-    QPointer<QProcess> m_process;
+    QPointer<ProcessJob> m_process;
     bool m_isFFmpeg = false;
-    QByteArray m_errorBytes;
     std::unique_ptr<LineSplitter> m_lines;
 };

@@ -3,8 +3,9 @@
 #include "FileDownloader.h"
 #include "NetworkErrors.h"
 #include "base/AppPaths.h"
-#include "base/ProcessUtil.h"
+#include "base/ProcessJob.h"
 #include "plans/SystemTools.h"
+#include "platform/Sandbox.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -23,6 +24,7 @@ namespace {
 constexpr qint64 digestChunk = 4 * 1024 * 1024;
 constexpr int checksumTimeoutMs = 30000;
 constexpr qint64 checksumMaxBytes = 64 * 1024;
+constexpr int unpackTimeoutMs = 300000;
 constexpr int startCheckTimeoutMs = 60000;
 
 // The build server's folder for this system, in place of "macos/arm64".
@@ -79,13 +81,6 @@ ToolInstaller::ToolInstaller(QObject* parent)
     : QObject(parent)
 {
     connect(&m_digest, &QFutureWatcherBase::finished, this, &ToolInstaller::onVerified);
-    connect(&m_process, &QFutureWatcherBase::finished, this, [this] {
-        if (m_step == Step::unpack) {
-            onUnpacked();
-        } else {
-            onStartChecked();
-        }
-    });
 }
 
 ToolInstaller::~ToolInstaller()
@@ -130,12 +125,14 @@ void ToolInstaller::cancel()
         return;
     }
     m_cancelled = true;
-    // Aborting finishes the reply at once; the step's handler then ends the install as cancelled.
-    // Hashing, unpacking and the start check are not interrupted; their end sees the flag.
+    // Aborting finishes the reply at once, stopping a child soon after; the step's handler then ends the
+    // install as cancelled. Hashing is not interrupted; its end sees the flag.
     if (m_checksumReply) {
         m_checksumReply->abort();
     } else if (m_downloader) {
         m_downloader->cancel();
+    } else if (m_process) {
+        m_process->cancel();
     }
 }
 
@@ -295,13 +292,32 @@ void ToolInstaller::onVerified()
     }
     m_unpackDir = folder;
     m_step = Step::unpack;
-    m_process.setFuture(
-        ProcessUtil::capture(SystemTools::path(u"ditto"_s), {u"-x"_s, u"-k"_s, m_archive, m_unpackDir}));
+    // The archive came from the network: ditto may read it and write into its own folder, nothing else.
+    SandboxPolicy unpacking;
+    unpacking.program = SystemTools::path(u"ditto"_s);
+    unpacking.readPaths = {m_archive};
+    unpacking.ownFolders = {m_unpackDir};
+    unpacking.fileSizeLimit = SandboxPolicy::fileSizeLimitFor(QFileInfo(m_archive).size());
+    runProcess(unpacking.program, {u"-x"_s, u"-k"_s, m_archive, m_unpackDir}, Sandbox(unpacking), unpackTimeoutMs,
+               &ToolInstaller::onUnpacked);
 }
 
-void ToolInstaller::onUnpacked()
+void ToolInstaller::runProcess(const QString& program, const QStringList& args, const Sandbox& sandbox, int deadlineMs,
+                               void (ToolInstaller::*then)(const ProcResult&))
 {
-    const ProcResult result = m_process.result();
+    m_process = new ProcessJob(this);
+    m_process->setSandbox(sandbox);
+    m_process->setDeadline(deadlineMs);
+    connect(m_process, &ProcessJob::finished, this, [this, then](const ProcResult& result) {
+        m_process->deleteLater();
+        m_process = nullptr;
+        (this->*then)(result);
+    });
+    m_process->start(program, args);
+}
+
+void ToolInstaller::onUnpacked(const ProcResult& result)
+{
     if (m_cancelled) {
         failBase(ToolError::cancellation());
         return;
@@ -335,13 +351,18 @@ void ToolInstaller::onUnpacked()
         return;
     }
     m_step = Step::startCheck;
-    m_process.setFuture(
-        ProcessUtil::capture(AppPaths::binDir() + u"/ffmpeg"_s, {u"-version"_s}, {}, startCheckTimeoutMs));
+    SandboxPolicy starting;
+    starting.program = AppPaths::binDir() + u"/ffmpeg"_s;
+    runProcess(starting.program, {u"-version"_s}, Sandbox(starting), startCheckTimeoutMs,
+               &ToolInstaller::onStartChecked);
 }
 
-void ToolInstaller::onStartChecked()
+void ToolInstaller::onStartChecked(const ProcResult& result)
 {
-    const ProcResult result = m_process.result();
+    if (m_cancelled) {
+        failBase(ToolError::cancellation());
+        return;
+    }
     if (result.status != 0) {
         failBase(ToolError{u"ffmpeg was installed but would not start: "_s + result.err.trimmed()});
         return;

@@ -11,15 +11,18 @@
 #include <QStringList>
 
 class FileDownloader;
+class ProcessJob;
 class QNetworkReply;
+class Sandbox;
 
 // Downloads ffmpeg and ffprobe from the build server into the tool folder.
 //
 // For each tool: read the published SHA-256, download the zip archive, compare the digest, unpack it
 // with the bundled ditto, take the tool out of it and install it with mode 0755. The pinned build is
 // tried first and the newest release second; the ffmpeg that was installed must then start. Everything
-// runs on the owner's thread except hashing and child processes, so there is no lock: `cancel` and the
-// steps never race. Temporary files are removed at the end of each tool's turn, whatever happened.
+// runs on the owner's thread except hashing, so there is no lock: `cancel` and the steps never race. The
+// archive is unpacked, and the new ffmpeg started, confined like a plan's steps. Temporary files are removed at the end
+// of each tool's turn, whatever happened.
 class ToolInstaller : public QObject
 {
     Q_OBJECT
@@ -62,8 +65,10 @@ private:
     void onChecksum();
     void onDownloaded(const Result<QString, ToolError>& download);
     void onVerified();
-    void onUnpacked();
-    void onStartChecked();
+    void runProcess(const QString& program, const QStringList& args, const Sandbox& sandbox, int deadlineMs,
+                    void (ToolInstaller::*then)(const ProcResult&));
+    void onUnpacked(const ProcResult& result);
+    void onStartChecked(const ProcResult& result);
     // Ends the current base with an error: the next base is tried unless the user cancelled.
     void failBase(const ToolError& error);
     void finish(const Result<void, ToolError>& result);
@@ -83,5 +88,5 @@ private:
     bool m_checksumTooLong = false;
     QPointer<FileDownloader> m_downloader;
     QFutureWatcher<Result<QString, ToolError>> m_digest;
-    QFutureWatcher<ProcResult> m_process;
+    QPointer<ProcessJob> m_process;
 };

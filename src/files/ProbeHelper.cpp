@@ -1,10 +1,14 @@
 #include "ProbeHelper.h"
 
+#include "FilesLog.h"
 #include "ProbeService.h"
-#include "base/ProcessUtil.h"
+#include "base/ProcessJob.h"
 #include "platform/HelperFolder.h"
 
+#include <QCoreApplication>
+#include <QFutureWatcher>
 #include <QJsonDocument>
+#include <QPromise>
 #include <cmath>
 #include <limits>
 
@@ -58,13 +62,27 @@ QString ProbeHelper::program()
 
 QFuture<MediaFacts> ProbeHelper::probe(const QString& path, FileKind kind)
 {
-    return ProcessUtil::capture(program(), {FileKinds::rawValue(kind), path}, {}, helperTimeLimitMs)
-        .then([](const ProcResult& result) {
-            if (result.status != 0) {
-                return MediaFacts();
-            }
-            return decode(QJsonDocument::fromJson(result.out.toUtf8()).object());
-        });
+    auto promise = std::make_shared<QPromise<MediaFacts>>();
+    promise->start();
+    // The job lives until the application does at most, which ends a helper still running.
+    auto* job = new ProcessJob(QCoreApplication::instance());
+    job->setDeadline(helperTimeLimitMs);
+    QObject::connect(job, &ProcessJob::finished, job, [promise, job, path](const ProcResult& result) {
+        job->deleteLater();
+        if (result.status != 0) {
+            qCDebug(lcFiles, "the probe helper failed on %s (status %d): %s", qUtf8Printable(path), result.status,
+                    qUtf8Printable(result.err));
+        }
+        promise->addResult(result.status == 0 ? decode(QJsonDocument::fromJson(result.out.toUtf8()).object())
+                                              : MediaFacts());
+        promise->finish();
+    });
+    // A caller that gives up on the facts stops the helper.
+    auto* cancelled = new QFutureWatcher<MediaFacts>(job);
+    QObject::connect(cancelled, &QFutureWatcherBase::canceled, job, &ProcessJob::cancel);
+    cancelled->setFuture(promise->future());
+    job->start(program(), {FileKinds::rawValue(kind), path});
+    return promise->future();
 }
 
 QJsonObject ProbeHelper::encode(const MediaFacts& facts)

@@ -14,6 +14,9 @@
 namespace ProbeHelper {
 
 QString program();
+// Runs the helper as a child of this thread, driven by this thread's event loop: the future is ready when
+// the loop has seen the helper end, so wait for it with a watcher, never with waitForFinished(). Cancelling
+// the future stops the helper.
 QFuture<MediaFacts> probe(const QString& path, FileKind kind);
 
 // The form the helper prints: one key per known fact.

@@ -4,13 +4,12 @@
 #include "PdfPageReader.h"
 #include "VipsHeaderReader.h"
 #include "base/AppPaths.h"
-#include "base/ProcessUtil.h"
+#include "base/ProcessJob.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QtConcurrent>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -88,11 +87,6 @@ bool isExecutableFile(const QString& path)
 
 namespace ProbeService {
 
-QFuture<MediaFacts> probe(const QString& path, FileKind kind)
-{
-    return QtConcurrent::run([path, kind] { return probeNow(path, kind); });
-}
-
 MediaFacts probeNow(const QString& path, FileKind kind)
 {
     // Opening a named pipe or a device named like a video would block, or read forever.
@@ -128,9 +122,9 @@ std::optional<MediaFacts> viaFFprobe(const QString& path)
     SandboxPolicy sandbox;
     sandbox.program = program;
     sandbox.readPaths = {path};
-    const ProcResult result = ProcessUtil::run(
+    const ProcResult result = ProcessJob::runBlocking(
         program, {u"-v"_s, u"error"_s, u"-show_format"_s, u"-show_streams"_s, u"-of"_s, u"json"_s, path}, {},
-        ffprobeTimeLimitMs, sandbox);
+        ffprobeTimeLimitMs, Sandbox(sandbox));
     if (result.status != 0) {
         return std::nullopt;
     }

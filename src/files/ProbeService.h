@@ -3,7 +3,6 @@
 #include "FileKind.h"
 #include "MediaFacts.h"
 
-#include <QFuture>
 #include <QString>
 #include <optional>
 
@@ -15,9 +14,8 @@ namespace ProbeService {
 // Time limit for one ffprobe child, so a file that makes it hang cannot keep a probe running forever.
 inline constexpr int ffprobeTimeLimitMs = 15000;
 
-// Runs `probeNow` on the global thread pool, so the caller's thread never waits.
-QFuture<MediaFacts> probe(const QString& path, FileKind kind);
-// The same, blocking: for worker threads and command-line tools only.
+// Reads the facts in this process, blocking: for the probe helper and command-line tools only (the
+// window probes through ProbeHelper).
 MediaFacts probeNow(const QString& path, FileKind kind);
 
 // Runs AppPaths::binDir()/ffprobe on the file; absent when it is not installed, fails, times out or

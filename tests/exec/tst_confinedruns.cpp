@@ -2,7 +2,7 @@
 #include "TestMain.h"
 #include "TestMedia.h"
 #include "base/AppPaths.h"
-#include "base/ProcessUtil.h"
+#include "base/ProcessJob.h"
 #include "exec/ToolRunner.h"
 #include "plans/PlanFactory.h"
 #include "plans/PlanParser.h"
@@ -54,7 +54,7 @@ Result<QStringList, QString> run(const ResolvedOption& option)
 
 QString probe(const QString& entries, const QString& file)
 {
-    const ProcResult result = ProcessUtil::run(
+    const ProcResult result = ProcessJob::runBlocking(
         u"/usr/bin/ffprobe"_s, {u"-v"_s, u"error"_s, u"-show_entries"_s, entries, u"-of"_s, u"csv=p=0"_s, file});
     return result.out.trimmed();
 }
@@ -162,10 +162,10 @@ private slots:
         QVERIFY(!QFileInfo::exists(*option.tempDir));
 
         if (check == u"vipsheader") {
-            const ProcResult size = ProcessUtil::run(u"/usr/bin/vipsheader"_s, {output});
+            const ProcResult size = ProcessJob::runBlocking(u"/usr/bin/vipsheader"_s, {output});
             QVERIFY2(size.out.contains(expected) && size.out.contains(u"jpegload"_s), qPrintable(size.out));
         } else if (check == u"unzip") {
-            const ProcResult list = ProcessUtil::run(u"/usr/bin/unzip"_s, {u"-l"_s, output});
+            const ProcResult list = ProcessJob::runBlocking(u"/usr/bin/unzip"_s, {u"-l"_s, output});
             QVERIFY2(list.out.contains(expected), qPrintable(list.out));
         } else if (check == u"format=duration") {
             const double seconds = probe(check, output).toDouble();
@@ -179,8 +179,8 @@ private slots:
     {
         // The application's own unzip action: ditto writes a whole folder, which the runner makes first.
         QVERIFY(QDir().mkpath(path(u"packed"_s)));
-        QCOMPARE(ProcessUtil::run(u"/usr/bin/zip"_s, {u"-q"_s, u"-r"_s, path(u"packed/album.zip"_s), u"."_s},
-                                  path(u"album"_s))
+        QCOMPARE(ProcessJob::runBlocking(u"/usr/bin/zip"_s, {u"-q"_s, u"-r"_s, path(u"packed/album.zip"_s), u"."_s},
+                                         path(u"album"_s))
                      .status,
                  0);
         RawOption raw;

@@ -3,6 +3,7 @@
 #include "TestMain.h"
 #include "base/AppPaths.h"
 #include "exec/ToolInstaller.h"
+#include "plans/SystemTools.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -239,6 +240,33 @@ private slots:
         m_builds->route(pinned() + u"ffmpeg.zip"_s, LocalHttpServer::Reply::bytes(m_ffmpegZip));
         installer.disconnect(this);
         QCOMPARE(install(installer), std::nullopt);
+    }
+
+    void cancellingAnUnpackStopsIt()
+    {
+        serveBoth(pinned());
+        serveBoth(latest());
+        // A ditto that never ends, once it has said (in the folder it unpacks into) that it runs.
+        QTemporaryDir tools;
+        const QString ditto
+            = TestFiles::write(tools.filePath(u"ditto"_s), "#!/bin/sh\ntouch \"$4/started\"\nexec sleep 600\n");
+        QVERIFY(QFile::setPermissions(ditto, QFile::ReadOwner | QFile::ExeOwner));
+        SystemTools::setStandInDir(tools.path());
+        const auto unpacking = [this] {
+            const QStringList folders = QDir(m_tmp.path()).entryList({u"tw-unzip-*"_s}, QDir::Dirs);
+            return !folders.isEmpty() && QFile::exists(m_tmp.filePath(folders.first() + u"/started"_s));
+        };
+        ToolInstaller installer;
+        QSignalSpy finished(&installer, &ToolInstaller::finished);
+        installer.install();
+        QTRY_VERIFY_WITH_TIMEOUT(unpacking(), 30000);
+        installer.cancel();
+        QVERIFY(finished.wait(30000));
+        SystemTools::setStandInDir({});
+        const auto result = finished.first().first().value<Result<void, ToolError>>();
+        QVERIFY(!result.ok());
+        QCOMPARE(result.error().kind, ErrorKind::cancelled);
+        QVERIFY(!m_builds->requested(latest() + u"ffmpeg.zip.sha256"_s));
     }
 
     void parseChecksum_data()

@@ -1,7 +1,7 @@
 #include "TestFiles.h"
 #include "TestMain.h"
 #include "TestPdf.h"
-#include "base/ProcessUtil.h"
+#include "base/ProcessJob.h"
 #include "exec/LineSplitter.h"
 #include "exec/ToolRunner.h"
 
@@ -272,7 +272,7 @@ private slots:
         const Finished f = run(o);
         QVERIFY2(f.outcome.ok, qPrintable(f.outcome.details));
         QCOMPARE(f.outcome.outputs, QStringList{out});
-        const ProcResult probe = ProcessUtil::run(
+        const ProcResult probe = ProcessJob::runBlocking(
             u"/usr/bin/ffprobe"_s,
             {u"-v"_s, u"error"_s, u"-show_entries"_s, u"format=duration"_s, u"-of"_s, u"csv=p=0"_s, out});
         const double seconds = probe.out.trimmed().toDouble();

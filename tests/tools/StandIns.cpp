@@ -1,6 +1,6 @@
 #include "StandIns.h"
 
-#include "base/ProcessUtil.h"
+#include "base/ProcessJob.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -17,12 +17,12 @@ ProcResult run(const QString& name, const QStringList& args)
 {
     // The sanitizer build's leak report would land on standard error of every run.
     qputenv("ASAN_OPTIONS", "detect_leaks=0");
-    return ProcessUtil::run(path(name), args, {}, 120000);
+    return ProcessJob::runBlocking(path(name), args, {}, 120000);
 }
 
 QString output(const QString& program, const QStringList& args)
 {
-    const ProcResult result = ProcessUtil::run(program, args, {}, 120000);
+    const ProcResult result = ProcessJob::runBlocking(program, args, {}, 120000);
     if (result.status != 0) {
         qWarning("%s failed: %s", qPrintable(program), qPrintable(result.err));
         return {};

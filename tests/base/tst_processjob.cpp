@@ -1,0 +1,133 @@
+#include "TestMain.h"
+#include "base/ProcessJob.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestProcessJob : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void missingProgramFinishesLaterWithTheSystemsWords()
+    {
+        ProcessJob job;
+        QSignalSpy finished(&job, &ProcessJob::finished);
+        job.start(u"/nonexistent/tool"_s, {});
+        QCOMPARE(finished.size(), 0); // never from inside start()
+        QVERIFY(finished.wait(10000));
+        const auto r = finished.first().first().value<ProcResult>();
+        QCOMPARE(r.status, -1);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(!r.err.isEmpty());
+        QVERIFY(!finished.wait(100)); // and only once
+    }
+
+    void floodingBothStreamsDoesNotDeadlock()
+    {
+        // 8 MB on standard error and 3 MB on standard output: far beyond any pipe buffer.
+        const ProcResult r = ProcessJob::runBlocking(
+            u"/bin/sh"_s,
+            {u"-c"_s, u"head -c 8000000 /dev/zero | tr '\\0' e >&2; head -c 3000000 /dev/zero | tr '\\0' o; exit 3"_s});
+        QCOMPARE(r.status, 3);
+        QCOMPARE(r.err.size(), 8000000);
+        QCOMPARE(r.out.size(), 3000000);
+        QVERIFY(!r.cut);
+    }
+
+    void outputsAreCutAtTheCap()
+    {
+        ProcessJob job;
+        job.setOutputCap(1000);
+        QSignalSpy finished(&job, &ProcessJob::finished);
+        // The error output ends with the words that say what went wrong: its end is what is kept.
+        job.start(u"/bin/sh"_s, {u"-c"_s, u"seq 100000; seq 100000 >&2; echo 'the real error' >&2"_s});
+        QVERIFY(finished.wait(30000));
+        const auto r = finished.first().first().value<ProcResult>();
+        QVERIFY(r.cut);
+        QCOMPARE(r.out.size(), 1000);
+        QVERIFY(r.out.startsWith(u"1\n2\n3\n"_s));
+        QVERIFY(r.err.size() <= 1000);
+        QVERIFY(r.err.endsWith(u"100000\nthe real error\n"_s));
+    }
+
+    void cuttingKeepsTheTextDecodable()
+    {
+        ProcessJob job;
+        job.setOutputCap(1001);
+        QSignalSpy finished(&job, &ProcessJob::finished);
+        // Two-byte characters: a tail of 1001 bytes would start inside one.
+        job.start(u"/bin/sh"_s, {u"-c"_s, u"for i in $(seq 2000); do printf 'ü'; done >&2"_s});
+        QVERIFY(finished.wait(30000));
+        const auto r = finished.first().first().value<ProcResult>();
+        QCOMPARE(r.err, QString(500, u'ü'));
+    }
+
+    void invalidUtf8GivesAnEmptyText()
+    {
+        const ProcResult r = ProcessJob::runBlocking(u"/usr/bin/printf"_s, {u"\\377\\376ok"_s});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QString());
+        QCOMPARE(ProcessJob::runBlocking(u"/usr/bin/printf"_s, {u"gr\\303\\274n"_s}).out, u"grün"_s);
+    }
+
+    void workingFolderAndNullInput()
+    {
+        QTemporaryDir dir;
+        QCOMPARE(ProcessJob::runBlocking(u"/bin/pwd"_s, {}, dir.path()).out.trimmed(),
+                 QFileInfo(dir.path()).canonicalFilePath());
+        // cat would wait forever on an inherited terminal or pipe.
+        const ProcResult r = ProcessJob::runBlocking(u"/bin/cat"_s, {}, {}, 10000);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QString());
+    }
+
+    void sandboxedChildReadsOnlyWhatItWasGiven()
+    {
+        QTemporaryDir dir;
+        const QString given = dir.filePath(u"given.txt"_s), other = dir.filePath(u"other.txt"_s);
+        QVERIFY(QFile(given).open(QIODevice::WriteOnly) && QFile(other).open(QIODevice::WriteOnly));
+        SandboxPolicy policy;
+        policy.program = u"/bin/cat"_s;
+        policy.readPaths = {given};
+        QCOMPARE(ProcessJob::runBlocking(u"/bin/cat"_s, {given}, {}, 10000, Sandbox(policy)).status, 0);
+        const ProcResult refused = ProcessJob::runBlocking(u"/bin/cat"_s, {other}, {}, 10000, Sandbox(policy));
+        QCOMPARE(refused.status, 1);
+        QVERIFY2(refused.err.contains(u"Permission denied"_s), qPrintable(refused.err));
+    }
+
+    void deadlineStopsAHangingChild()
+    {
+        const ProcResult r = ProcessJob::runBlocking(u"/bin/sleep"_s, {u"600"_s}, {}, 300);
+        QCOMPARE(r.status, -1);
+        QCOMPARE(r.err, u"The program took too long and was stopped."_s);
+    }
+
+    void cancelTerminatesThenKills()
+    {
+        for (const QString& script : {u"exec sleep 600"_s, u"trap '' TERM; echo ready; while :; do sleep 1; done"_s}) {
+            ProcessJob job;
+            QSignalSpy read(&job, &ProcessJob::outputRead);
+            QSignalSpy finished(&job, &ProcessJob::finished);
+            job.start(u"/bin/sh"_s, {u"-c"_s, script});
+            // The second child has set up its trap once it says so.
+            QVERIFY(script.startsWith(u"exec"_s) || read.wait(10000));
+            job.cancel();
+            QVERIFY(finished.wait(30000));
+            const int status = finished.first().first().value<ProcResult>().status;
+            QCOMPARE(status, script.startsWith(u"exec"_s) ? 15 : 9);
+        }
+    }
+
+    void signalledChildReportsTheSignal()
+    {
+        QCOMPARE(ProcessJob::runBlocking(u"/bin/sh"_s, {u"-c"_s, u"kill -SEGV $$"_s}).status, 11);
+    }
+};
+
+TRELLICK_TEST_MAIN(TestProcessJob)
+#include "tst_processjob.moc"
