@@ -5,9 +5,9 @@ set(CPACK_PACKAGE_CONTACT "The Trellick developers <developers@trellick.invalid>
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "everyday jobs on a file, without a command line")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Drop a file on the window to see what it is and pick an action that fits it: rename, zip, unpack,
- convert pictures or audio, take pages out of a PDF, merge PDFs, make a PDF smaller, save pages as
- pictures. For anything else, describe the change in plain words: an AI model proposes checked
- command-line steps, shown exactly, and nothing runs until you press Run.")
+convert pictures or audio, take pages out of a PDF, merge PDFs, make a PDF smaller, save pages as
+pictures. For anything else, describe the change in plain words: an AI model proposes checked
+command-line steps, shown exactly, and nothing runs until you press Run.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
