@@ -2,9 +2,9 @@
 
 #include "AIEndpoints.h"
 #include "AIError.h"
-#include "HttpRequest.h"
-#include "HttpResponse.h"
 #include "base/Result.h"
+#include "net/HttpRequest.h"
+#include "net/HttpResponse.h"
 
 #include <QList>
 #include <QString>

@@ -1,25 +1,36 @@
 #include "NetworkErrors.h"
 
-#include <QNetworkReply>
+#include "net/NetError.h"
+
+using namespace Qt::StringLiterals;
 
 namespace NetworkErrors {
 
-int httpStatus(const QNetworkReply* reply)
+ToolError downloadError(const NetError& error)
 {
-    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    switch (error.kind) {
+    case NetError::Kind::cancelled:
+        return ToolError::cancellation();
+    case NetError::Kind::status:
+        return ToolError{u"The download server answered with status "_s + QString::number(error.status) + u'.'};
+    case NetError::Kind::notSaved:
+        return ToolError{u"Could not save the download: "_s + error.sentence()};
+    default:
+        return ToolError{error.sentence()};
+    }
 }
 
-QString sentence(const QString& description)
+ToolError checksumError(const NetError& error)
 {
-    QString text = description.trimmed();
-    if (text.isEmpty()) {
-        return QStringLiteral("Something went wrong.");
+    switch (error.kind) {
+    case NetError::Kind::cancelled:
+        return ToolError::cancellation();
+    case NetError::Kind::unreachable:
+    case NetError::Kind::timedOut:
+        return ToolError{error.sentence()};
+    default:
+        return ToolError{u"Could not read the published checksum."_s};
     }
-    text[0] = text[0].toUpper();
-    if (!text.endsWith(u'.') && !text.endsWith(u'!') && !text.endsWith(u'?')) {
-        text += u'.';
-    }
-    return text;
 }
 
 } // namespace NetworkErrors

@@ -1,15 +1,15 @@
 #pragma once
 
-#include <QString>
+#include "ToolError.h"
 
-class QNetworkReply;
+struct NetError;
 
-// Small helpers shared by the installer's network steps.
+// The installer's words for what went wrong on the network.
 namespace NetworkErrors {
 
-// The HTTP status of the final answer, or 0 when no answer arrived.
-int httpStatus(const QNetworkReply* reply);
-// The system's description of an error as one sentence ending in a full stop.
-QString sentence(const QString& description);
+// A failed download: the user's cancellation, the status of a refused download, or the system's sentence.
+ToolError downloadError(const NetError& error);
+// A failed read of the published checksum: only an unreachable server is told apart.
+ToolError checksumError(const NetError& error);
 
 } // namespace NetworkErrors

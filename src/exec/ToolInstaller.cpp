@@ -1,9 +1,10 @@
 #include "ToolInstaller.h"
 
-#include "FileDownloader.h"
 #include "NetworkErrors.h"
 #include "base/AppPaths.h"
 #include "base/ProcessJob.h"
+#include "base/Sentence.h"
+#include "net/FileDownload.h"
 #include "plans/SystemTools.h"
 #include "platform/Sandbox.h"
 
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QLocale>
-#include <QNetworkReply>
 #include <QStringDecoder>
 #include <QSysInfo>
 #include <QUuid>
@@ -79,6 +79,7 @@ QString findTool(const QString& folder, const QString& tool)
 
 ToolInstaller::ToolInstaller(QObject* parent)
     : QObject(parent)
+    , m_checksum(this)
 {
     connect(&m_digest, &QFutureWatcherBase::finished, this, &ToolInstaller::onVerified);
 }
@@ -127,8 +128,8 @@ void ToolInstaller::cancel()
     m_cancelled = true;
     // Aborting finishes the reply at once, stopping a child soon after; the step's handler then ends the
     // install as cancelled. Hashing is not interrupted; its end sees the flag.
-    if (m_checksumReply) {
-        m_checksumReply->abort();
+    if (m_step == Step::checksum) {
+        m_checksum.cancel();
     } else if (m_downloader) {
         m_downloader->cancel();
     } else if (m_process) {
@@ -164,14 +165,14 @@ Result<QString, ToolError> ToolInstaller::sha256(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return ToolError{NetworkErrors::sentence(file.errorString())};
+        return ToolError{asSentence(file.errorString())};
     }
     QCryptographicHash hash(QCryptographicHash::Sha256);
     for (;;) {
         const QByteArray chunk = file.read(digestChunk);
         if (chunk.isEmpty()) {
             if (file.error() != QFile::NoError) {
-                return ToolError{NetworkErrors::sentence(file.errorString())};
+                return ToolError{asSentence(file.errorString())};
             }
             break;
         }
@@ -201,41 +202,29 @@ void ToolInstaller::startTool()
     m_step = Step::checksum;
     emit progress(m_tool * 0.5, u"Reading the published checksum for "_s + tool() + u"..."_s);
 
-    QNetworkRequest request(*checksumUrl);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setTransferTimeout(checksumTimeoutMs);
-    m_checksumTooLong = false;
-    m_checksumReply = m_network.get(request);
-    m_checksumReply->setParent(this);
+    HttpRequest request;
+    request.url = *checksumUrl;
+    request.timeoutMs = checksumTimeoutMs;
     // A checksum file is a line; anything much longer is not one, and is not read to its end.
-    connect(m_checksumReply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
-        if (received > checksumMaxBytes && m_checksumReply) {
-            m_checksumTooLong = true;
-            m_checksumReply->abort();
-        }
-    });
-    connect(m_checksumReply, &QNetworkReply::finished, this, &ToolInstaller::onChecksum);
+    request.maxBodyBytes = checksumMaxBytes;
+    m_checksum.send(request, [this](const HttpResult& answer) { onChecksum(answer); });
 }
 
-void ToolInstaller::onChecksum()
+void ToolInstaller::onChecksum(const HttpResult& answer)
 {
-    QNetworkReply* reply = m_checksumReply;
-    m_checksumReply = nullptr;
-    reply->deleteLater();
     if (m_cancelled) {
         failBase(ToolError::cancellation());
         return;
     }
-    const int status = NetworkErrors::httpStatus(reply);
-    if (status == 0 && reply->error() != QNetworkReply::NoError && !m_checksumTooLong) {
-        failBase(ToolError{NetworkErrors::sentence(reply->errorString())});
+    if (!answer.ok()) {
+        failBase(NetworkErrors::checksumError(answer.error()));
         return;
     }
-    if (status != 200 || m_checksumTooLong || reply->error() != QNetworkReply::NoError) {
+    if (answer.value().status != 200) {
         failBase(ToolError{u"Could not read the published checksum."_s});
         return;
     }
-    const Result<QString, ToolError> sum = parseChecksum(reply->readAll());
+    const Result<QString, ToolError> sum = parseChecksum(answer.value().body);
     if (!sum.ok()) {
         failBase(sum.error());
         return;
@@ -243,22 +232,22 @@ void ToolInstaller::onChecksum()
     m_expectedSum = sum.value();
 
     m_step = Step::download;
-    m_downloader = new FileDownloader(&m_network, this);
-    connect(m_downloader, &FileDownloader::progress, this, [this](double fraction, qint64 bytes) {
+    m_downloader = new FileDownload(this);
+    connect(m_downloader, &FileDownload::progress, this, [this](double fraction, qint64 bytes) {
         emit progress((m_tool + fraction) * 0.5,
                       u"Downloading "_s + tool() + u"... "_s
                           + QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat));
     });
-    connect(m_downloader, &FileDownloader::finished, this, &ToolInstaller::onDownloaded);
+    connect(m_downloader, &FileDownload::finished, this, &ToolInstaller::onDownloaded);
     m_downloader->start(*downloadUrl(m_bases.at(m_base) + tool() + u".zip"_s));
 }
 
-void ToolInstaller::onDownloaded(const Result<QString, ToolError>& download)
+void ToolInstaller::onDownloaded(const Result<QString, NetError>& download)
 {
     m_downloader->deleteLater();
     m_downloader = nullptr;
     if (m_cancelled || !download.ok()) {
-        failBase(m_cancelled ? ToolError::cancellation() : download.error());
+        failBase(m_cancelled ? ToolError::cancellation() : NetworkErrors::downloadError(download.error()));
         return;
     }
     const QString path = download.value();
@@ -335,13 +324,13 @@ void ToolInstaller::onUnpacked(const ProcResult& result)
     QFile::remove(target);
     QFile file(found);
     if (!file.rename(target)) {
-        failBase(ToolError{u"Could not install "_s + tool() + u": "_s + NetworkErrors::sentence(file.errorString())});
+        failBase(ToolError{u"Could not install "_s + tool() + u": "_s + asSentence(file.errorString())});
         return;
     }
     const auto mode0755 = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
         | QFile::ReadOther | QFile::ExeOther;
     if (!file.setPermissions(mode0755)) {
-        failBase(ToolError{u"Could not install "_s + tool() + u": "_s + NetworkErrors::sentence(file.errorString())});
+        failBase(ToolError{u"Could not install "_s + tool() + u": "_s + asSentence(file.errorString())});
         return;
     }
     // There is no download quarantine mark and no signing on this system.

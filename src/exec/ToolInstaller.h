@@ -3,16 +3,15 @@
 #include "ToolError.h"
 #include "base/ProcResult.h"
 #include "base/Result.h"
+#include "net/HttpExchange.h"
 
 #include <QFutureWatcher>
-#include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 
-class FileDownloader;
+class FileDownload;
 class ProcessJob;
-class QNetworkReply;
 class Sandbox;
 
 // Downloads ffmpeg and ffprobe from the build server into the tool folder.
@@ -62,8 +61,8 @@ private:
 
     void startBase();
     void startTool();
-    void onChecksum();
-    void onDownloaded(const Result<QString, ToolError>& download);
+    void onChecksum(const HttpResult& answer);
+    void onDownloaded(const Result<QString, NetError>& download);
     void onVerified();
     void runProcess(const QString& program, const QStringList& args, const Sandbox& sandbox, int deadlineMs,
                     void (ToolInstaller::*then)(const ProcResult&));
@@ -75,7 +74,6 @@ private:
     void removeTemporaryFiles();
     QString tool() const { return tools().at(m_tool); }
 
-    QNetworkAccessManager m_network;
     Step m_step = Step::idle;
     bool m_cancelled = false;
     QStringList m_bases;
@@ -84,9 +82,8 @@ private:
     QString m_expectedSum;
     QString m_archive;
     QString m_unpackDir;
-    QPointer<QNetworkReply> m_checksumReply;
-    bool m_checksumTooLong = false;
-    QPointer<FileDownloader> m_downloader;
+    HttpExchange m_checksum;
+    QPointer<FileDownload> m_downloader;
     QFutureWatcher<Result<QString, ToolError>> m_digest;
     QPointer<ProcessJob> m_process;
 };

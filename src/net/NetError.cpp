@@ -1,0 +1,8 @@
+#include "NetError.h"
+
+#include "base/Sentence.h"
+
+QString NetError::sentence() const
+{
+    return asSentence(description);
+}
