@@ -5,6 +5,8 @@
 
 #include "SecretServiceKeychain.h"
 
+#include "PlatformLog.h"
+
 #include <QStringDecoder>
 #include <memory>
 
@@ -41,6 +43,61 @@ std::unique_ptr<GHashTable, HashTableDeleter> attributes(const QByteArray& accou
     return table;
 }
 
+// The Secret Service with a session for reading secrets; null, with the reason logged, when none answers.
+SecretService* openService()
+{
+    GError* error = nullptr;
+    SecretService* service = secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, &error);
+    if (!service) {
+        qCDebug(lcPlatform, "no Secret Service: %s", error ? error->message : "unknown error");
+    }
+    g_clear_error(&error);
+    return service;
+}
+
+struct ItemsDeleter
+{
+    void operator()(GList* items) const { g_list_free_full(items, g_object_unref); }
+};
+using Items = std::unique_ptr<GList, ItemsDeleter>;
+
+// Every item of `account` in every collection, after asking the service to unlock the locked ones; false
+// when the search itself failed.
+bool findItems(SecretService* service, const QByteArray& account, SecretSearchFlags flags, Items& found)
+{
+    GError* error = nullptr;
+    GList* items = secret_service_search_sync(service, schema(), attributes(account).get(),
+                                              SecretSearchFlags(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK | flags),
+                                              nullptr, &error);
+    found.reset(items);
+    if (error) {
+        qCDebug(lcPlatform, "searching the keyring failed: %s", error->message);
+        g_clear_error(&error);
+        return false;
+    }
+    return true;
+}
+
+// Deletes every item found; false when one stayed locked or would not go.
+bool deleteItems(const Items& items)
+{
+    for (GList* node = items.get(); node; node = node->next) {
+        if (secret_item_get_locked(static_cast<SecretItem*>(node->data))) {
+            qCDebug(lcPlatform, "a keyring item stayed locked, so it cannot be replaced");
+            return false;
+        }
+    }
+    for (GList* node = items.get(); node; node = node->next) {
+        GError* error = nullptr;
+        if (!secret_item_delete_sync(static_cast<SecretItem*>(node->data), nullptr, &error)) {
+            qCDebug(lcPlatform, "deleting a keyring item failed: %s", error ? error->message : "unknown error");
+            g_clear_error(&error);
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 Keychain& Keychain::system()
@@ -52,20 +109,35 @@ Keychain& Keychain::system()
 bool SecretServiceKeychain::save(const QString& value, const QString& account)
 {
     const QByteArray name = account.toUtf8();
-    const QByteArray secret = value.toUtf8();
-    const QByteArray label = (u"Trellick ("_s + account + u')').toUtf8();
-    GError* error = nullptr;
-    // Storing replaces an item with the same attributes in one step, so a refused store keeps the old one.
-    const gboolean stored = secret_password_storev_sync(schema(), attributes(name).get(), SECRET_COLLECTION_DEFAULT,
-                                                        label.constData(), secret.constData(), nullptr, &error);
-    g_clear_error(&error);
-    return stored;
+    SecretService* service = openService();
+    if (!service) {
+        return false;
+    }
+    // An older key kept in another collection would otherwise go on loading after this one is saved.
+    Items items;
+    bool saved = findItems(service, name, SECRET_SEARCH_NONE, items) && deleteItems(items);
+    if (saved) {
+        const QByteArray secret = value.toUtf8();
+        const QByteArray label = (u"Trellick ("_s + account + u')').toUtf8();
+        GError* error = nullptr;
+        saved = secret_password_storev_sync(schema(), attributes(name).get(), SECRET_COLLECTION_DEFAULT,
+                                            label.constData(), secret.constData(), nullptr, &error);
+        if (error) {
+            qCDebug(lcPlatform, "storing in the keyring failed: %s", error->message);
+        }
+        g_clear_error(&error);
+    }
+    g_object_unref(service);
+    return saved;
 }
 
 std::optional<QString> SecretServiceKeychain::load(const QString& account)
 {
     GError* error = nullptr;
     gchar* secret = secret_password_lookupv_sync(schema(), attributes(account.toUtf8()).get(), nullptr, &error);
+    if (error) {
+        qCDebug(lcPlatform, "reading the keyring failed: %s", error->message);
+    }
     g_clear_error(&error);
     if (!secret) {
         return std::nullopt;
@@ -81,7 +153,13 @@ std::optional<QString> SecretServiceKeychain::load(const QString& account)
 
 void SecretServiceKeychain::remove(const QString& account)
 {
-    GError* error = nullptr;
-    secret_password_clearv_sync(schema(), attributes(account.toUtf8()).get(), nullptr, &error);
-    g_clear_error(&error);
+    SecretService* service = openService();
+    if (!service) {
+        return;
+    }
+    Items items;
+    if (findItems(service, account.toUtf8(), SECRET_SEARCH_NONE, items)) {
+        deleteItems(items);
+    }
+    g_object_unref(service);
 }

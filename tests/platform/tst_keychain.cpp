@@ -20,7 +20,7 @@ private slots:
     void init();
     void noSecretService();
     void saveLoadAndRemove();
-    void savingTwiceKeepsOneItem();
+    void savingReplacesTheItemsOfEveryCollection();
     void emptyAndUnicodeValues();
     void accountsAreSeparate();
     void lockedKeyringRefusesAndKeepsTheKey();
@@ -31,7 +31,27 @@ private:
     static int itemCount(const QString& account);
     static bool setDefaultCollectionLocked(bool locked);
     static bool unlockWithPassword();
+    static bool storeInSessionCollection(const QString& value, const QString& account);
 };
+
+bool TestKeychain::storeInSessionCollection(const QString& value, const QString& account)
+{
+    static const SecretSchema other = [] {
+        SecretSchema made{};
+        made.name = "org.example.Other";
+        made.attributes[0] = {"service", SECRET_SCHEMA_ATTRIBUTE_STRING};
+        made.attributes[1] = {"account", SECRET_SCHEMA_ATTRIBUTE_STRING};
+        return made;
+    }();
+    const QByteArray name = account.toUtf8();
+    const QByteArray secret = value.toUtf8();
+    GError* error = nullptr;
+    const bool stored
+        = secret_password_store_sync(&other, SECRET_COLLECTION_SESSION, "older", secret.constData(), nullptr, &error,
+                                     "service", "Trellick", "account", name.constData(), nullptr);
+    g_clear_error(&error);
+    return stored;
+}
 
 int TestKeychain::itemCount(const QString& account)
 {
@@ -152,15 +172,20 @@ void TestKeychain::saveLoadAndRemove()
     keychain.remove(account); // removing what is not there is harmless
 }
 
-void TestKeychain::savingTwiceKeepsOneItem()
+void TestKeychain::savingReplacesTheItemsOfEveryCollection()
 {
-    const QString account = u"twice"_s;
+    const QString account = u"openrouter-api-key"_s;
     SecretServiceKeychain keychain;
     QVERIFY(keychain.save(u"first"_s, account));
+    // An older key that another program kept elsewhere, under another schema name.
+    QVERIFY(storeInSessionCollection(u"revoked"_s, account));
+    QCOMPARE(itemCount(account), 2);
     QVERIFY(keychain.save(u"second"_s, account));
     QCOMPARE(itemCount(account), 1);
     QCOMPARE(keychain.load(account), u"second"_s);
+    QVERIFY(storeInSessionCollection(u"revoked"_s, account));
     keychain.remove(account);
+    QCOMPARE(itemCount(account), 0);
 }
 
 void TestKeychain::emptyAndUnicodeValues()
@@ -193,8 +218,10 @@ void TestKeychain::lockedKeyringRefusesAndKeepsTheKey()
     SecretServiceKeychain keychain;
     QVERIFY(keychain.save(u"earlier"_s, account));
     QVERIFY(setDefaultCollectionLocked(true));
-    // No one can answer the unlock prompt here: the save is refused and reading gives nothing.
+    // No one can answer the unlock prompt here: the save is refused without deleting the locked item,
+    // and reading gives nothing.
     QVERIFY(!keychain.save(u"later"_s, account));
+    keychain.remove(account);
     QCOMPARE(keychain.load(account), std::nullopt);
     QVERIFY(setDefaultCollectionLocked(false));
     QCOMPARE(keychain.load(account), u"earlier"_s);
