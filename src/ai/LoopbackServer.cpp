@@ -1,5 +1,7 @@
 #include "LoopbackServer.h"
 
+#include "AILog.h"
+
 #include <QHostAddress>
 #include <QStringDecoder>
 #include <QTcpServer>
@@ -115,6 +117,8 @@ void LoopbackServer::onReadyRead(QTcpSocket* socket)
     socket->disconnectFromHost();
     if (found) {
         deliver(parameters);
+    } else {
+        qCDebug(lcAI, "the sign-in listener answered a request without a code");
     }
 }
 

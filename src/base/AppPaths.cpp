@@ -1,5 +1,7 @@
 #include "AppPaths.h"
 
+#include "BaseLog.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -8,7 +10,10 @@ namespace {
 
 QString ensured(const QString& path)
 {
-    QDir().mkpath(path);
+    // A folder that cannot be made shows up later, where writing into it fails and is reported.
+    if (!QDir().mkpath(path)) {
+        qCDebug(lcBase, "could not make the folder %s", qUtf8Printable(path));
+    }
     return path;
 }
 

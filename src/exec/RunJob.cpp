@@ -1,5 +1,6 @@
 #include "RunJob.h"
 
+#include "ExecLog.h"
 #include "NativeOps.h"
 #include "ToolRunner.h"
 #include "base/ProcessJob.h"
@@ -63,6 +64,10 @@ void RunJob::start()
         const QString dir = *m_option.tempDir;
         QDir().mkpath(QFileInfo(dir).absolutePath());
         m_ownsTempDir = ::mkdir(QFile::encodeName(dir).constData(), 0700) == 0;
+        if (!m_ownsTempDir) {
+            qCDebug(lcExec, "did not make the run's temporary folder %s: %s", qUtf8Printable(dir),
+                    qUtf8Printable(qt_error_string(errno)));
+        }
     }
     startStep();
 }
@@ -262,11 +267,11 @@ void RunJob::cleanupStep()
     // Only what this step made: a folder made here, or a tool's file. An in-process job removes its own.
     const ResolvedStep& step = m_option.steps.at(m_index);
     if (step.outputIsFolder) {
-        if (m_madeOutputFolder) {
-            QDir(step.outputPath).removeRecursively();
+        if (m_madeOutputFolder && !QDir(step.outputPath).removeRecursively()) {
+            qCDebug(lcExec, "could not remove all of %s", qUtf8Printable(step.outputPath));
         }
-    } else if (!step.native) {
-        QFile::remove(step.outputPath);
+    } else if (!step.native && !QFile::remove(step.outputPath) && QFileInfo::exists(step.outputPath)) {
+        qCDebug(lcExec, "could not remove %s", qUtf8Printable(step.outputPath));
     }
 }
 
@@ -283,8 +288,8 @@ void RunJob::failCancelled()
 void RunJob::finish(const RunResult& result)
 {
     m_step = Step::done;
-    if (m_ownsTempDir) {
-        QDir(*m_option.tempDir).removeRecursively();
+    if (m_ownsTempDir && !QDir(*m_option.tempDir).removeRecursively()) {
+        qCDebug(lcExec, "could not remove all of %s", qUtf8Printable(*m_option.tempDir));
     }
     emit finished(result);
     deleteLater();

@@ -1,5 +1,6 @@
 #include "HistoryStore.h"
 
+#include "StoreLog.h"
 #include "base/AppPaths.h"
 
 #include <QFile>
@@ -128,15 +129,17 @@ void HistoryStore::save()
         if (m_keepAsidePending) {
             if (QFileInfo(path).exists() || QFileInfo(path).isSymLink()) {
                 if (!QFile::rename(path, keepAsideName(path))) {
+                    qCDebug(lcStore, "could not keep the unreadable history aside");
                     return; // the old file stays untouched; the next change tries again
                 }
             }
             m_keepAsidePending = false;
         }
+        // The history on screen stays right; only the next start would miss this change.
         QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write(bytes);
-            file.commit();
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+            qCDebug(lcStore, "the history was not written to %s: %s", qUtf8Printable(path),
+                    qUtf8Printable(file.errorString()));
         }
     });
 }

@@ -1,0 +1,3 @@
+#include "AILog.h"
+
+Q_LOGGING_CATEGORY(lcAI, "trellick.ai", QtInfoMsg)

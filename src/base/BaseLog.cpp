@@ -1,0 +1,3 @@
+#include "BaseLog.h"
+
+Q_LOGGING_CATEGORY(lcBase, "trellick.base", QtInfoMsg)

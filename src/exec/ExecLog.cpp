@@ -1,0 +1,3 @@
+#include "ExecLog.h"
+
+Q_LOGGING_CATEGORY(lcExec, "trellick.exec", QtInfoMsg)
