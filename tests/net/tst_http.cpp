@@ -3,7 +3,6 @@
 #include "TestMain.h"
 #include "net/HttpExchange.h"
 
-#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTest>
 
@@ -127,11 +126,10 @@ private slots:
         QFETCH(QString, description);
         LocalHttpServer server;
         server.route("/x", [reply](const auto&) { return reply; });
-        HttpRequest request = get(server.url().resolved(QUrl(u"/x"_s)), 300);
+        // The deadline is short only where it is what ends the exchange; a busy machine may be slow otherwise.
+        HttpRequest request = get(server.url().resolved(QUrl(u"/x"_s)), kind == NetError::Kind::timedOut ? 300 : 10000);
         request.maxBodyBytes = 64 * 1024;
         Exchange exchange(request);
-        QElapsedTimer clock;
-        clock.start();
         const NetError error = errorOf(runJob<HttpResult>(exchange));
         QCOMPARE(error.kind, kind);
         if (description.isEmpty()) {
@@ -139,7 +137,6 @@ private slots:
         } else {
             QCOMPARE(error.description, description);
         }
-        QVERIFY(clock.elapsed() < 5000);
     }
 
     void refusedConnectionAndBadAddress()
