@@ -1,9 +1,12 @@
 #include "core/AppState.h"
+#include "exec/RunFolders.h"
 #include "platform/SingleInstance.h"
 #include "ui/FileDialogOpenPanel.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QThreadPool>
 
 int main(int argc, char** argv)
 {
@@ -19,6 +22,10 @@ int main(int argc, char** argv)
     if (!instance.claim(paths)) {
         return 0;
     }
+
+    // What runs of a program that died (killed, or the computer switched off) left behind; live runs'
+    // folders are locked and stay.
+    QThreadPool::globalInstance()->start([] { RunFolders::removeLeftovers(QDir::tempPath()); });
 
     Services services = Services::system();
     services.openPanel = std::make_shared<FileDialogOpenPanel>();

@@ -1,8 +1,10 @@
 #include "ProcessJob.h"
 
 #include "ProcessUtil.h"
+#include "platform/ChildConfinement.h"
 
 #include <QEventLoop>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -59,6 +61,8 @@ void ProcessJob::start(const QString& program, const QStringList& args)
     }
     if (m_sandbox) {
         m_sandbox->applyTo(m_process);
+    } else {
+        m_process.setChildProcessModifier([parent = ::getpid()] { ChildConfinement::dieWithParent(parent); });
     }
     if (m_deadlineMs) {
         m_deadline.start(*m_deadlineMs);

@@ -12,7 +12,8 @@
 // One child process, driven by QProcess's signals on the thread that owns the job, so that no thread ever
 // waits for it. Standard input is the null device; both outputs are read as they come, so a child that
 // floods one never blocks, and each is kept up to a cap (standard output from its start, standard error
-// to its end, where tools say what went wrong); the result says when either was cut. start() once;
+// to its end, where tools say what went wrong); the result says when either was cut. Every child is
+// killed when the program ends, however it ends, so no tool outlives it. start() once;
 // `finished` follows exactly once, never from inside start().
 class ProcessJob : public QObject
 {

@@ -1,10 +1,12 @@
 #include "DevCommands.h"
 #include "base/ProcessJob.h"
 #include "core/AppState.h"
+#include "exec/RunFolders.h"
 #include "files/ProbeHelper.h"
 #include "platform/Workspace.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -131,6 +133,7 @@ void printReview(const ReviewState& review, QTextStream& out)
 int devDo(const QStringList& args)
 {
     QTextStream out(stdout);
+    RunFolders::removeLeftovers(QDir::tempPath()); // as the application does when it starts
     const auto options = parse(args);
     if (!options) {
         QTextStream(stderr) << "usage: trellick-dev do ACTION-ID [--format F] [--pages TEXT] [--names A,B] "

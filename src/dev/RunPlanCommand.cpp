@@ -1,9 +1,11 @@
 #include "DevCommands.h"
 #include "PlanInput.h"
+#include "exec/RunFolders.h"
 #include "exec/ToolRunner.h"
 #include "files/FileKind.h"
 #include "files/ProbeService.h"
 
+#include <QDir>
 #include <QEventLoop>
 #include <QTextStream>
 
@@ -19,6 +21,7 @@ int devRunPlan(const QStringList& args)
         return status;
     }
     QTextStream out(stdout);
+    RunFolders::removeLeftovers(QDir::tempPath()); // as the application does when it starts
     const ResolvedOption& option = plan->options.first();
     out << option.label << '\n' << option.commandText() << '\n';
     out.flush();

@@ -1,7 +1,9 @@
 #include "DevCommands.h"
+#include "exec/RunFolders.h"
 #include "platform/Sandbox.h"
 #include "platform/SandboxSupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -31,9 +33,10 @@ QString layerNames(SandboxLayers layers)
 }
 
 // Runs the command once, confined by `policy` or not, and returns its exit status (127: did not start).
-int runOnce(const QStringList& command, const SandboxPolicy* policy)
+int runOnce(const QStringList& command, const SandboxPolicy* policy, const QString& cwd = {})
 {
     QProcess process;
+    process.setWorkingDirectory(cwd);
     process.setProgram(command.first());
     process.setArguments(command.mid(1));
     process.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -86,14 +89,17 @@ int compare(const QStringList& command, const SandboxPolicy& policy, int rounds)
 } // namespace
 
 // Without a program: what this computer offers. With one: runs it as a confined step would run, with
-// --read for its inputs and --out for its output folders; --off runs it unconfined, --compare N both ways
-// by turns and prints what confinement costs.
+// --read for its inputs and --out for its output folders: it starts in a private staging folder made in
+// the first of them (which alone it may write), and what it leaves there is moved into that folder when
+// it succeeds, never replacing a file. --off runs it unconfined, --compare N both ways by turns and prints
+// what confinement costs.
 int devSandbox(const QStringList& args)
 {
     const qsizetype separator = args.indexOf(u"--"_s);
     const QStringList options = args.mid(0, separator < 0 ? args.size() : separator);
     const QStringList command = separator < 0 ? QStringList() : args.mid(separator + 1);
     SandboxPolicy policy;
+    QStringList outputFolders;
     bool confined = true;
     int rounds = 0;
     for (qsizetype i = 0; i < options.size(); ++i) {
@@ -104,8 +110,7 @@ int devSandbox(const QStringList& args)
         } else if (option == u"--compare" && hasValue && options[i + 1].toInt() > 0) {
             rounds = options[++i].toInt();
         } else if ((option == u"--read" || option == u"--out") && hasValue) {
-            (option == u"--read" ? policy.readPaths : policy.outputFolders)
-                << QFileInfo(options[++i]).absoluteFilePath();
+            (option == u"--read" ? policy.readPaths : outputFolders) << QFileInfo(options[++i]).absoluteFilePath();
         } else {
             QTextStream(stderr) << "usage: trellick-dev sandbox [--off | --compare N] [--read PATH]... [--out DIR]... "
                                    "[-- PROGRAM ARGS...]\n";
@@ -123,8 +128,33 @@ int devSandbox(const QStringList& args)
     policy.program = command.first();
     policy.scratchDir = scratch.path();
     policy.ownFolders = {scratch.path()};
-    if (rounds > 0) {
-        return compare(command, policy, rounds);
+    RunFolders folders({}, QDir::tempPath());
+    QList<std::pair<QString, QString>> stagings; // output folder, its staging folder
+    for (const QString& folder : std::as_const(outputFolders)) {
+        const Result<QString, PlanError> staging = folders.stagingIn(folder);
+        if (!staging.ok()) {
+            QTextStream(stderr) << folder << ": " << staging.error().message << '\n';
+            folders.removeAll();
+            return 1;
+        }
+        stagings << std::pair{folder, staging.value()};
+        policy.ownFolders << staging.value();
     }
-    return runOnce(command, confined ? &policy : nullptr);
+    const QString cwd = stagings.isEmpty() ? QString() : stagings.first().second;
+    const int status
+        = rounds > 0 ? compare(command, policy, rounds) : runOnce(command, confined ? &policy : nullptr, cwd);
+    for (const auto& [folder, staging] : std::as_const(stagings)) {
+        const QStringList made = QDir(staging).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        for (const QString& name : made) {
+            if (status != 0) {
+                break;
+            }
+            const Result<QString, PlanError> published
+                = RunFolders::publish(staging + u'/' + name, folder + u'/' + name);
+            QTextStream(stdout) << (published.ok() ? published.value() : name + u": "_s + published.error().message)
+                                << '\n';
+        }
+    }
+    folders.removeAll();
+    return status;
 }

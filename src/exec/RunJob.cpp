@@ -2,8 +2,11 @@
 
 #include "ExecLog.h"
 #include "NativeOps.h"
-#include "ToolRunner.h"
+#include "NoReplace.h"
+#include "RunFolders.h"
+#include "ToolFailure.h"
 #include "base/ProcessJob.h"
+#include "files/SingleFileFormats.h"
 #include "plans/StepSandbox.h"
 #include "platform/Sandbox.h"
 
@@ -43,6 +46,56 @@ std::optional<double> progressMicroseconds(const QString& line, bool& isPosition
     return ok ? std::optional<double>(value) : std::nullopt;
 }
 
+// `path` itself, or a path inside it, moved under `to`.
+QString moved(const QString& path, const QString& from, const QString& to)
+{
+    if (path == from) {
+        return to;
+    }
+    return path.startsWith(from + QLatin1Char('/')) ? to + path.mid(from.size()) : path;
+}
+
+// The step with every mention of the output `from` (arguments, inputs, the in-process job's target) put at `to`.
+void moveOutput(ResolvedStep& step, const QString& from, const QString& to)
+{
+    step.outputPath = moved(step.outputPath, from, to);
+    for (QString& arg : step.args) {
+        arg = moved(arg, from, to);
+    }
+    for (QString& input : step.inputs) {
+        input = moved(input, from, to);
+    }
+    if (!step.native) {
+        return;
+    }
+    std::visit(
+        [&](auto& job) {
+            using Job = std::decay_t<decltype(job)>;
+            if constexpr (std::is_same_v<Job, NativeJobs::PdfImages>) {
+                job.src = moved(job.src, from, to);
+                job.destDir = moved(job.destDir, from, to);
+            } else if constexpr (std::is_same_v<Job, NativeJobs::PdfMerge>) {
+                for (QString& source : job.sources) {
+                    source = moved(source, from, to);
+                }
+                job.dest = moved(job.dest, from, to);
+            } else if constexpr (std::is_same_v<Job, NativeJobs::Copy> || std::is_same_v<Job, NativeJobs::Move>) {
+                job.from = moved(job.from, from, to);
+                job.to = moved(job.to, from, to);
+            } else {
+                job.src = moved(job.src, from, to);
+                job.dest = moved(job.dest, from, to);
+            }
+        },
+        *step.native);
+}
+
+// The folders of a run, kept as its child.
+RunFolders* foldersOf(const QObject* job)
+{
+    return job->findChild<RunFolders*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
 } // namespace
 
 RunJob::RunJob(ResolvedOption option, std::optional<double> fallbackDuration, Progress progress, QObject* parent)
@@ -58,15 +111,30 @@ void RunJob::start()
     if (m_step != Step::idle) {
         return;
     }
-    if (m_option.tempDir) {
-        // Only a folder this run made itself is deleted at the end: a folder that was already there
-        // (or a link planted under that name) is someone else's.
-        const QString dir = *m_option.tempDir;
-        QDir().mkpath(QFileInfo(dir).absolutePath());
-        m_ownsTempDir = ::mkdir(QFile::encodeName(dir).constData(), 0700) == 0;
-        if (!m_ownsTempDir) {
-            qCDebug(lcExec, "did not make the run's temporary folder %s: %s", qUtf8Printable(dir),
-                    qUtf8Printable(qt_error_string(errno)));
+    // Only a scratch folder this run made itself is deleted at the end: a folder that was already there
+    // (or a link planted under that name) is someone else's.
+    auto* const folders = new RunFolders(m_option.tempDir.value_or(QString()), QDir::tempPath(), this);
+    m_ownsTempDir = folders->ownsScratch();
+    // Every output is written under its own name in the run's staging folder beside its final place,
+    // and published from there once every step has succeeded. Outputs in the scratch folder stay there.
+    // A move is not staged: it is one rename, or a copy that removes its own part on failure, and staging
+    // it would put the user's only copy in a folder that a failure deletes.
+    const QString scratch = m_option.tempDir.value_or(QString());
+    const QList<ResolvedStep> planned = m_option.steps;
+    for (const ResolvedStep& step : planned) {
+        const bool isMove = step.native && std::holds_alternative<NativeJobs::Move>(*step.native);
+        if (isMove || (!scratch.isEmpty() && step.outputPath.startsWith(scratch + QLatin1Char('/')))) {
+            continue;
+        }
+        const Result<QString, PlanError> staged = folders->stage(step.outputPath);
+        if (!staged.ok()) {
+            fail({u"The new file could not be written in “"_s + QFileInfo(step.outputPath).absoluteDir().dirName()
+                      + u"”."_s,
+                  staged.error().message});
+            return;
+        }
+        for (ResolvedStep& later : m_option.steps) {
+            moveOutput(later, step.outputPath, staged.value());
         }
     }
     startStep();
@@ -106,10 +174,23 @@ void RunJob::report(std::optional<double> stepFraction)
 void RunJob::startStep()
 {
     if (m_index >= m_option.steps.size()) {
+        // Every step succeeded: the results go to their names, never replacing a file that appeared there.
+        const RunFolders* const folders = foldersOf(this);
+        QStringList outputs;
+        for (const QString& staged : m_option.finalOutputs()) {
+            const QString finalPath = folders->finalPathOf(staged);
+            const Result<QString, PlanError> published
+                = staged == finalPath ? Result<QString, PlanError>(staged) : RunFolders::publish(staged, finalPath);
+            if (!published.ok()) {
+                fail({u"The new file could not be put in its place."_s, published.error().message});
+                return;
+            }
+            outputs << published.value();
+        }
         if (m_progress) {
             m_progress(1.0, u"Done"_s);
         }
-        finish(RunOutcome{m_option.finalOutputs()});
+        finish(RunOutcome{outputs});
         return;
     }
     if (m_cancelled) {
@@ -117,10 +198,11 @@ void RunJob::startStep()
         return;
     }
     const ResolvedStep& step = m_option.steps.at(m_index);
+    const QString finalPath = foldersOf(this)->finalPathOf(step.outputPath);
     m_madeOutputFolder = false;
     report(0.0);
-    if (pathTaken(step.outputPath)) {
-        fail({u"A file named “"_s + QFileInfo(step.outputPath).fileName()
+    if (pathTaken(finalPath) || pathTaken(step.outputPath)) {
+        fail({u"A file named “"_s + QFileInfo(finalPath).fileName()
                   + u"” already exists, so nothing was written. Plan the action again to get a fresh name."_s,
               {},
               ErrorKind::alreadyExists});
@@ -155,8 +237,9 @@ void RunJob::startProcess(const ResolvedStep& step)
         watcher->deleteLater();
         launch(m_option.steps.at(m_index), *watcher->result());
     });
-    watcher->setFuture(QtConcurrent::run([option = m_option, step]() -> Prepared {
-        return std::make_shared<const Sandbox>(StepSandbox::policy(option, step));
+    const QString staging = foldersOf(this)->stagingOf(step.outputPath);
+    watcher->setFuture(QtConcurrent::run([option = m_option, step, staging]() -> Prepared {
+        return std::make_shared<const Sandbox>(StepSandbox::policy(option, step, staging));
     }));
 }
 
@@ -166,8 +249,17 @@ void RunJob::launch(const ResolvedStep& step, const Sandbox& sandbox)
         processEnded(-2, u"Cancelled"_s);
         return;
     }
-    m_isFFmpeg = QFileInfo(*step.executable).fileName() == u"ffmpeg"_s;
-    QStringList args = step.args;
+    const QString tool = QFileInfo(*step.executable).fileName();
+    m_isFFmpeg = tool == u"ffmpeg"_s;
+    QStringList args;
+    for (const QString& arg : step.args) {
+        // Every input is read as a medium of one file, never as a list of others (the checker makes sure
+        // that every -i is an input option followed by the chosen file).
+        if (arg == u"-i"_s && (m_isFFmpeg || tool == u"ffprobe"_s)) {
+            args << u"-format_whitelist"_s << QString::fromLatin1(singleFileFormats);
+        }
+        args << arg;
+    }
     if (m_isFFmpeg) {
         args = QStringList{u"-progress"_s, u"pipe:1"_s, u"-nostats"_s} + args;
     }
@@ -218,7 +310,11 @@ void RunJob::processEnded(int status, const QString& errorText)
         return;
     }
     if (status != 0) {
-        const RunError error = ToolRunner::failure(errorText, status);
+        // The limit is worked out again only when it is what stopped the tool.
+        const RunError error = ToolFailure::describe(errorText, status, [this] {
+            const ResolvedStep& step = m_option.steps.at(m_index);
+            return StepSandbox::policy(m_option, step, foldersOf(this)->stagingOf(step.outputPath)).fileSizeLimit;
+        });
         // When the tool says the file was already there, that file is not ours to delete.
         if (error.kind != ErrorKind::alreadyExists) {
             cleanupStep();
@@ -246,7 +342,8 @@ void RunJob::nativeEnded(const Result<void, PlanError>& result)
     if (!result.ok()) {
         // The job itself removes any file it began; a folder made for it here goes too.
         cleanupStep();
-        fail({u"That did not work: "_s + result.error().message, result.error().message});
+        const QString& message = result.error().message;
+        fail({message == NoReplace::diskFullText ? message : u"That did not work: "_s + message, message});
         return;
     }
     stepSucceeded();
@@ -288,6 +385,9 @@ void RunJob::failCancelled()
 void RunJob::finish(const RunResult& result)
 {
     m_step = Step::done;
+    if (RunFolders* const folders = foldersOf(this)) {
+        folders->removeAll();
+    }
     if (m_ownsTempDir && !QDir(*m_option.tempDir).removeRecursively()) {
         qCDebug(lcExec, "could not remove all of %s", qUtf8Printable(*m_option.tempDir));
     }

@@ -1,5 +1,8 @@
 #include "ToolRunner.h"
 
+#include "ToolFailure.h"
+#include "platform/SandboxPolicy.h"
+
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -27,27 +30,5 @@ void ToolRunner::cancel()
 
 RunError ToolRunner::failure(const QString& errorText, int status)
 {
-    static const QString codec = u"This copy of ffmpeg does not include a needed encoder or decoder."_s;
-    static const QString exists = u"A file with that name already exists, so nothing was written."_s;
-    static const QString missing = u"The tool could not find the file. It may have been moved or renamed."_s;
-    static const QString denied = u"macOS did not allow writing there. Check the folder's permissions."_s;
-    static const QString damaged = u"The file looks damaged or is not the type it claims to be."_s;
-    static const QString misunderstood = u"The tool did not understand the command. Try changing your request."_s;
-    // Order matters: the first phrase found decides.
-    static const QList<std::pair<QString, QString>> table{
-        {u"unknown encoder"_s, codec},          {u"encoder not found"_s, codec},
-        {u"unknown decoder"_s, codec},          {u"already exists"_s, exists},
-        {u"not overwriting"_s, exists},         {u"no such file"_s, missing},
-        {u"permission denied"_s, denied},       {u"operation not permitted"_s, denied},
-        {u"invalid data found"_s, damaged},     {u"moov atom not found"_s, damaged},
-        {u"invalid argument"_s, misunderstood}, {u"unrecognized option"_s, misunderstood},
-        {u"error parsing"_s, misunderstood},    {u"error opening"_s, misunderstood},
-    };
-    const QString lower = errorText.toLower();
-    for (const auto& [phrase, message] : table) {
-        if (lower.contains(phrase)) {
-            return {message, errorText, message == exists ? ErrorKind::alreadyExists : ErrorKind::failed};
-        }
-    }
-    return {u"The tool stopped with an error (code "_s + QString::number(status) + u")."_s, errorText};
+    return ToolFailure::describe(errorText, status, [] { return SandboxPolicy::fileSizeFloor; });
 }

@@ -24,15 +24,13 @@ qint64 sizeOf(const QString& path)
 
 namespace StepSandbox {
 
-SandboxPolicy policy(const ResolvedOption& option, const ResolvedStep& step)
+SandboxPolicy policy(const ResolvedOption& option, const ResolvedStep& step, const QString& stagingDir)
 {
     SandboxPolicy policy;
     policy.program = step.executable.value_or(QString());
     policy.readPaths = step.inputs;
-    if (step.outputIsFolder) {
-        policy.ownFolders << step.outputPath;
-    } else {
-        policy.outputFolders << QFileInfo(step.outputPath).absolutePath();
+    if (!stagingDir.isEmpty()) {
+        policy.ownFolders << stagingDir;
     }
     if (option.tempDir) {
         policy.scratchDir = *option.tempDir;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <algorithm>
+#include <csignal>
 #include <fcntl.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
@@ -68,6 +69,19 @@ bool ChildConfinement::enterOwnNetwork(const IdMaps& maps) noexcept
         && writeFile("/proc/self/gid_map", maps.gidMap.constData(), static_cast<std::size_t>(maps.gidMap.size()));
 }
 
+void ChildConfinement::dieWithParent(pid_t parent) noexcept
+{
+    // The parent may have died between the fork and here, and the child been handed to another process.
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0) != 0 || getppid() != parent) {
+        _exit(126);
+    }
+}
+
+ChildConfinement::ChildConfinement()
+    : m_parent(getpid())
+{
+}
+
 ChildConfinement::~ChildConfinement()
 {
     if (m_landlockFd >= 0) {
@@ -83,6 +97,7 @@ void ChildConfinement::setOwnNetwork(const IdMaps& maps)
 
 void ChildConfinement::apply() const noexcept
 {
+    dieWithParent(m_parent);
     const auto orUnlimited = [](std::uint64_t value) { return value == 0 ? RLIM_INFINITY : rlim_t{value}; };
     limit(RLIMIT_AS, orUnlimited(m_limits.addressSpace));
     limit(RLIMIT_FSIZE, orUnlimited(m_limits.fileSize));

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <cstdint>
+#include <sys/types.h>
 
 // Everything a confined child applies to itself between fork and exec, prepared by the parent.
 // The parent is multi-threaded, so the child may only make async-signal-safe calls: no allocation, no
@@ -27,10 +28,13 @@ public:
     };
 
     static IdMaps identityMaps();
+    // Has the calling child killed when the thread that started it ends (with the program, as a rule),
+    // and ends it at once if `parent` is already gone. Async-signal-safe; every child gets it.
+    static void dieWithParent(pid_t parent) noexcept;
     // Enters a new user namespace with an empty network namespace and maps the ids. Async-signal-safe.
     static bool enterOwnNetwork(const IdMaps& maps) noexcept;
 
-    ChildConfinement() = default;
+    ChildConfinement();
     ChildConfinement(const ChildConfinement&) = delete;
     ChildConfinement& operator=(const ChildConfinement&) = delete;
     ~ChildConfinement();
@@ -46,6 +50,7 @@ public:
     void apply() const noexcept;
 
 private:
+    pid_t m_parent;
     Limits m_limits;
     QByteArray m_syscallFilter;
     bool m_ownNetwork = false;

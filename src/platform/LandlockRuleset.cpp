@@ -75,13 +75,6 @@ std::uint64_t rightsFor(LandlockRuleset::Access access)
         return readFile | readDir | execute;
     case LandlockRuleset::Access::readWrite:
         return readFile | writeFile;
-    case LandlockRuleset::Access::createIn:
-        // Landlock cannot let a process create a file in a folder without also letting it open the files
-        // already there for writing, so the output folder stays writable to the step: the plan checker
-        // remains the guard for that folder. Reading is needed by tools that reopen their output (an MP4
-        // moved to fast start), removing by tools that write a temporary file and rename it (zip), and
-        // truncating by tools that make that file first and then open it again to write (the stand-ins).
-        return makeReg | writeFile | readFile | removeFile | truncate;
     case LandlockRuleset::Access::everything:
         return ~0ULL;
     }

@@ -13,7 +13,6 @@ public:
         read, // a file alone, or a folder and everything beneath it
         readExecute, // system software: libraries, programs, their data
         readWrite, // a device such as /dev/null
-        createIn, // an existing output folder: create files there and write them
         everything, // a folder that belongs to the run alone
     };
 

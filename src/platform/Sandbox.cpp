@@ -66,9 +66,6 @@ int buildRuleset(const SandboxPolicy& policy, int abi)
     for (const QString& path : policy.readPaths) {
         rules.allow(path, LandlockRuleset::Access::read);
     }
-    for (const QString& path : policy.outputFolders) {
-        rules.allow(path, LandlockRuleset::Access::createIn);
-    }
     for (const QString& path : policy.ownFolders + QStringList{policy.scratchDir}) {
         rules.allow(path, LandlockRuleset::Access::everything);
     }

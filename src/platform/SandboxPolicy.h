@@ -10,10 +10,8 @@ struct SandboxPolicy
     QString program;
     // The inputs, read-only: a file gives that file alone, a folder the folder and everything beneath it.
     QStringList readPaths;
-    // Existing folders the step writes its results into: it may create files there and write them.
-    QStringList outputFolders;
-    // Folders that belong to this run alone (a scratch folder, an output folder made for the step):
-    // everything is allowed beneath them.
+    // Folders that belong to this run alone (its scratch folder, the staging folder its results are
+    // written in): everything is allowed beneath them. Nothing else is writable.
     QStringList ownFolders;
     // HOME and TMPDIR of the tool; it is one of `ownFolders` too. Empty: neither is set.
     QString scratchDir;

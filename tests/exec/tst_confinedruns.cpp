@@ -196,12 +196,55 @@ private slots:
         QCOMPARE(unpacked.readAll(), QByteArray("b"));
     }
 
+    void listsOfOtherFilesAreRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("output");
+        const QByteArray hls = "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\n%1\n#EXT-X-ENDLIST\n";
+        const QByteArray concat = "ffconcat version 1.0\nfile '%1'\n";
+        QTest::newRow("HLS song, sibling") << u"innocent.wav"_s << hls << u"innocent.mp3"_s;
+        QTest::newRow("ffconcat video, other folder") << u"clip.mp4"_s << concat << u"clip (copy).mp4"_s;
+    }
+
+    void listsOfOtherFilesAreRefused()
+    {
+        // A stranger's "song" that is a playlist of the private file beside it (or in another folder):
+        // the run fails with the sentence and the private file goes nowhere.
+        QFETCH(QString, name);
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, output);
+        const QString memo = QString::fromUtf8(QTest::currentDataTag()).contains(u"other folder"_s)
+            ? path(u"private/memo.mp3"_s)
+            : path(u"lists/memo.mp3"_s);
+        QVERIFY(QDir().mkpath(QFileInfo(memo).absolutePath()) && QDir().mkpath(path(u"lists"_s)));
+        QVERIFY(QFileInfo::exists(memo)
+                || TestFiles::runTool(u"/usr/bin/ffmpeg"_s,
+                                      {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=d=2"_s, memo}));
+        const QString input
+            = TestFiles::write(path(u"lists/"_s + name), QString::fromUtf8(contents).arg(memo).toUtf8());
+        const QString args = u"\"-i\",\"{input}\",\"-c\",\"copy\",\"{output}\""_s;
+        const Result<AIPlanResponse, PlanError> parsed
+            = PlanParser::parse(reply(u"Copy"_s, step(u"ffmpeg"_s, args, output)));
+        QVERIFY(parsed.ok());
+        PlanFactory factory;
+        const Result<ResolvedOption, PlanError> option = factory.resolve(parsed.value().options.first(), input, false);
+        QVERIFY2(option.ok(), qPrintable(option.ok() ? QString() : option.error().message));
+        const Result<QStringList, QString> outputs = run(option.value());
+        QVERIFY(!outputs.ok());
+        QVERIFY2(outputs.error().startsWith(u"That file is a list of other files, not a video or audio file."_s),
+                 qPrintable(outputs.error()));
+        QVERIFY(!QFileInfo::exists(path(u"lists/"_s + output)));
+    }
+
     void stepsAreConfinedToTheirOwnFiles_data()
     {
         QTest::addColumn<SandboxSupport>("kernel");
-        QTest::addColumn<QByteArray>("secret"); // what the step read of the file beside its input
-        QTest::newRow("this kernel") << thisKernel << QByteArray("refused\n");
-        QTest::newRow("no Landlock") << noLandlock << QByteArray("hunter2\n");
+        // What the step did to a file in another folder and to a neighbour of its output: read the one,
+        // read, overwrite and delete the other.
+        QTest::addColumn<QByteArray>("secret");
+        QTest::newRow("this kernel") << thisKernel << QByteArray("refused\nrefused\nrefused\nkept\n");
+        QTest::newRow("no Landlock") << noLandlock << QByteArray("hunter2\nmine\nwrote\ndeleted\n");
     }
 
     void stepsAreConfinedToTheirOwnFiles()
@@ -213,14 +256,17 @@ private slots:
         const QString tool = TestFiles::write(path(u"tools/peek"_s),
                                               "#!/bin/sh\n"
                                               "{ cat \"$2\" 2>/dev/null || echo refused\n"
+                                              "  cat \"$3\" 2>/dev/null || echo refused\n"
+                                              "  (echo x > \"$3\") 2>/dev/null && echo wrote || echo refused\n"
+                                              "  rm -f \"$3\" 2>/dev/null; [ -e \"$3\" ] && echo kept || echo deleted\n"
                                               "  echo \"home=$HOME\"; } > \"$1\"\n");
         QFile(tool).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
         const QString output = path(u"out/"_s + QString::fromUtf8(QTest::currentDataTag()) + u".txt"_s);
-        QVERIFY(QDir().mkpath(path(u"out"_s)));
+        const QString neighbour = TestFiles::write(path(u"out/neighbour.txt"_s), "mine\n");
         ResolvedStep peek;
         peek.summary = u"Peek"_s;
         peek.executable = tool;
-        peek.args = {output, path(u"private/passwords.txt"_s)};
+        peek.args = {output, path(u"private/passwords.txt"_s), neighbour};
         peek.inputs = {path(u"song.wav"_s)};
         peek.outputPath = output;
         peek.isFinal = true;

@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -164,6 +165,11 @@ private slots:
                                  << u"The file looks damaged or is not the type it claims to be."_s;
         QTest::newRow("argument") << u"Invalid argument"_s << 1
                                   << u"The tool did not understand the command. Try changing your request."_s;
+        // The full disk before the tool's own words about the failed write.
+        QTest::newRow("disk full") << u"av_interleaved_write_frame(): No space left on device\nError opening"_s << 1
+                                   << u"There is not enough free space on the disk for the new file."_s;
+        QTest::newRow("size limit")
+            << u""_s << 25 << u"The result grew larger than the limit for one file (1 GB), so it was stopped."_s;
     }
 
     void friendlyMessages()
@@ -209,11 +215,10 @@ private slots:
     void ffmpegProgressBecomesFractions()
     {
         const QString fake = script(u"fake/ffmpeg"_s,
-                                    "printf '%s\\n' \"$@\" > \"$0.args\"\n"
                                     "printf 'frame=1\\nout_time_us=N/A\\n'; sleep 0.3\n"
                                     "printf 'out_time_us=50'; sleep 0.3\n"
                                     "printf '00000\\nout_time_ms=30000000\\nprogress=end\\n'\n"
-                                    "for last; do :; done; touch \"$last\"\n");
+                                    "for last; do :; done; printf '%s\\n' \"$@\" > \"$last\"\n");
         const QString out = path(u"progress.mp4"_s);
         const Finished f = run(option({step(u"Prepare"_s, u"/usr/bin/touch"_s, {path(u"first"_s)}, path(u"first"_s)),
                                        step(u"Cut"_s, fake, {u"-i"_s, m_video, out}, out)},
@@ -226,9 +231,17 @@ private slots:
                                 {0.75, u"Step 2 of 2: Cut"_s},
                                 {1.0, u"Step 2 of 2: Cut"_s},
                                 {1.0, u"Done"_s}}));
-        QFile args(fake + u".args"_s);
-        QVERIFY(args.open(QIODevice::ReadOnly));
-        QCOMPARE(args.readAll(), "-progress\npipe:1\n-nostats\n-i\n" + m_video.toUtf8() + "\n" + out.toUtf8() + "\n");
+        // The tool writes under a private name beside the output; only the finished file gets the name.
+        const QStringList args = QString::fromUtf8(TestFiles::read(out)).split(u'\n', Qt::SkipEmptyParts);
+        // Every input is read as one file's medium, never as a list of other files.
+        QCOMPARE(args.first(4), (QStringList{u"-progress"_s, u"pipe:1"_s, u"-nostats"_s, u"-format_whitelist"_s}));
+        QVERIFY(args.value(4).startsWith(u"mov,matroska,"_s) && !args.value(4).contains(u"hls"_s));
+        QCOMPARE(args.mid(5, 2), (QStringList{u"-i"_s, m_video}));
+        QVERIFY2(QRegularExpression(u"^"_s + QRegularExpression::escape(m_dir.path())
+                                    + u"/\\.trellick-[0-9A-F-]{36}/progress\\.mp4$"_s)
+                     .match(args.value(7))
+                     .hasMatch(),
+                 qPrintable(args.value(7)));
 
         // The input's own duration stands in when the plan gives none; without either there is no measure.
         const QString out2 = path(u"progress2.mp4"_s);
@@ -293,16 +306,15 @@ private slots:
         o.steps[0].inputs = {m_video};
         const Finished f = run(o, std::nullopt, [&](ToolRunner& runner, Finished& progress) {
             // Stop once ffmpeg has written part of the file and reported a position.
-            QVERIFY(QTest::qWaitFor(
-                [&] {
-                    return QFile::exists(out) && progress.reports.size() > 1 && progress.reports.last().first > 0.0;
-                },
-                120000));
+            QVERIFY(QTest::qWaitFor([&] { return progress.reports.size() > 1 && progress.reports.last().first > 0.0; },
+                                    120000));
+            QVERIFY(!QFile::exists(out)); // written in the run's staging folder, never under its name
             runner.cancel();
             runner.cancel(); // twice is harmless
         });
         QCOMPARE(f.outcome, (Ended{{}, false, true, u"Cancelled. Nothing was changed."_s, {}}));
         QVERIFY(!QFile::exists(out));
+        QCOMPARE(QDir(m_dir.path()).entryList({u".trellick-*"_s}, QDir::AllEntries | QDir::Hidden), QStringList());
         QCOMPARE(hashOf(m_video), before);
     }
 
@@ -381,16 +393,29 @@ private slots:
         QCOMPARE(c.outcome.summary, u"The tool stopped with an error (code 11)."_s);
     }
 
-    void aFileThatAppearedMeanwhileIsNotDeleted()
+    void aNameTakenDuringTheRunIsLeftAlone()
     {
-        // Between the runner's check and the tool's start another program created the file: the tool
-        // refuses, and the file that is not ours must survive the clean-up.
+        // Another program creates the reserved name once the run has begun: its file is never touched,
+        // and the result takes the next free name.
         const QString out = path(u"raced.mp4"_s);
-        const QString racing
-            = script(u"racing"_s, "echo theirs > \"$1\"; echo \"File '$1' already exists. Exiting.\" >&2; exit 1\n");
-        const Finished f = run(option({step(u"Race"_s, racing, {out}, out)}));
-        QCOMPARE(f.outcome.summary, u"A file with that name already exists, so nothing was written."_s);
-        QVERIFY(QFile::exists(out));
+        const QString scratch = path(u"race-scratch"_s);
+        // The tool says it has begun and waits for the word to end, both through its scratch folder.
+        const QString writing = script(u"writing"_s,
+                                       "echo ours > \"$1\"; touch \"$2/begun\"\n"
+                                       "while [ ! -e \"$2/end\" ]; do sleep 0.05; done\n");
+        ResolvedOption o = option({step(u"Race"_s, writing, {out, scratch}, out)});
+        o.tempDir = scratch;
+        ToolRunner runner;
+        std::optional<Ended> outcome;
+        RunJob* job = runner.run(o, std::nullopt, {});
+        QObject::connect(job, &RunJob::finished, &runner, [&](const RunResult& result) { outcome = flat(result); });
+        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(scratch + u"/begun"_s); }, 60000));
+        TestFiles::write(out, "theirs");
+        TestFiles::write(scratch + u"/end"_s, "");
+        QVERIFY(QTest::qWaitFor([&] { return outcome.has_value(); }, 60000));
+        QCOMPARE(outcome->outputs, QStringList{path(u"raced 2.mp4"_s)});
+        QCOMPARE(TestFiles::read(out), QByteArray("theirs"));
+        QCOMPARE(TestFiles::read(path(u"raced 2.mp4"_s)), QByteArray("ours\n"));
     }
 
     void laterStepsDoNotRunAfterAFailure()

@@ -38,31 +38,19 @@ class TestStepSandbox : public QObject
     }
 
 private slots:
-    void fileOutputGetsItsFolderAndTheScratchFolder()
+    void outputGetsOnlyItsStagingAndScratchFolders()
     {
+        // Not the output's folder: that is where the input and its neighbours are.
         ResolvedStep step;
         step.executable = u"/usr/bin/ffmpeg"_s;
         step.inputs = {sparse(u"in/clip.mp4"_s, 1000)};
-        step.outputPath = path(u"in/clip (cut).mp4"_s);
-        const SandboxPolicy policy = StepSandbox::policy(option(step), step);
+        step.outputPath = path(u"in/.staging/clip (cut).mp4"_s);
+        const SandboxPolicy policy = StepSandbox::policy(option(step), step, path(u"in/.staging"_s));
         QCOMPARE(policy.program, u"/usr/bin/ffmpeg"_s);
         QCOMPARE(policy.readPaths, QStringList{path(u"in/clip.mp4"_s)});
-        QCOMPARE(policy.outputFolders, QStringList{path(u"in"_s)});
-        QCOMPARE(policy.ownFolders, QStringList{path(u"scratch"_s)});
+        QCOMPARE(policy.ownFolders, (QStringList{path(u"in/.staging"_s), path(u"scratch"_s)}));
         QCOMPARE(policy.scratchDir, path(u"scratch"_s));
         QCOMPARE(policy.fileSizeLimit, SandboxPolicy::fileSizeFloor);
-    }
-
-    void folderOutputIsTheStepsOwn()
-    {
-        ResolvedStep step;
-        step.executable = u"/usr/bin/ditto"_s;
-        step.inputs = {sparse(u"in/photos.zip"_s, 1000)};
-        step.outputPath = path(u"in/photos"_s);
-        step.outputIsFolder = true;
-        const SandboxPolicy policy = StepSandbox::policy(option(step), step);
-        QVERIFY(policy.outputFolders.isEmpty());
-        QCOMPARE(policy.ownFolders, (QStringList{path(u"in/photos"_s), path(u"scratch"_s)}));
     }
 
     void fileSizeLimitFollowsTheInputs()
@@ -73,7 +61,7 @@ private slots:
         sparse(u"big/deeper/b.wav"_s, qint64(40) << 20);
         step.inputs = {path(u"big"_s), sparse(u"other.wav"_s, qint64(50) << 20)};
         step.outputPath = path(u"big.zip"_s);
-        QCOMPARE(StepSandbox::policy(option(step), step).fileSizeLimit,
+        QCOMPARE(StepSandbox::policy(option(step), step, {}).fileSizeLimit,
                  SandboxPolicy::fileSizeLimitFor(qint64(150) << 20));
     }
 
@@ -88,14 +76,15 @@ private slots:
         ResolvedStep step;
         step.executable = u"/usr/bin/zip"_s;
         step.inputs = {path(u"docs/Taxes"_s)};
-        step.args = {u"-q"_s, u"-r"_s, path(u"docs/Taxes.zip"_s), u"Taxes"_s};
+        QVERIFY(QDir().mkpath(path(u"docs/.staging"_s)));
+        step.args = {u"-q"_s, u"-r"_s, path(u"docs/.staging/Taxes.zip"_s), u"Taxes"_s};
         step.cwd = path(u"docs"_s);
-        step.outputPath = path(u"docs/Taxes.zip"_s);
+        step.outputPath = path(u"docs/.staging/Taxes.zip"_s);
         QProcess zip;
         zip.setProgram(*step.executable);
         zip.setArguments(step.args);
         zip.setWorkingDirectory(*step.cwd);
-        Sandbox(StepSandbox::policy(option(step), step)).applyTo(zip);
+        Sandbox(StepSandbox::policy(option(step), step, path(u"docs/.staging"_s))).applyTo(zip);
         zip.start();
         QVERIFY(zip.waitForFinished(30000));
         QVERIFY2(zip.exitCode() == 0, zip.readAllStandardError().constData());

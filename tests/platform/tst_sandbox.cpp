@@ -55,9 +55,8 @@ class TestSandbox : public QObject
         SandboxPolicy policy;
         policy.program = QStringLiteral(INTRUDER_PATH);
         policy.readPaths = {m_input};
-        policy.outputFolders = {m_outputs};
         policy.scratchDir = m_scratch;
-        policy.ownFolders = {m_scratch};
+        policy.ownFolders = {m_outputs, m_scratch};
         policy.fileSizeLimit = 1 << 20;
         return policy;
     }
@@ -333,9 +332,8 @@ private slots:
         SandboxPolicy policy;
         policy.program = program;
         policy.readPaths = {input};
-        policy.outputFolders = {QFileInfo(output).absolutePath()};
         policy.scratchDir = m_scratch;
-        policy.ownFolders = {m_scratch};
+        policy.ownFolders = {QFileInfo(output).absolutePath(), m_scratch};
         policy.fileSizeLimit = SandboxPolicy::fileSizeLimitFor(QFileInfo(input).size());
         QProcess process;
         process.setProgram(program);

@@ -1,6 +1,7 @@
 #include "Transcoder.h"
 
 #include "Failure.h"
+#include "files/SingleFileFormats.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -159,9 +160,16 @@ private:
     void openInput()
     {
         AVFormatContext* input = nullptr;
-        const int opened = avformat_open_input(&input, m_command.input.c_str(), nullptr, nullptr);
+        // Only formats that read this one file: a playlist or list named like a song is refused.
+        AVDictionary* options = nullptr;
+        av_dict_set(&options, "format_whitelist", singleFileFormats, 0);
+        const int opened = avformat_open_input(&input, m_command.input.c_str(), nullptr, &options);
+        av_dict_free(&options);
         if (opened == AVERROR(ENOENT)) {
             throw Failure(inQuotes(m_command.input) + ": No such file or directory.");
+        }
+        if (opened == AVERROR(EINVAL)) {
+            throw Failure(inQuotes(m_command.input) + ": Format not on whitelist.");
         }
         check(opened, "Could not read " + inQuotes(m_command.input));
         m_input.reset(input);
