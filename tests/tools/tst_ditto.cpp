@@ -1,3 +1,4 @@
+#include "SmallDisk.h"
 #include "StandIns.h"
 #include "TestFiles.h"
 #include "TestMain.h"
@@ -8,6 +9,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using ZipMaker::Entry;
@@ -66,8 +69,8 @@ private slots:
         QTest::newRow("links in a circle") << QList<Entry>{softLink("a", "b"), softLink("b", "a")} << u"circles"_s;
         QTest::newRow("character device") << QList<Entry>{Entry{"tty", {}, 020644}} << u"device"_s;
         QTest::newRow("block device") << QList<Entry>{Entry{"disk", {}, 060644}} << u"device"_s;
-        QTest::newRow("set-uid") << QList<Entry>{file("ok.txt"), Entry{"tool", "#!/bin/sh\n", 0104755}} << u"set-uid"_s;
-        QTest::newRow("set-gid") << QList<Entry>{Entry{"tool", "#!/bin/sh\n", 0102755}} << u"set-uid"_s;
+        QByteArrayList deep(300, "d");
+        QTest::newRow("too deep") << QList<Entry>{file(deep.join('/') + "/x.txt")} << u"256 folders deep"_s;
     }
 
     void refusesHostileArchives()
@@ -86,6 +89,46 @@ private slots:
         QVERIFY(!QFileInfo::exists(dest)); // refused before anything was written
         QVERIFY(!QFileInfo::exists(at(u"escaped.txt"_s)));
         QVERIFY(!QFileInfo::exists(at(u"out/escaped.txt"_s)));
+    }
+
+    void tarArchivesGivePlainFiles()
+    {
+        // Another user's files, set-uid and sticky: unpacked (even by root) as the unpacking user's plain files.
+        TestFiles::write(at(u"owned/box/tool"_s), "#!/bin/sh\n");
+        const QString tar = at(u"owned.tar.gz"_s);
+        QVERIFY(TestFiles::runTool(u"/usr/bin/tar"_s,
+                                   {u"--owner=4321"_s, u"--group=4321"_s, u"--mode=u+s,g+s,+t"_s, u"-czf"_s, tar,
+                                    u"-C"_s, at(u"owned"_s), u"box"_s}));
+        const QString dest = at(u"owned-out"_s);
+        const ProcResult r = StandIns::run(u"ditto"_s, {u"-x"_s, tar, dest});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        for (const QString& name : {u"box"_s, u"box/tool"_s}) {
+            struct stat info
+            {
+            };
+            QVERIFY(::lstat(QFile::encodeName(dest + u'/' + name).constData(), &info) == 0);
+            QCOMPARE(info.st_uid, ::geteuid());
+            QCOMPARE(info.st_mode & (S_ISUID | S_ISGID | S_ISVTX), 0U);
+        }
+        QCOMPARE(TestFiles::read(dest + u"/box/tool"_s), QByteArray("#!/bin/sh\n"));
+    }
+
+    void aFullDiskFailsAndLeavesNothing()
+    {
+        // Zeros pack small: 4 MB in the archive, 1 MB of room on the disk.
+        TestFiles::write(at(u"zeros/big.bin"_s), QByteArray(4 << 20, '\0'));
+        const QString zip = at(u"zeros.zip"_s);
+        QVERIFY(TestFiles::runTool(u"/bin/sh"_s,
+                                   {u"-c"_s, u"cd '"_s + at(u"zeros"_s) + u"' && zip -q ../zeros.zip big.bin"_s}));
+        const QString disk = at(u"small-disk"_s);
+        const SmallDisk small(disk, 1024);
+        if (!small.mounted()) {
+            QSKIP("a full disk needs a small file system, and only root may mount one here");
+        }
+        const ProcResult r = StandIns::run(u"ditto"_s, {u"-x"_s, u"-k"_s, zip, disk + u"/zeros"_s});
+        QVERIFY(r.status != 0);
+        QVERIFY2(r.err.contains(u"No space left on device"_s), qPrintable(r.err));
+        QVERIFY(!QFileInfo::exists(disk + u"/zeros"_s));
     }
 
     void refusesOtherCommandLines_data()

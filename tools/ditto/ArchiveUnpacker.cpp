@@ -1,4 +1,4 @@
-#include "ZipUnpacker.h"
+#include "ArchiveUnpacker.h"
 
 #include "ArchiveTree.h"
 #include "Failure.h"
@@ -33,13 +33,34 @@ bool isForkFolder(const std::vector<std::string>& parts)
 {
     const char* why = archive_error_string(reader);
     throw Failure("Invalid data found in " + quoted(path.string())
-                  + ", so nothing was unpacked: " + (why ? why : "it is not a readable zip archive") + ".");
+                  + ", so nothing was unpacked: " + (why ? why : "it is not a readable archive") + ".");
 }
 
-ReadArchive openZip(const fs::path& path)
+// The system's words for a failed write (a full disk says "No space left on device"), else libarchive's.
+std::string writeError(archive* writer)
+{
+    const int code = archive_errno(writer);
+    const char* why = archive_error_string(writer);
+    return code > 0 ? std::strerror(code) : (why ? why : "write error");
+}
+
+// How deep a name may lie: deeper ones are hostile, never a real folder tree.
+constexpr std::size_t maxDepth = 256;
+
+ReadArchive openArchive(const fs::path& path, bool anyFormat)
 {
     ReadArchive reader(archive_read_new(), &archive_read_free);
     archive_read_support_format_zip(reader.get());
+    if (anyFormat) {
+        archive_read_support_format_tar(reader.get());
+        archive_read_support_format_gnutar(reader.get());
+        // The compressions tar archives come in, all decoded by libraries (none by another program).
+        archive_read_support_filter_gzip(reader.get());
+        archive_read_support_filter_bzip2(reader.get());
+        archive_read_support_filter_xz(reader.get());
+        archive_read_support_filter_lzma(reader.get());
+        archive_read_support_filter_zstd(reader.get());
+    }
     if (archive_read_open_filename(reader.get(), path.c_str(), 1 << 16) != ARCHIVE_OK) {
         if (archive_errno(reader.get()) == ENOENT) {
             throw Failure(quoted(path.string()) + ": No such file or directory.");
@@ -58,20 +79,21 @@ std::string entryName(archive_entry* entry)
 
 } // namespace
 
-ZipUnpacker::ZipUnpacker(fs::path archive, fs::path dest)
+ArchiveUnpacker::ArchiveUnpacker(fs::path archive, fs::path dest, bool anyFormat)
     : m_archive(fs::absolute(std::move(archive)))
     , m_dest(fs::absolute(std::move(dest)))
+    , m_anyFormat(anyFormat)
 {
 }
 
-ZipUnpacker::~ZipUnpacker()
+ArchiveUnpacker::~ArchiveUnpacker()
 {
     if (!m_done) {
         rollBack();
     }
 }
 
-void ZipUnpacker::run()
+void ArchiveUnpacker::run()
 {
     std::error_code ec;
     const fs::file_status destStatus = fs::status(m_dest, ec);
@@ -97,9 +119,9 @@ void ZipUnpacker::run()
     m_done = true;
 }
 
-void ZipUnpacker::check()
+void ArchiveUnpacker::check()
 {
-    ReadArchive reader = openZip(m_archive);
+    ReadArchive reader = openArchive(m_archive, m_anyFormat);
     ArchiveTree tree(m_dest);
     archive_entry* entry = nullptr;
     int status;
@@ -112,9 +134,9 @@ void ZipUnpacker::check()
         if (archive_entry_hardlink(entry)) {
             throw Failure("The archive holds " + quoted(name) + ", a hard link, which is not unpacked.");
         }
-        const mode_t mode = archive_entry_mode(entry);
-        if (mode & (S_ISUID | S_ISGID)) {
-            throw Failure("The archive holds " + quoted(name) + ", which would run with its owner's rights (set-uid).");
+        if (parts.size() > maxDepth) {
+            throw Failure("The archive holds " + quoted(parts.front() + "/…/" + parts.back())
+                          + ", which lies more than 256 folders deep, so nothing was unpacked.");
         }
         switch (archive_entry_filetype(entry)) {
         case AE_IFREG:
@@ -142,9 +164,9 @@ void ZipUnpacker::check()
     tree.checkLinks();
 }
 
-void ZipUnpacker::unpack()
+void ArchiveUnpacker::unpack()
 {
-    ReadArchive reader = openZip(m_archive);
+    ReadArchive reader = openArchive(m_archive, m_anyFormat);
     WriteArchive writer(archive_write_disk_new(), &archive_write_free);
     // The checks above already refuse all of this; the library refusing it too costs nothing.
     archive_write_disk_set_options(writer.get(),
@@ -166,9 +188,12 @@ void ZipUnpacker::unpack()
             rememberNew(relative);
         }
         archive_entry_set_pathname(entry, relative.c_str());
+        // Plain files of whoever unpacks: no owner from the archive, no set-uid, set-gid or sticky bit.
         archive_entry_set_perm(entry, archive_entry_perm(entry) & 0777);
+        archive_entry_set_uid(entry, ::geteuid());
+        archive_entry_set_gid(entry, ::getegid());
         const auto failed = [&](archive* where) {
-            return Failure("Could not unpack " + quoted(relative.string()) + ": " + archive_error_string(where) + ".");
+            return Failure("Could not unpack " + quoted(relative.string()) + ": " + writeError(where) + ".");
         };
         if (archive_write_header(writer.get(), entry) < ARCHIVE_WARN) {
             throw failed(writer.get());
@@ -178,26 +203,27 @@ void ZipUnpacker::unpack()
         la_int64_t offset;
         int read;
         while ((read = archive_read_data_block(reader.get(), &block, &size, &offset)) == ARCHIVE_OK) {
-            if (archive_write_data_block(writer.get(), block, size, offset) < ARCHIVE_WARN) {
+            // Anything short of a whole write fails: libarchive reports a full disk as a mere warning.
+            if (archive_write_data_block(writer.get(), block, size, offset) != ARCHIVE_OK) {
                 throw failed(writer.get());
             }
         }
         if (read != ARCHIVE_EOF) {
             readFailed(reader.get(), m_archive);
         }
-        if (archive_write_finish_entry(writer.get()) < ARCHIVE_WARN) {
+        if (archive_write_finish_entry(writer.get()) != ARCHIVE_OK) {
             throw failed(writer.get());
         }
     }
     if (status != ARCHIVE_EOF) {
         readFailed(reader.get(), m_archive);
     }
-    if (archive_write_close(writer.get()) < ARCHIVE_WARN) {
-        throw Failure(std::string("Could not finish unpacking: ") + archive_error_string(writer.get()) + ".");
+    if (archive_write_close(writer.get()) != ARCHIVE_OK) {
+        throw Failure("Could not finish unpacking: " + writeError(writer.get()) + ".");
     }
 }
 
-void ZipUnpacker::rememberNew(const fs::path& relative)
+void ArchiveUnpacker::rememberNew(const fs::path& relative)
 {
     std::error_code ec;
     if (fs::symlink_status(m_dest / relative, ec).type() == fs::file_type::not_found) {
@@ -205,7 +231,7 @@ void ZipUnpacker::rememberNew(const fs::path& relative)
     }
 }
 
-void ZipUnpacker::rollBack()
+void ArchiveUnpacker::rollBack()
 {
     for (auto it = m_created.rbegin(); it != m_created.rend(); ++it) {
         std::error_code ec;

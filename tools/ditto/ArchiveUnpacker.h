@@ -3,16 +3,18 @@
 #include <filesystem>
 #include <vector>
 
-// Unpacks a zip archive into a folder, refusing the whole archive before anything is written when any
-// entry could reach outside that folder or is not a plain file, folder or link. A failure part-way
-// (a damaged entry, a full disk) removes what this run created.
-class ZipUnpacker
+// Unpacks a zip archive (or, with `anyFormat`, a tar archive, compressed or not) into a folder, refusing
+// the whole archive before anything is written when any entry could reach outside that folder, lies
+// deeper than 256 folders or is not a plain file, folder or link. Whoever runs it, the files are plain:
+// they belong to that user, and no set-uid, set-gid or sticky bit survives. A failure part-way (a damaged
+// entry, a full disk) removes what this run created.
+class ArchiveUnpacker
 {
 public:
-    ZipUnpacker(std::filesystem::path archive, std::filesystem::path dest);
-    ~ZipUnpacker();
-    ZipUnpacker(const ZipUnpacker&) = delete;
-    ZipUnpacker& operator=(const ZipUnpacker&) = delete;
+    ArchiveUnpacker(std::filesystem::path archive, std::filesystem::path dest, bool anyFormat);
+    ~ArchiveUnpacker();
+    ArchiveUnpacker(const ArchiveUnpacker&) = delete;
+    ArchiveUnpacker& operator=(const ArchiveUnpacker&) = delete;
 
     void run();
 
@@ -25,5 +27,6 @@ private:
     std::filesystem::path m_archive;
     std::filesystem::path m_dest;
     std::vector<std::filesystem::path> m_created; // in creation order, relative to the destination
+    bool m_anyFormat = false;
     bool m_done = false;
 };

@@ -1,7 +1,8 @@
-// ditto: unpacks a zip archive into a folder, safely. Only the one form "ditto -x -k ARCHIVE DEST" is
-// understood; everything else is refused.
+// ditto: unpacks an archive into a folder, safely. Only two forms are understood: "ditto -x -k ARCHIVE
+// DEST" for a zip archive, and "ditto -x ARCHIVE DEST" for a zip or tar archive (compressed or not);
+// everything else is refused.
+#include "ArchiveUnpacker.h"
 #include "Failure.h"
-#include "ZipUnpacker.h"
 
 #include <clocale>
 #include <cstdio>
@@ -10,13 +11,17 @@
 int main(int argc, char** argv)
 {
     std::setlocale(LC_CTYPE, "C.UTF-8");
-    if (argc != 5 || std::strcmp(argv[1], "-x") != 0 || std::strcmp(argv[2], "-k") != 0 || !*argv[3] || !*argv[4]) {
-        std::fputs("ditto: Only “ditto -x -k ARCHIVE DEST” (unpacking a zip archive into a folder) is supported.\n",
+    const bool zipOnly = argc == 5 && std::strcmp(argv[2], "-k") == 0;
+    const int first = zipOnly ? 3 : 2;
+    if ((argc != 4 && !zipOnly) || std::strcmp(argv[1], "-x") != 0 || !*argv[first] || *argv[first] == '-'
+        || !*argv[first + 1] || *argv[first + 1] == '-') {
+        std::fputs("ditto: Only “ditto -x -k ARCHIVE DEST” and “ditto -x ARCHIVE DEST” (unpacking an archive into a "
+                   "folder) are supported.\n",
                    stderr);
         return 1;
     }
     try {
-        ZipUnpacker(argv[3], argv[4]).run();
+        ArchiveUnpacker(argv[first], argv[first + 1], !zipOnly).run();
     } catch (const Failure& failure) {
         std::fprintf(stderr, "ditto: %s\n", failure.what());
         return 1;
