@@ -13,7 +13,7 @@ namespace {
 
 PlanError systemError(int code)
 {
-    return {qt_error_string(code)};
+    return {code == ENOSPC || code == EDQUOT ? NoReplace::diskFullText : qt_error_string(code)};
 }
 
 bool writeAll(int fd, const char* data, ssize_t size)

@@ -10,6 +10,9 @@
 // Creating files without ever replacing one, even when another program creates the same name meanwhile.
 namespace NoReplace {
 
+// What a write that found the disk full fails with.
+inline const QString diskFullText = QStringLiteral("There is not enough free space on the disk for the new file.");
+
 // Opens a new file for writing; fails when anything (a dangling link included) has that name already.
 // Returns null and leaves errno set on failure.
 std::FILE* createFile(const QString& path);

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <cerrno>
 #include <functional>
 #include <map>
 #include <memory>
@@ -20,7 +21,9 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <unistd.h>
 #include <vector>
 #include <zlib.h>
 
@@ -29,6 +32,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const PlanError notOpened{u"The PDF could not be opened."_s};
+const PlanError noRoom{NoReplace::diskFullText};
 // A smaller copy must save at least this share of the original's size to be worth a new file.
 constexpr double worthSaving = 0.95;
 
@@ -57,24 +61,46 @@ void appendPage(QPDFPageDocumentHelper& target, QPDFAcroFormDocumentHelper& targ
     }
 }
 
-// Writes `pdf` to a new file at `dest`, never replacing one; a failed write leaves nothing behind.
+// Why the last writeNew() on this thread failed (errno), so that a full disk is told apart.
+thread_local int lastWriteError = 0;
+
+bool diskFull()
+{
+    return lastWriteError == ENOSPC || lastWriteError == EDQUOT;
+}
+
+// Writes `pdf` to a new file at `dest`, never replacing one; a failed write leaves nothing behind. Every
+// write and the final flush and close are checked: a full disk often shows only there.
 bool writeNew(QPDF& pdf, const QString& dest, const std::function<void(QPDFWriter&)>& configure)
 {
+    lastWriteError = 0;
     std::FILE* file = NoReplace::createFile(dest);
     if (!file) {
+        lastWriteError = errno;
         return false;
     }
     const QByteArray name = QFile::encodeName(dest); // qpdf keeps the pointer, not a copy
+    bool written = false;
     try {
         QPDFWriter writer(pdf);
-        writer.setOutputFile(name.constData(), file, true);
+        writer.setOutputFile(name.constData(), file, false);
         configure(writer);
         writer.write();
+        written = std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
+        lastWriteError = written ? 0 : errno;
+    } catch (const QPDFSystemError& error) {
+        lastWriteError = error.getErrno();
     } catch (const std::exception&) {
-        QFile::remove(dest);
-        return false;
+        lastWriteError = EIO;
     }
-    return true;
+    if (std::fclose(file) != 0 && written) {
+        lastWriteError = errno;
+        written = false;
+    }
+    if (!written) {
+        QFile::remove(dest);
+    }
+    return written;
 }
 
 // Copied pages keep the PDF version their features need.
@@ -196,6 +222,9 @@ Result<void, PlanError> pdfExtract(const QString& src, const QList<int>& pages, 
         if (writeNew(out, dest, atLeastVersion(source->getPDFVersion()))) {
             return {};
         }
+        if (diskFull()) {
+            return noRoom;
+        }
     } catch (const std::exception&) {
     }
     return PlanError{u"The new PDF could not be saved."_s};
@@ -230,6 +259,9 @@ Result<void, PlanError> pdfMerge(const QStringList& sources, const QString& dest
         }
         if (any && writeNew(out, dest, atLeastVersion(version))) {
             return {};
+        }
+        if (diskFull()) {
+            return noRoom;
         }
     } catch (const std::exception&) {
     }
@@ -328,7 +360,7 @@ Result<void, PlanError> shrink(const QString& src, const QString& dest, double s
         copies << redrawn;
     }
     if (copies.isEmpty()) {
-        return notCreated;
+        return diskFull() ? noRoom : notCreated;
     }
     const auto smallest = std::min_element(copies.begin(), copies.end(), [](const QString& a, const QString& b) {
         return QFileInfo(a).size() < QFileInfo(b).size();
@@ -350,15 +382,18 @@ Result<void, PlanError> pagesToImages(const QString& src, const QString& destDir
     }
     const int digits = int(QString::number(renderer->pageCount()).size());
     Result<void, PlanError> failure;
+    int written = 0;
     renderer->renderPages(2.0, PageEncoder::png, [&](const PdfRenderer::Page& page) {
         if (page.encoded.isEmpty()) {
             return true; // a page that did not render is left out
         }
         const QString name = u"page-"_s + QString::number(page.index + 1).rightJustified(digits, u'0') + u".png"_s;
         failure = NoReplace::writeNew(QDir(destDir).filePath(name), page.encoded);
+        written += failure.ok() ? 1 : 0;
         return failure.ok();
     });
-    return failure;
+    // Not one page drawn is not a folder of pictures.
+    return failure.ok() && written == 0 ? notOpened : failure;
 }
 
 } // namespace

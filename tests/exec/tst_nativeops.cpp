@@ -1,7 +1,9 @@
+#include "SmallDisk.h"
 #include "TestFiles.h"
 #include "TestMain.h"
 #include "TestPdf.h"
 #include "exec/NativeOps.h"
+#include "exec/NoReplace.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -12,6 +14,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <numeric>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -268,6 +271,30 @@ private slots:
             QVERIFY(pages);
             QCOMPARE(*pages, expected);
         }
+    }
+
+    void aFullDiskFailsExtractAndPictures()
+    {
+        const QString thick = TestPdf::write(path(u"thick.pdf"_s), 400);
+        QList<int> every(400);
+        std::iota(every.begin(), every.end(), 0);
+        const QString disk = path(u"small-disk"_s);
+        const SmallDisk small(disk, 16);
+        if (!small.mounted()) {
+            QSKIP("a full disk needs a small file system, and only root may mount one here");
+        }
+        QDir(disk).mkdir(u"pages"_s);
+        // Filled to the last block, as a disk is when a job runs out of room part-way.
+        QFile filler(disk + u"/filler"_s);
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(512, 'x')) == 512 && filler.flush()) { }
+        filler.close();
+        const std::optional<QString> extracted = failure(NativeOps::pdfExtract(thick, every, disk + u"/x.pdf"_s));
+        const std::optional<QString> pictures = failure(NativeOps::pagesToImages(thick, disk + u"/pages"_s));
+        const QStringList left = QDir(disk).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QCOMPARE(extracted, NoReplace::diskFullText);
+        QCOMPARE(pictures, NoReplace::diskFullText);
+        QCOMPARE(left, (QStringList{u"filler"_s, u"pages"_s})); // no PDF, whole or cut
     }
 
     void copyNeverReplaces()
