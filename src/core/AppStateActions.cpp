@@ -3,6 +3,7 @@
 #include "base/AppPaths.h"
 #include "exec/NativeOps.h"
 #include "files/Format.h"
+#include "plans/NameText.h"
 #include "plans/PlanFactory.h"
 
 #include <QDir>
@@ -162,7 +163,7 @@ void AppState::prepareZip()
         const QString name = fileName(file);
         steps.append({file,
                       RawStep{u"zip"_s,
-                              {u"-r"_s, u"-q"_s, u"-X"_s, u"{output}"_s, u"{input}"_s},
+                              {u"-r"_s, u"-q"_s, u"-y"_s, u"-X"_s, u"{output}"_s, u"{input}"_s},
                               (folder ? name : baseName(file)) + u".zip"_s,
                               u"Puts “"_s + name + u"” into a zip file."_s,
                               false}});
@@ -182,9 +183,11 @@ void AppState::prepareExtract()
     const QString file = m_files.first();
     const QString name = fileName(file);
     const QString summary = u"Unpacks “"_s + name + u"” into a new folder."_s;
+    // tar archives go through the same safe unpacker as zip: no owners, no special bits, no devices, and
+    // nothing outside the new folder.
     const RawStep step = name.toLower().endsWith(u".zip"_s)
         ? RawStep{u"ditto"_s, {u"-x"_s, u"-k"_s, u"{input}"_s, u"{output}"_s}, archiveBase(name), summary, true}
-        : RawStep{u"tar"_s, {u"-xf"_s, u"{input}"_s, u"-C"_s, u"{output}"_s}, archiveBase(name), summary, true};
+        : RawStep{u"ditto"_s, {u"-x"_s, u"{input}"_s, u"{output}"_s}, archiveBase(name), summary, true};
     prepareCommands(u"Extract"_s, {{file, step}}, u"Extract"_s,
                     u"Unpacks the archive into a new folder next to it. The archive stays as it is."_s, {});
 }
@@ -321,13 +324,19 @@ void AppState::preparePDFExtract(const QString& pagesText)
                    + QString::number(*pageCount) + u" pages)."_s);
         return;
     }
-    // The list as it goes into the file name: no spaces or tabs.
+    // The list as it goes into the file name: no spaces or tabs, and a long one cut after a whole item.
     QString t = pagesText.trimmed();
     t.remove(u' ');
     t.remove(u'\t');
+    QString listed = t;
+    constexpr qsizetype longestList = 24;
+    if (listed.size() > longestList) {
+        const qsizetype comma = listed.lastIndexOf(u',', longestList);
+        listed = (comma > 0 ? listed.first(comma) : listed.first(longestList)) + u" and more"_s;
+    }
     PlanFactory factory;
     const QString dest
-        = factory.reserver().unique(baseName(file) + u" (pages "_s + t + u')', u"pdf"_s, outputFolder(file));
+        = factory.reserver().unique(baseName(file) + u" (pages "_s + listed + u')', u"pdf"_s, outputFolder(file));
     const ResolvedStep step = nativeStep(
         NativeJobs::PdfExtract{file, *pages, dest}, dest, false, u"Copies pages "_s + t + u" into a new PDF."_s,
         u"(done inside Trellick with qpdf) pages "_s + t + u" of "_s + fileName(file) + u" → "_s + fileName(dest));
@@ -365,10 +374,15 @@ void AppState::prepareRename(const QStringList& names, bool keepCopy)
     const qsizetype pairs = std::min(names.size(), m_files.size());
     for (qsizetype i = 0; i < pairs; ++i) {
         const QString& file = m_files[i];
-        const QString t = names[i].trimmed();
+        // Cleaned as plan output names are, so that the name shown is the name made.
+        const QString t = NameText::withoutControls(names[i]).trimmed();
         if (t.isEmpty() || t.contains(u'/') || t.contains(u':') || t.startsWith(u'.')) {
             setMessage(u"“"_s + names[i]
                        + u"” is not a usable file name (no empty names, slashes, colons or leading dots)."_s);
+            return;
+        }
+        if (QFile::encodeName(t).size() > 255) {
+            setMessage(u"“"_s + t + u"” is too long for a file name. Shorten it and try again."_s);
             return;
         }
         if (t == fileName(file)) {

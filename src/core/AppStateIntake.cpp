@@ -52,13 +52,18 @@ void AppState::openAutomationSettings()
 void AppState::load(const QStringList& paths)
 {
     QStringList kept;
+    bool unreadableName = false;
     for (const QString& path : paths) {
         if (!path.isEmpty() && QFileInfo::exists(path)) {
             kept << path;
         }
+        // A name that is not UTF-8 arrives with its bad bytes replaced, so the file it names cannot be
+        // found again by that name.
+        unreadableName = unreadableName || path.contains(QChar::ReplacementCharacter);
     }
     if (kept.isEmpty()) {
-        setMessage(u"That file could not be found."_s);
+        setMessage(unreadableName ? u"This file's name cannot be read as text; rename it and try again."_s
+                                  : u"That file could not be found."_s);
         return;
     }
     m_task.cancel();

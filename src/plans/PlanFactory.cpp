@@ -2,6 +2,7 @@
 
 #include "FFmpegArgs.h"
 #include "FilterGraph.h"
+#include "NameText.h"
 #include "SystemTools.h"
 #include "base/AppPaths.h"
 #include "files/Format.h"
@@ -47,7 +48,7 @@ const QSet<QString> bannedFFmpegOptions{
     u"sdp_file"_s,   u"headers"_s,       u"cookies"_s,      u"x264opts"_s, u"x264-params"_s, u"x265-params"_s,
     u"fpre"_s,       u"apre"_s,          u"vpre"_s,         u"spre"_s,     u"pre"_s,        u"stdin"_s,
     u"init_hw_device"_s, u"filter_hw_device"_s, u"enc_stats_pre"_s, u"enc_stats_post"_s, u"stats_enc_pre"_s,
-    u"stats_enc_post"_s, u"stats_mux_pre"_s, u"print_graphs_file"_s,
+    u"stats_enc_post"_s, u"stats_mux_pre"_s, u"print_graphs_file"_s, u"format_whitelist"_s,
 };
 // clang-format on
 
@@ -67,7 +68,8 @@ const QStringList sipsFlags{
 };
 // clang-format on
 const QStringList afconvertFlags{u"-f"_s, u"-d"_s, u"-b"_s, u"-q"_s, u"-s"_s, u"-c"_s, u"-r"_s, u"-v"_s};
-const QStringList zipFlags{u"-r"_s, u"-q"_s, u"-j"_s, u"-X"_s, u"-D"_s};
+// -y stores links as links: following one would read outside the chosen folder, which the sandbox refuses.
+const QStringList zipFlags{u"-r"_s, u"-q"_s, u"-j"_s, u"-X"_s, u"-D"_s, u"-y"_s};
 
 // Filter and option names through which ffmpeg reads files. Those ending in "=" are names given a
 // value; they match as whole names, also with an "@instance" suffix or spaces before the "=".
@@ -191,22 +193,6 @@ QString cutCharacters(const QString& text, int count)
         }
     }
     return text;
-}
-
-// Removes characters of the control (Cc) and format (Cf) classes, the latter including direction
-// overrides that would make a name read differently from what it is.
-QString withoutControls(const QString& text)
-{
-    QString out;
-    const QList<uint> points = text.toUcs4();
-    for (const uint point : points) {
-        const QChar::Category category = QChar::category(char32_t(point));
-        if (category == QChar::Other_Control || category == QChar::Other_Format) {
-            continue;
-        }
-        out += QString::fromUcs4(reinterpret_cast<const char32_t*>(&point), 1);
-    }
-    return out;
 }
 
 // --- ffmpeg and ffprobe ------------------------------------------------------------------------------
@@ -498,7 +484,7 @@ Result<QStringList, PlanError> PlanFactory::checkArgs(const QStringList& args, c
 Result<PlanFactory::OutputName, PlanError> PlanFactory::splitOutput(const QString& name, const QString& fallbackBase,
                                                                     bool folder, int step)
 {
-    QString cleaned = withoutControls(name);
+    QString cleaned = NameText::withoutControls(name);
     for (const QChar bad : {u'/', u':', u'\\', u'%'}) {
         cleaned.replace(bad, u'-');
     }

@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -88,6 +90,13 @@ private slots:
         QCOMPARE(state->files(), QStringList{a});
         QCOMPARE(state->stage(), Stage::review);
         QCOMPARE(m_probes.size(), 1);
+
+        // A name in another encoding than UTF-8 (Latin-1 here) is told apart from a missing file.
+        const QByteArray latin1 = QFile::encodeName(m_dir.path()) + "/caf\xe9.mp3";
+        QVERIFY(::close(::open(latin1.constData(), O_CREAT | O_WRONLY, 0644)) == 0);
+        state->load({QFile::decodeName(latin1)});
+        QCOMPARE(state->message(), u"This file's name cannot be read as text; rename it and try again."_s);
+        QCOMPARE(state->files(), QStringList{a});
     }
 
     void selection_data()

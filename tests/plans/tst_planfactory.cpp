@@ -288,6 +288,22 @@ private slots:
         QCOMPARE(reserver.unique(u"Backup"_s, QString(), dir.path()), dir.filePath(u"Backup 2"_s));
     }
 
+    void longNamesAreCutToFitKeepingWhatTheyAre()
+    {
+        // 251 bytes of name (ending in a two-byte letter), a suffix and an extension: the name before
+        // the suffix is cut, at a whole character, so that the whole fits in 255 bytes.
+        QTemporaryDir dir;
+        NameReserver reserver;
+        const QString base = QString(249, u'x') + u"é"_s;
+        for (const QString& expected : {u" (pages 1-3,5 and more).pdf"_s, u" (pages 1-3,5 and more) 2.pdf"_s}) {
+            const QString name
+                = QFileInfo(reserver.unique(base + u" (pages 1-3,5 and more)"_s, u"pdf"_s, dir.path())).fileName();
+            QVERIFY2(QFile::encodeName(name).size() <= 255 && name.endsWith(expected), qPrintable(name));
+            QVERIFY(name.startsWith(u"xxx"_s) && !name.contains(QChar::ReplacementCharacter));
+            TestFiles::write(dir.filePath(name));
+        }
+    }
+
     void unwritableFolderFallsBackToTheOutputFolder()
     {
         const QString missing = m_dir.filePath(u"gone/holiday.mp4"_s);
