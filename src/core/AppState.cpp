@@ -1,12 +1,13 @@
 #include "AppState.h"
 
 #include "base/AppPaths.h"
+#include "base/FFmpegTools.h"
 #include "files/Actions.h"
 #include "plans/SystemTools.h"
 
 AppState::AppState(Services services, QObject* parent)
     : QObject(parent)
-    , m_toolsReady(AppPaths::toolsInstalled())
+    , m_toolsReady(FFmpegTools::chosen().has_value())
     , m_services(std::move(services))
     , m_settings(std::make_unique<AISettings>(*m_services.keychain, m_services.endpoints))
     , m_history(std::make_unique<HistoryStore>())
@@ -18,6 +19,8 @@ AppState::AppState(Services services, QObject* parent)
         setInstallFraction(fraction);
         setInstallText(text);
     });
+    // The system's ffmpeg, when there is no own copy, is run once in the background to see that it answers.
+    whenToolsKnown([] {});
 }
 
 AppState::~AppState() = default;

@@ -227,6 +227,9 @@ private:
     void putUnderReview(const ResolvedOption& option);
     void runOption(const RunRecord& record);
     void runInstall(const std::function<void(const Result<void, ToolError>&)>& done);
+    // Calls `then` once it is known which ffmpeg to use (at once unless the system's has yet to be run),
+    // with toolsReady brought up to date.
+    void whenToolsKnown(const std::function<void()>& then);
 
     QStringList m_files;
     FileKind m_kind = FileKind::other;

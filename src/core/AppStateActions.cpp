@@ -1,6 +1,7 @@
 // Direct actions: the plans the application builds itself, put up for review like an AI plan.
 #include "AppState.h"
 #include "base/AppPaths.h"
+#include "base/FFmpegTools.h"
 #include "exec/NativeOps.h"
 #include "files/Format.h"
 #include "plans/NameText.h"
@@ -223,7 +224,7 @@ void AppState::prepareConvertImage(const QString& format)
     }
     const qsizetype count = m_files.size();
     QStringList warnings;
-    if (format == u"webp"_s) {
+    if (format == u"webp"_s && !m_toolsReady) {
         warnings << u"WebP uses ffmpeg, which is downloaded once the first time you press Run."_s;
     }
     prepareCommands(u"Convert"_s, steps, u"Convert to "_s + format,
@@ -259,7 +260,7 @@ void AppState::prepareConvertAudio(const QString& format)
     }
     const qsizetype count = m_files.size();
     QStringList warnings;
-    if (format == u"mp3"_s) {
+    if (format == u"mp3"_s && !m_toolsReady) {
         warnings << u"MP3 uses ffmpeg, which is downloaded once the first time you press Run."_s;
     }
     prepareCommands(u"Convert"_s, steps, u"Convert to "_s + format,
@@ -419,9 +420,11 @@ QString AppState::infoCommand() const
         return {};
     }
     const QString path = Format::shellQuote(m_files.first());
-    const QFileInfo ffprobe(AppPaths::binDir() + u"/ffprobe"_s);
-    if (ffprobe.isFile() && ffprobe.isExecutable() && (m_kind == FileKind::video || m_kind == FileKind::audio)) {
-        return u"ffprobe -v error -show_format -show_streams -of json "_s + path;
+    const std::optional<FFmpegPair> tools = FFmpegTools::chosen();
+    if (tools && (m_kind == FileKind::video || m_kind == FileKind::audio)) {
+        // The system's ffprobe is on PATH under its name; the program's own copy is named by its path.
+        const QString ffprobe = tools->fromSystem ? u"ffprobe"_s : Format::shellQuote(tools->ffprobe);
+        return ffprobe + u" -v error -show_format -show_streams -of json "_s + path;
     }
     // The desktop's own file-information command, present wherever GLib is.
     return u"gio info "_s + path;

@@ -1,6 +1,6 @@
 // The run flow: installing the tools when a plan needs them, running the chosen option, the history.
 #include "AppState.h"
-#include "base/AppPaths.h"
+#include "base/FFmpegTools.h"
 #include "plans/PlanFactory.h"
 
 #include <QFileInfo>
@@ -14,6 +14,18 @@ QDateTime inWholeSeconds(QDateTime time)
 {
     time.setTime(QTime(time.time().hour(), time.time().minute(), time.time().second()));
     return time;
+}
+
+// The plan's ffmpeg and ffprobe steps pointed at the copy that will really run, whichever was there when
+// the plan was checked.
+ResolvedOption withTools(ResolvedOption option, const FFmpegPair& tools)
+{
+    for (ResolvedStep& step : option.steps) {
+        if (step.needsFFmpeg && step.executable) {
+            step.executable = tools.path(QFileInfo(*step.executable).fileName());
+        }
+    }
+    return option;
 }
 
 } // namespace
@@ -36,25 +48,41 @@ void AppState::startRun()
 
     const bool needsTools
         = std::any_of(option.steps.begin(), option.steps.end(), [](const ResolvedStep& s) { return s.needsFFmpeg; });
-    if (!needsTools || AppPaths::toolsInstalled()) {
+    if (!needsTools) {
         runOption(record);
         return;
     }
-    setStage(Stage::installing);
-    runInstall([this, record](const Result<void, ToolError>& installed) {
-        if (installed.ok()) {
-            reprobe();
+    if (FFmpegTools::needsCheck()) {
+        setStage(Stage::running);
+        setRunFraction(std::nullopt);
+        setRunText(u"Starting..."_s);
+    }
+    whenToolsKnown([this, record]() mutable {
+        if (const std::optional<FFmpegPair> tools = FFmpegTools::chosen()) {
+            record.option = withTools(record.option, *tools);
             runOption(record);
             return;
         }
-        m_task.finish(record.task);
-        if (installed.error().kind == ErrorKind::cancelled) {
-            setStage(Stage::review);
-            setMessage(u"The download was cancelled."_s);
-            return;
-        }
-        setFailureBack(Stage::review);
-        fail(u"ffmpeg could not be downloaded. "_s + installed.error().message, {});
+        setStage(Stage::installing);
+        runInstall([this, record](const Result<void, ToolError>& installed) mutable {
+            const std::optional<FFmpegPair> tools = FFmpegTools::chosen();
+            if (installed.ok() && tools) {
+                reprobe();
+                record.option = withTools(record.option, *tools);
+                runOption(record);
+                return;
+            }
+            m_task.finish(record.task);
+            if (!installed.ok() && installed.error().kind == ErrorKind::cancelled) {
+                setStage(Stage::review);
+                setMessage(u"The download was cancelled."_s);
+                return;
+            }
+            setFailureBack(Stage::review);
+            fail(u"ffmpeg could not be downloaded. "_s
+                     + (installed.ok() ? u"The download failed."_s : installed.error().message),
+                 {});
+        });
     });
 }
 
@@ -110,12 +138,28 @@ void AppState::runInstall(const std::function<void(const Result<void, ToolError>
     connect(
         m_installer.get(), &ToolInstaller::finished, this,
         [this, done](const Result<void, ToolError>& installed) {
-            setToolsReady(AppPaths::toolsInstalled());
+            setToolsReady(FFmpegTools::chosen().has_value());
             setToolsInstalling(false);
             done(installed);
         },
         Qt::SingleShotConnection);
     m_installer->install();
+}
+
+void AppState::whenToolsKnown(const std::function<void()>& then)
+{
+    if (!FFmpegTools::needsCheck()) {
+        setToolsReady(FFmpegTools::chosen().has_value());
+        then();
+        return;
+    }
+    auto* check = new ToolCheck(this);
+    connect(check, &ToolCheck::finished, this, [this, check, then] {
+        check->deleteLater();
+        setToolsReady(FFmpegTools::chosen().has_value());
+        then();
+    });
+    check->start();
 }
 
 void AppState::installToolsNow()
@@ -142,10 +186,10 @@ void AppState::removeTools()
         return;
     }
     ToolInstaller::remove();
-    setToolsReady(AppPaths::toolsInstalled());
     // Removal ignores errors, so the check afterwards decides what the user is told.
-    setToolsMessage(m_toolsReady ? u"ffmpeg and ffprobe could not be removed."_s
-                                 : u"ffmpeg and ffprobe were removed."_s);
+    setToolsMessage(FFmpegTools::ownCopy() ? u"ffmpeg and ffprobe could not be removed."_s
+                                           : u"ffmpeg and ffprobe were removed."_s);
+    whenToolsKnown([] {});
 }
 
 void AppState::rerun(const HistoryEntry& entry)

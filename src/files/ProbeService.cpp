@@ -4,6 +4,7 @@
 #include "PdfPageReader.h"
 #include "VipsHeaderReader.h"
 #include "base/AppPaths.h"
+#include "base/FFmpegTools.h"
 #include "base/ProcessJob.h"
 
 #include <QFileInfo>
@@ -77,12 +78,6 @@ void readAudioStream(const QJsonObject& stream, MediaFacts& facts)
     }
 }
 
-bool isExecutableFile(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.isFile() && info.isExecutable();
-}
-
 } // namespace
 
 namespace ProbeService {
@@ -114,10 +109,15 @@ MediaFacts probeNow(const QString& path, FileKind kind)
 
 std::optional<MediaFacts> viaFFprobe(const QString& path)
 {
-    const QString program = AppPaths::binDir() + u"/ffprobe"_s;
-    if (!isExecutableFile(program)) {
+    // A system ffprobe that does not answer only fails here, and the facts are read another way.
+    std::optional<FFmpegPair> tools = FFmpegTools::ownCopy();
+    if (!tools) {
+        tools = FFmpegTools::systemCopy();
+    }
+    if (!tools) {
         return std::nullopt;
     }
+    const QString program = tools->ffprobe;
     // ffprobe parses a file from anywhere, so it runs confined to reading that one file.
     SandboxPolicy sandbox;
     sandbox.program = program;

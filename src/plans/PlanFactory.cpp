@@ -5,6 +5,7 @@
 #include "NameText.h"
 #include "SystemTools.h"
 #include "base/AppPaths.h"
+#include "base/FFmpegTools.h"
 #include "files/Format.h"
 
 #include <QDir>
@@ -545,7 +546,9 @@ Result<ResolvedOption, PlanError> PlanFactory::resolve(const RawOption& raw, con
         }
         ResolvedStep resolved;
         if (program == u"ffmpeg" || program == u"ffprobe") {
-            resolved.executable = AppPaths::binDir() + QLatin1Char('/') + program;
+            // The copy in use now; the run points the step at the one in use then, once it is installed.
+            const std::optional<FFmpegPair> tools = FFmpegTools::chosen();
+            resolved.executable = tools ? tools->path(program) : AppPaths::binDir() + QLatin1Char('/') + program;
             resolved.needsFFmpeg = true;
         } else {
             const QString path = SystemTools::path(program);

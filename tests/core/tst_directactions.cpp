@@ -4,8 +4,10 @@
 #include "TestPdf.h"
 #include "TestServices.h"
 #include "base/AppPaths.h"
+#include "base/FFmpegTools.h"
 #include "core/AppState.h"
 #include "files/Actions.h"
+#include "files/Format.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -50,6 +52,8 @@ class TestDirectActions : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
+    QTemporaryDir m_pathDir; // a PATH without ffmpeg
+    TestFiles::ScopedPath m_path{m_pathDir.path()};
     std::shared_ptr<FakeWorkspace> m_workspace;
     std::unique_ptr<AppState> m_state;
 
@@ -370,10 +374,16 @@ private slots:
         const QString song = file(u"my song.wav"_s, "RIFF");
         AppState& s = chosen({song});
         QCOMPARE(s.infoCommand(), u"gio info '"_s + song + u'\'');
-        TestFiles::write(AppPaths::binDir() + u"/ffprobe"_s, "#!/bin/sh\n");
-        QFile::setPermissions(AppPaths::binDir() + u"/ffprobe"_s, QFile::ReadOwner | QFile::ExeOwner);
-        QCOMPARE(s.infoCommand(), u"ffprobe -v error -show_format -show_streams -of json '"_s + song + u'\'');
-        QFile::remove(AppPaths::binDir() + u"/ffprobe"_s);
+        const QString options = u" -v error -show_format -show_streams -of json '"_s + song + u'\'';
+        QVERIFY(m_path.linkDebianTools());
+        FFmpegTools::checkNow();
+        QCOMPARE(s.infoCommand(), u"ffprobe"_s + options);
+        for (const QString& tool : {u"ffmpeg"_s, u"ffprobe"_s}) {
+            TestFiles::write(AppPaths::binDir() + u'/' + tool, "#!/bin/sh\n");
+            QFile::setPermissions(AppPaths::binDir() + u'/' + tool, QFile::ReadOwner | QFile::ExeOwner);
+        }
+        QCOMPARE(s.infoCommand(), Format::shellQuote(AppPaths::binDir() + u"/ffprobe"_s) + options);
+        QDir(AppPaths::binDir()).removeRecursively();
     }
 
     void insertCurrentTime()

@@ -48,6 +48,8 @@ class TestRunFlow : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
+    QTemporaryDir m_pathDir;
+    TestFiles::ScopedPath m_path{m_pathDir.path()};
     std::shared_ptr<FakeWorkspace> m_workspace;
     std::unique_ptr<AppState> m_state;
     QList<Stage> m_stages;
@@ -80,7 +82,7 @@ class TestRunFlow : public QObject
     HistoryEntry lastEntry() const { return m_state->history().entries().value(0); }
 
 private slots:
-    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void initTestCase() { QVERIFY(m_dir.isValid() && m_pathDir.isValid()); }
 
     void init()
     {
@@ -95,7 +97,13 @@ private slots:
         connect(m_state.get(), &AppState::stageChanged, this, [this] { m_stages << m_state->stage(); });
     }
 
-    void cleanup() { m_state.reset(); }
+    void cleanup()
+    {
+        m_state.reset();
+        for (const QString& tool : ToolInstaller::tools()) {
+            QFile::remove(m_pathDir.path() + u'/' + tool);
+        }
+    }
 
     void directPlanRunsAndIsRemembered()
     {
@@ -248,6 +256,22 @@ private slots:
         QVERIFY(waitForEnd());
         QCOMPARE(m_state->stage(), Stage::finished);
         QVERIFY(builds.http().requests().isEmpty());
+    }
+
+    void theSystemFFmpegRunsWithoutADownload()
+    {
+        FfmpegBuildServer builds; // serves nothing: a download would fail
+        QVERIFY(m_path.linkDebianTools());
+        m_state->load({wav(u"song.wav"_s, 2)});
+        m_state->prepareConvertAudio(u"mp3"_s);
+        m_state->startRun();
+        QVERIFY(waitForEnd());
+        QCOMPARE(m_state->stage(), Stage::finished);
+        QCOMPARE(m_stages, (QList<Stage>{Stage::review, Stage::running, Stage::finished}));
+        QVERIFY(m_state->toolsReady());
+        QVERIFY(QFileInfo(m_dir.path() + u"/song (converted).mp3"_s).size() > 1000);
+        QVERIFY(builds.http().requests().isEmpty());
+        QVERIFY(!QFileInfo::exists(AppPaths::binDir() + u"/ffmpeg"_s));
     }
 
     void installsFFmpegBeforeTheRun()

@@ -58,6 +58,9 @@ class TestProbeService : public QObject
 
     QTemporaryDir m_data; // the application's folders, so the tools folder is private to this test
     QTemporaryDir m_dir;
+    // ffprobe is the program's own copy or none: the system's is off PATH.
+    QTemporaryDir m_pathDir;
+    TestFiles::ScopedPath m_path{m_pathDir.path()};
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
@@ -84,6 +87,8 @@ private slots:
     void initTestCase()
     {
         qputenv("XDG_DATA_HOME", m_data.path().toLocal8Bit());
+        // Only with both tools is the copy the program's own.
+        QVERIFY(TestMedia::installTool(u"ffmpeg"_s));
         QVERIFY(TestMedia::videoMp4(path(u"clip.mp4"_s)));
         QVERIFY(TestMedia::mp3WithCover(path(u"song.mp3"_s)));
         QVERIFY(TestMedia::twoAudioTracks(path(u"tracks.mka"_s)));

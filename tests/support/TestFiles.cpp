@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace TestFiles {
 
 QString write(const QString& path, const QByteArray& bytes)
@@ -31,6 +33,29 @@ bool runTool(const QString& program, const QStringList& args)
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         qWarning("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
         return false;
+    }
+    return true;
+}
+
+ScopedPath::ScopedPath(const QString& folder)
+    : m_folder(folder)
+    , m_old(qgetenv("PATH"))
+{
+    qputenv("PATH", folder.toUtf8());
+}
+
+ScopedPath::~ScopedPath()
+{
+    qputenv("PATH", m_old);
+}
+
+bool ScopedPath::linkDebianTools() const
+{
+    for (const QString& tool : {u"ffmpeg"_s, u"ffprobe"_s}) {
+        QFile::remove(m_folder + u'/' + tool);
+        if (!QFile::link(u"/usr/bin/"_s + tool, m_folder + u'/' + tool)) {
+            return false;
+        }
     }
     return true;
 }

@@ -14,4 +14,22 @@ QByteArray read(const QString& path);
 // Runs a system program to completion and fails the test when it does not exit with 0.
 bool runTool(const QString& program, const QStringList& args);
 
+// PATH set to one folder for the object's lifetime: the system's ffmpeg is then whatever that folder holds
+// (by default nothing, so that a test sees the machine without one).
+class ScopedPath
+{
+public:
+    explicit ScopedPath(const QString& folder);
+    ~ScopedPath();
+    ScopedPath(const ScopedPath&) = delete;
+    ScopedPath& operator=(const ScopedPath&) = delete;
+
+    // Links Debian's ffmpeg and ffprobe into the folder.
+    bool linkDebianTools() const;
+
+private:
+    QString m_folder;
+    QByteArray m_old;
+};
+
 } // namespace TestFiles

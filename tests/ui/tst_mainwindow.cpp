@@ -76,6 +76,8 @@ class TestMainWindow : public QObject
     AppState* m_state = nullptr;
     MainWindow* m_window = nullptr;
     QTemporaryDir m_dir;
+    QTemporaryDir m_pathDir; // a PATH without ffmpeg
+    TestFiles::ScopedPath m_path{m_pathDir.path()};
 
     QString file(const QString& name) { return m_dir.filePath(name); }
 

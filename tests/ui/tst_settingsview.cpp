@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -42,6 +43,8 @@ class TestSettingsView : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_pathDir; // a PATH without ffmpeg
+    TestFiles::ScopedPath m_path{m_pathDir.path()};
     std::unique_ptr<FakeOpenRouter> m_openRouter;
     std::unique_ptr<FakeSignIn> m_signIn;
     std::unique_ptr<FakeOllama> m_ollama;
