@@ -226,6 +226,8 @@ private:
                          const QString& summary, const QStringList& warnings);
     void putUnderReview(const ResolvedOption& option);
     void runOption(const RunRecord& record);
+    // The stage, the notice and the history entry of a run that ended, its result checked when it went well.
+    void finishRun(const RunRecord& record, const RunResult& run);
     void runInstall(const std::function<void(const Result<void, ToolError>&)>& done);
     // Calls `then` once it is known which ffmpeg to use (at once unless the system's has yet to be run),
     // with toolsReady brought up to date.

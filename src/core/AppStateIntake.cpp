@@ -1,24 +1,13 @@
 // File intake: the ways files arrive, loading them, and probing the first one.
 #include "AppState.h"
+#include "files/Format.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QFutureWatcher>
-#include <QLocale>
 #include <QMimeDatabase>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// Decimal units, with the precision a file manager shows: "12 bytes", "345 kB", "1.2 MB", "3.45 GB".
-QString sizeText(qint64 bytes)
-{
-    const int precision = bytes < 1'000'000 ? 0 : bytes < 1'000'000'000 ? 1 : 2;
-    return QLocale().formattedDataSize(bytes, precision, QLocale::DataSizeSIFormat);
-}
-
-} // namespace
 
 void AppState::handleDrop(const QStringList& paths)
 {
@@ -153,7 +142,7 @@ FileDetails AppState::basicDetails(const QString& path)
         details.sizeText = QString::number(count) + u" items"_s;
     } else {
         details.sizeBytes = info.size();
-        details.sizeText = sizeText(details.sizeBytes);
+        details.sizeText = Format::size(details.sizeBytes);
     }
     // The generic "unknown" type has a description too, but the fallback word says more.
     const QMimeType mime = QMimeDatabase().mimeTypeForFile(info);

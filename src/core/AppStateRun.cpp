@@ -1,6 +1,8 @@
 // The run flow: installing the tools when a plan needs them, running the chosen option, the history.
 #include "AppState.h"
 #include "base/FFmpegTools.h"
+#include "base/AppPaths.h"
+#include "exec/ResultCheck.h"
 #include "plans/PlanFactory.h"
 
 #include <QFileInfo>
@@ -100,33 +102,47 @@ void AppState::runOption(const RunRecord& record)
                                     }
                                 });
     connect(job, &RunJob::finished, this, [this, record](const RunResult& run) {
-        m_task.finish(record.task);
-        QString result;
-        if (run.ok()) {
-            setOutcome(run.value());
-            setStage(Stage::finished);
-            QStringList names;
-            for (const QString& output : run.value().outputs) {
-                names << QFileInfo(output).fileName();
-            }
-            result = u"Done: "_s + names.join(u", "_s);
-        } else if (run.error().kind == ErrorKind::cancelled) {
-            // Files loaded or cleared meanwhile took the plan away; bring it back so that Run can be pressed again.
-            if (!m_review) {
-                setReview(record.review);
-            }
-            setStage(Stage::review);
-            setMessage(run.error().message);
-            result = u"Cancelled"_s;
-        } else {
-            setFailureBack(Stage::review);
-            fail(run.error().message, run.error().details);
-            result = u"Failed: "_s + run.error().message;
+        if (!run.ok()) {
+            finishRun(record, run);
+            return;
         }
-        m_history->add(HistoryEntry{QUuid::createUuid(), inWholeSeconds(m_services.now()), record.fileName,
-                                    record.inputPath, record.review.request, record.option.commandText(), result,
-                                    record.review.isAI ? record.option.raw : std::nullopt});
+        // A tool that exits well may still leave a broken file behind: "Done" waits for the check.
+        setRunFraction(std::nullopt);
+        setRunText(u"Checking the result..."_s);
+        ResultCheck::check(record.option, run.value(), m_services.prober, this,
+                           [this, record](const RunResult& checked) { finishRun(record, checked); });
     });
+}
+
+void AppState::finishRun(const RunRecord& record, const RunResult& run)
+{
+    m_task.finish(record.task);
+    QString result;
+    if (run.ok()) {
+        setOutcome(run.value());
+        setStage(Stage::finished);
+        QStringList names;
+        for (const CheckedOutput& output : run.value().checked) {
+            const QString name = QFileInfo(output.path).fileName();
+            names << (output.warning.isEmpty() ? name : name + u" ("_s + output.warning + u")"_s);
+        }
+        result = u"Done: "_s + names.join(u", "_s);
+    } else if (run.error().kind == ErrorKind::cancelled) {
+        // Files loaded or cleared meanwhile took the plan away; bring it back so that Run can be pressed again.
+        if (!m_review) {
+            setReview(record.review);
+        }
+        setStage(Stage::review);
+        setMessage(run.error().message);
+        result = u"Cancelled"_s;
+    } else {
+        setFailureBack(Stage::review);
+        fail(run.error().message, run.error().details);
+        result = u"Failed: "_s + run.error().message;
+    }
+    m_history->add(HistoryEntry{QUuid::createUuid(), inWholeSeconds(m_services.now()), record.fileName,
+                                record.inputPath, record.review.request, record.option.commandText(), result,
+                                record.review.isAI ? record.option.raw : std::nullopt});
 }
 
 void AppState::runInstall(const std::function<void(const Result<void, ToolError>&)>& done)

@@ -29,3 +29,14 @@ const QList<DevCommand>& devCommands()
     };
     return commands;
 }
+
+void printChecked(QTextStream& out, const RunOutcome& outcome)
+{
+    for (const CheckedOutput& output : outcome.checked) {
+        out << "Output: " << output.path << '\n' << "Facts: " << output.facts << '\n';
+        if (!output.warning.isEmpty()) {
+            out << "Warning: " << output.warning << '\n';
+        }
+    }
+    out.flush();
+}

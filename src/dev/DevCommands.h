@@ -1,7 +1,10 @@
 #pragma once
 
+#include "exec/RunOutcome.h"
+
 #include <QList>
 #include <QStringList>
+#include <QTextStream>
 #include <functional>
 
 // One subcommand of trellick-dev: it gets the arguments after its name and returns the exit status.
@@ -14,6 +17,9 @@ struct DevCommand
 };
 
 const QList<DevCommand>& devCommands();
+
+// "Output: PATH", then its checked facts ("Facts: ...") and any "Warning: ...", for each new file.
+void printChecked(QTextStream& out, const RunOutcome& outcome);
 
 // The subcommands, one file each.
 int devActions(const QStringList& args);

@@ -204,10 +204,7 @@ int devDo(const QStringList& args)
     state.history().waitForWrites();
 
     if (state.stage() == Stage::finished) {
-        const QStringList outputs = state.outcome()->outputs;
-        for (const QString& output : outputs) {
-            out << "Output: " << output << Qt::endl;
-        }
+        printChecked(out, *state.outcome());
         return 0;
     }
     if (state.stage() == Stage::failed) {

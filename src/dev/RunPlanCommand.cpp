@@ -1,8 +1,10 @@
 #include "DevCommands.h"
 #include "PlanInput.h"
 #include "exec/RunFolders.h"
+#include "exec/ResultCheck.h"
 #include "exec/ToolRunner.h"
 #include "files/FileKind.h"
+#include "files/ProbeHelper.h"
 #include "files/ProbeService.h"
 
 #include <QDir>
@@ -12,7 +14,7 @@
 using namespace Qt::StringLiterals;
 
 // Checks a model reply like plan-check, then runs its first option through the real runner and prints
-// the progress lines, the outcome and the new files.
+// the progress lines, the outcome and the new files with their checked facts.
 int devRunPlan(const QStringList& args)
 {
     int status = 0;
@@ -40,6 +42,14 @@ int devRunPlan(const QStringList& args)
         loop.quit();
     });
     loop.exec();
+    if (outcome->ok()) {
+        // The new files are checked as the application checks them before it says "Done".
+        ResultCheck::check(option, outcome->value(), &ProbeHelper::probe, &loop, [&](const RunResult& checked) {
+            outcome = checked;
+            loop.quit();
+        });
+        loop.exec();
+    }
     if (!outcome->ok()) {
         out << outcome->error().message << '\n';
         if (!outcome->error().details.trimmed().isEmpty()) {
@@ -48,8 +58,6 @@ int devRunPlan(const QStringList& args)
         return 1;
     }
     out << "Done.\n";
-    for (const QString& output : outcome->value().outputs) {
-        out << "Output: " << output << '\n';
-    }
+    printChecked(out, outcome->value());
     return 0;
 }

@@ -268,7 +268,11 @@ int devScreenshots(const QStringList& args)
     state.setRunText(u"Step 1 of 2: Cut exactly, 0:12 of 0:30"_s);
     shooter.shoot(u"08-running"_s);
 
-    state.setOutcome(RunOutcome{{samples.filePath(u"holiday (cut).mp4"_s)}});
+    const QString cut = samples.filePath(u"holiday (cut).mp4"_s);
+    const QString smaller = samples.filePath(u"report (smaller).pdf"_s);
+    state.setOutcome(RunOutcome{{cut, smaller},
+                                {{cut, u"0:38 · 1280 × 720 · 4.2 MB"_s, u"Expected about 0:30, got 0:38."_s},
+                                 {smaller, u"12 pages · 2.1 MB, 61 % smaller than the original"_s, {}}}});
     state.setStage(Stage::finished);
     shooter.shoot(u"09-finished"_s);
 

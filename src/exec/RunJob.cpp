@@ -190,7 +190,7 @@ void RunJob::startStep()
         if (m_progress) {
             m_progress(1.0, u"Done"_s);
         }
-        finish(RunOutcome{outputs});
+        finish(RunOutcome{outputs, {}});
         return;
     }
     if (m_cancelled) {

@@ -1,6 +1,7 @@
 #include "Format.h"
 
 #include <QDate>
+#include <QLocale>
 #include <algorithm>
 #include <cmath>
 
@@ -20,6 +21,12 @@ QString time(double seconds)
         return QString::asprintf("%lld:%02lld", m, s);
     }
     return QString::asprintf("%lld:%02lld:%02lld", h, m, s);
+}
+
+QString size(qint64 bytes)
+{
+    const int precision = bytes < 1'000'000 ? 0 : bytes < 1'000'000'000 ? 1 : 2;
+    return QLocale().formattedDataSize(bytes, precision, QLocale::DataSizeSIFormat);
 }
 
 QString bitrate(qint64 bitsPerSecond)

@@ -69,5 +69,21 @@ void ResultView::refresh()
         QLabel* name = Style::selectable(QFileInfo(path).fileName(), Style::Text::body, m_outputs);
         name->setObjectName(u"outputName"_s);
         m_outputsLayout->addWidget(name);
+        const auto checked = std::find_if(outcome->checked.begin(), outcome->checked.end(),
+                                          [&path](const CheckedOutput& c) { return c.path == path; });
+        if (checked == outcome->checked.end()) {
+            continue;
+        }
+        QLabel* facts = Style::label(checked->facts, Style::Text::callout, m_outputs);
+        facts->setObjectName(u"outputFacts"_s);
+        Style::secondary(facts);
+        m_outputsLayout->addWidget(facts);
+        if (!checked->warning.isEmpty()) {
+            auto* warning
+                = new SymbolLabel(u"exclamationmark.triangle"_s, checked->warning, Style::Text::callout, m_outputs);
+            warning->setObjectName(u"outputWarning"_s);
+            warning->setSymbolColor(Style::orange());
+            m_outputsLayout->addWidget(warning);
+        }
     }
 }

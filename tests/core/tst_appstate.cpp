@@ -70,7 +70,7 @@ private slots:
         s.setRequestText(u"Make it 2x faster"_s);
         s.setCurrentAction(Actions::video().at(4));
         s.setReview(someReview());
-        s.setOutcome(RunOutcome{{u"/tmp/a (fast).mp4"_s}});
+        s.setOutcome(RunOutcome{{u"/tmp/a (fast).mp4"_s}, {}});
         s.setStage(Stage::finished);
 
         s.cancelPlan();

@@ -129,6 +129,51 @@ private slots:
         QCOMPARE(entry.date, TestServices::fixedNow().addMSecs(-TestServices::fixedNow().time().msec()));
     }
 
+    // The new files are probed before "Done": another length than the plan said is a warning under the file,
+    // a clip without its video a failure; the history says what was shown.
+    void theResultIsCheckedBeforeDone_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<bool>("done");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("shorter than said") << QStringList{u"-i"_s, u"{input}"_s, u"-t"_s, u"2"_s, u"{output}"_s}
+                                           << u"tone (cut).wav"_s << true << u"Expected about 0:30, got 0:02."_s;
+        QTest::newRow("no video") << QStringList{u"-i"_s, u"{input}"_s, u"-c:a"_s, u"aac"_s, u"{output}"_s}
+                                  << u"tone (cut).mp4"_s << false << u"“tone (cut).mp4” has no video stream."_s;
+    }
+
+    void theResultIsCheckedBeforeDone()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, output);
+        QFETCH(bool, done);
+        QFETCH(QString, text);
+        installDebianTools();
+        const QString input = wav(u"tone.wav"_s, 3);
+        m_state->load({input});
+        const RawOption plan{
+            u"Cut"_s, u"Cuts it."_s, {}, 30.0, {RawStep{u"ffmpeg"_s, args, output, u"Cuts."_s, false}}};
+        auto resolved = PlanFactory().resolve(plan, input, false);
+        QVERIFY(resolved.ok());
+        m_state->setReview(ReviewState{{resolved.value()}, 0, u"cut it"_s, u"Request"_s, u"model"_s, false, true});
+        m_state->setStage(Stage::review);
+        m_state->startRun();
+        QVERIFY(waitForEnd());
+        if (!done) {
+            QCOMPARE(m_state->stage(), Stage::failed);
+            QCOMPARE(m_state->failureText(), text);
+            QCOMPARE(lastEntry().result, u"Failed: "_s + text);
+            return;
+        }
+        QCOMPARE(m_state->stage(), Stage::finished);
+        const CheckedOutput checked = m_state->outcome()->checked.value(0);
+        QCOMPARE(checked.path, m_dir.path() + u'/' + output);
+        QVERIFY2(checked.facts.startsWith(u"0:02 · "_s), qPrintable(checked.facts));
+        QCOMPARE(checked.warning, text);
+        QCOMPARE(lastEntry().result, u"Done: "_s + output + u" ("_s + text + u")"_s);
+    }
+
     void severalFilesAreCountedInTheHistory()
     {
         m_state->load({file(u"a.txt"_s), file(u"b.txt"_s), file(u"c.txt"_s)});
@@ -360,11 +405,11 @@ private slots:
         m_state->playResult(); // no outcome: nothing
         const QString folder = m_dir.path() + u"/pages"_s;
         QDir().mkpath(folder);
-        m_state->setOutcome(RunOutcome{{folder}});
+        m_state->setOutcome(RunOutcome{{folder}, {}});
         m_state->playResult();
         QCOMPARE(m_workspace->revealed, (QList<QStringList>{{folder}}));
         const QString song = file(u"song.mp3"_s);
-        m_state->setOutcome(RunOutcome{{song, folder}});
+        m_state->setOutcome(RunOutcome{{song, folder}, {}});
         m_state->playResult();
         QCOMPARE(m_workspace->opened, QStringList{song});
     }

@@ -1,0 +1,167 @@
+#include "TestFiles.h"
+#include "TestMain.h"
+#include "TestMedia.h"
+#include "exec/ResultCheck.h"
+#include "files/ProbeHelper.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// The new files of a run, probed by the real helper and judged against what the plan said.
+class TestResultCheck : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    bool make(const QString& maker, const QString& target)
+    {
+        if (maker == u"video"_s) {
+            return TestMedia::videoMp4(target);
+        }
+        if (maker == u"sound only"_s) {
+            return TestFiles::runTool(
+                u"/usr/bin/ffmpeg"_s,
+                {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=d=1"_s, u"-c:a"_s, u"aac"_s, target});
+        }
+        if (maker == u"picture"_s) {
+            return TestMedia::picture(target, 80, 60);
+        }
+        if (maker == u"pdf"_s) {
+            return TestMedia::pdf(target, 3);
+        }
+        if (maker == u"folder"_s || maker == u"two files"_s) {
+            QDir().mkpath(target);
+            return maker == u"folder"_s
+                || (!TestFiles::write(target + u"/1.png"_s, "x").isEmpty()
+                    && !TestFiles::write(target + u"/2.png"_s, "x").isEmpty());
+        }
+        return !TestFiles::write(target, maker.toUtf8()).isEmpty();
+    }
+
+    static ResolvedOption option(const QStringList& outputs, std::optional<double> seconds = std::nullopt,
+                                 std::optional<NativeJob> job = std::nullopt)
+    {
+        ResolvedOption option;
+        option.resultSeconds = seconds;
+        for (const QString& output : outputs) {
+            ResolvedStep step;
+            step.outputPath = output;
+            step.isFinal = true;
+            step.native = job;
+            option.steps << step;
+        }
+        return option;
+    }
+
+    static RunResult check(const ResolvedOption& option)
+    {
+        std::optional<RunResult> result;
+        QObject context;
+        ResultCheck::check(option, RunOutcome{option.finalOutputs(), {}}, &ProbeHelper::probe, &context,
+                           [&result](const RunResult& checked) { result = checked; });
+        if (!QTest::qWaitFor([&] { return result.has_value(); }, 60000)) {
+            return RunError{u"the check did not end"_s, {}};
+        }
+        return *result;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void judgesEachNewFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("maker"); // what makes the file; any other text is its content
+        QTest::addColumn<double>("seconds"); // the plan's result_seconds, 0 for none
+        QTest::addColumn<QString>("facts"); // a pattern, or empty when the file fails
+        QTest::addColumn<QString>("outcome"); // the warning, or the failure
+
+        QTest::newRow("video") << u"clip.mp4"_s << u"video"_s << 0.0 << u"^0:02 · 320 × 240 · \\d+ kB$"_s << QString();
+        QTest::newRow("30 s said, 2 s made")
+            << u"cut.mp4"_s << u"video"_s << 30.0 << u"^0:02 · "_s << u"Expected about 0:30, got 0:02."_s;
+        QTest::newRow("within a second") << u"near.mp4"_s << u"video"_s << 2.9 << u"^0:02 · "_s << QString();
+        QTest::newRow("sound without the video")
+            << u"clip (cut).mp4"_s << u"sound only"_s << 0.0 << QString() << u"“clip (cut).mp4” has no video stream."_s;
+        QTest::newRow("undecodable video") << u"broken.mp4"_s << u"not a video at all"_s << 0.0 << QString()
+                                           << u"“broken.mp4” can't be read as a video."_s;
+        QTest::newRow("undecodable sound")
+            << u"broken.m4a"_s << u"not a sound"_s << 0.0 << QString() << u"“broken.m4a” can't be read as sound."_s;
+        QTest::newRow("picture") << u"small.png"_s << u"picture"_s << 0.0 << u"^80 × 60 · \\d+ bytes$"_s << QString();
+        QTest::newRow("undecodable picture")
+            << u"broken.jpg"_s << u"garbage"_s << 0.0 << QString() << u"“broken.jpg” can't be read as a picture."_s;
+        QTest::newRow("empty") << u"empty.png"_s << QString() << 0.0 << QString() << u"“empty.png” is empty."_s;
+        QTest::newRow("pdf") << u"doc.pdf"_s << u"pdf"_s << 0.0 << u"^3 pages · "_s << QString();
+        QTest::newRow("undecodable pdf") << u"broken.pdf"_s << u"%PDF-1.7 and nothing"_s << 0.0 << QString()
+                                         << u"“broken.pdf” can't be read as a PDF."_s;
+        QTest::newRow("folder") << u"pages"_s << u"two files"_s << 0.0 << u"^2 items$"_s << QString();
+        QTest::newRow("empty folder") << u"none"_s << u"folder"_s << 0.0 << QString() << u"“none” is empty."_s;
+    }
+
+    void judgesEachNewFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, maker);
+        QFETCH(double, seconds);
+        QFETCH(QString, facts);
+        QFETCH(QString, outcome);
+        QVERIFY(make(maker, path(name)));
+        const RunResult result = check(option({path(name)}, seconds > 0 ? std::optional(seconds) : std::nullopt));
+        if (facts.isEmpty()) {
+            QVERIFY(!result.ok());
+            QCOMPARE(result.error().message, outcome);
+            return;
+        }
+        QVERIFY2(result.ok(), qPrintable(result.ok() ? QString() : result.error().message));
+        QCOMPARE(result.value().checked.size(), 1);
+        const CheckedOutput checked = result.value().checked.first();
+        QVERIFY2(QRegularExpression(facts).match(checked.facts).hasMatch(), qPrintable(checked.facts));
+        QCOMPARE(checked.warning, outcome);
+    }
+
+    // What an in-process job promised: the pages of an extraction, the saving of a smaller copy. A copy of
+    // the user's own file is not judged by its content, which the run did not make.
+    void nativeJobsSayWhatToExpect()
+    {
+        const QString doc = path(u"part.pdf"_s);
+        QVERIFY(TestMedia::pdf(doc, 3));
+        RunResult result = check(option({doc}, std::nullopt, NativeJobs::PdfExtract{path(u"a.pdf"_s), {0, 1}, doc}));
+        QVERIFY(result.ok());
+        QCOMPARE(result.value().checked.first().warning, u"Expected 2 pages, got 3."_s);
+
+        const QString original = TestFiles::write(path(u"big.pdf"_s), QByteArray(4 * QFileInfo(doc).size(), 'x'));
+        result = check(option({doc}, std::nullopt, NativeJobs::PdfShrink{original, doc}));
+        QVERIFY(result.ok());
+        QVERIFY2(result.value().checked.first().facts.endsWith(u", 75 % smaller than the original"_s),
+                 qPrintable(result.value().checked.first().facts));
+
+        const QString renamed = TestFiles::write(path(u"holiday.jpg"_s), "a picture only by its name");
+        result = check(option({renamed}, std::nullopt, NativeJobs::Move{path(u"x.jpg"_s), renamed}));
+        QVERIFY(result.ok());
+        QCOMPARE(result.value().checked.first().facts, u"26 bytes"_s);
+    }
+
+    void aBadFileNamesItselfAndTheKeptOnes()
+    {
+        const QString good = path(u"keep.png"_s);
+        const QString bad = path(u"bad.png"_s);
+        const QString other = path(u"other.png"_s);
+        QVERIFY(TestMedia::picture(good, 10, 10));
+        QVERIFY(TestMedia::picture(other, 10, 10));
+        TestFiles::write(bad, {});
+        const RunResult result = check(option({good, bad, other}));
+        QVERIFY(!result.ok());
+        QCOMPARE(result.error().message,
+                 u"“bad.png” is empty. The other new files were kept: “keep.png”, “other.png”."_s);
+        QVERIFY(QFileInfo::exists(good) && QFileInfo::exists(bad) && QFileInfo::exists(other));
+    }
+};
+
+TRELLICK_TEST_MAIN(TestResultCheck)
+#include "tst_resultcheck.moc"
