@@ -4,6 +4,7 @@
 #include "platform/ChildConfinement.h"
 
 #include <QEventLoop>
+#include <QRegularExpression>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -19,6 +20,14 @@ QByteArray tail(const QByteArray& bytes, qsizetype cap)
         ++from;
     }
     return bytes.sliced(from);
+}
+
+// Why a child could not start, in the system's words only: Qt puts the name of the call that failed in front
+// ("execve: No such file or directory").
+QString launchError(const QProcess& process)
+{
+    static const QRegularExpression callName(u"^[a-z_]+: "_s);
+    return process.errorString().remove(callName);
 }
 
 } // namespace
@@ -122,7 +131,7 @@ void ProcessJob::onError(QProcess::ProcessError error)
 {
     // Every other error ends in `finished` as well; only a failed start never gets there.
     if (error == QProcess::FailedToStart) {
-        finish({-1, {}, m_process.errorString()});
+        finish({-1, {}, launchError(m_process)});
     }
 }
 

@@ -386,7 +386,7 @@ private slots:
 
         const Finished missing = run(option({step(u"Gone"_s, path(u"no-such-tool"_s), {}, path(u"z"_s))}));
         QCOMPARE(missing.outcome.summary, u"The tool could not find the file. It may have been moved or renamed."_s);
-        QVERIFY(missing.outcome.details.startsWith(u"Could not start the tool: "_s));
+        QCOMPARE(missing.outcome.details, u"Could not start the tool: "_s + qt_error_string(ENOENT));
 
         const QString crashing = script(u"crashing"_s, "kill -SEGV $$\n");
         const Finished c = run(option({step(u"Crash"_s, crashing, {}, path(u"w"_s))}));
