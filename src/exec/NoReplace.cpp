@@ -28,13 +28,22 @@ bool writeAll(int fd, const char* data, ssize_t size)
     return true;
 }
 
-Result<void, PlanError> copyRegular(const QByteArray& from, const QByteArray& to, mode_t mode, bool& created)
+// A copy keeps the original's access and modification times, as a file manager's copy does. Where the file
+// system cannot take them the copy keeps the times it got: that is no reason to fail it.
+void keepTimes(const QByteArray& path, const struct stat& original)
+{
+    const timespec times[2] = {original.st_atim, original.st_mtim};
+    ::utimensat(AT_FDCWD, path.constData(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+Result<void, PlanError> copyRegular(const QByteArray& from, const QByteArray& to, const struct stat& info,
+                                    bool& created)
 {
     const int in = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         return systemError(errno);
     }
-    const int out = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode & 0777);
+    const int out = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, info.st_mode & 0777);
     if (out < 0) {
         const int code = errno;
         ::close(in);
@@ -67,6 +76,10 @@ Result<void, PlanError> copyRegular(const QByteArray& from, const QByteArray& to
         }
     }
     ::close(in);
+    if (code == 0) {
+        const timespec times[2] = {info.st_atim, info.st_mtim};
+        ::futimens(out, times); // see keepTimes
+    }
     if (::close(out) != 0 && code == 0) {
         code = errno;
     }
@@ -85,7 +98,7 @@ Result<void, PlanError> copyItem(const QByteArray& from, const QByteArray& to, b
         return systemError(errno);
     }
     if (S_ISREG(info.st_mode)) {
-        return copyRegular(from, to, info.st_mode, created);
+        return copyRegular(from, to, info, created);
     }
     if (S_ISLNK(info.st_mode)) {
         QByteArray target(qsizetype(info.st_size) + 1, '\0');
@@ -98,6 +111,7 @@ Result<void, PlanError> copyItem(const QByteArray& from, const QByteArray& to, b
             return systemError(errno);
         }
         created = true;
+        keepTimes(to, info);
         return {};
     }
     if (!S_ISDIR(info.st_mode)) {
@@ -124,6 +138,9 @@ Result<void, PlanError> copyItem(const QByteArray& from, const QByteArray& to, b
         }
     }
     ::closedir(dir);
+    if (failure.ok()) {
+        keepTimes(to, info); // last: every entry made inside changed the folder's time
+    }
     return failure;
 }
 
