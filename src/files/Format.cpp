@@ -1,9 +1,14 @@
 #include "Format.h"
 
+#include <QDateTime>
+#include <QTimeZone>
 #include <QDate>
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <unicode/udat.h>
+#include <unicode/udatpg.h>
 
 namespace Format {
 
@@ -41,6 +46,34 @@ QString today()
 {
     // QDate::toString with a format string always uses the C locale's digits and no localized names.
     return QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+QString dateAndTime(const QDateTime& time, const QLocale& locale)
+{
+    // Qt's locale data has no abbreviated date and gives seconds with every time in some locales; ICU, which Qt
+    // itself loads, turns the skeleton "day, abbreviated month, year, hour and minute" into each locale's
+    // own pattern and hour cycle.
+    const QByteArray id = locale.language() == QLocale::C
+        ? QByteArrayLiteral("en_US_POSIX")
+        : (QLocale::languageToCode(locale.language()) + u'_' + QLocale::scriptToCode(locale.script()) + u'_'
+           + QLocale::territoryToCode(locale.territory()))
+              .toLatin1();
+    const std::u16string zone = QString::fromLatin1(time.timeZone().id()).toStdU16String();
+    UErrorCode status = U_ZERO_ERROR;
+    const std::unique_ptr<UDateTimePatternGenerator, decltype(&udatpg_close)> patterns(
+        udatpg_open(id.constData(), &status), &udatpg_close);
+    char16_t pattern[64];
+    const int32_t length = udatpg_getBestPattern(patterns.get(), u"yMMMdjmm", -1, pattern, 64, &status);
+    const std::unique_ptr<UDateFormat, decltype(&udat_close)> format(
+        udat_open(UDAT_PATTERN, UDAT_PATTERN, id.constData(), zone.data(), int32_t(zone.size()), pattern, length,
+                  &status),
+        &udat_close);
+    char16_t text[128];
+    const int32_t written = udat_format(format.get(), UDate(time.toMSecsSinceEpoch()), text, 128, nullptr, &status);
+    if (U_FAILURE(status)) {
+        return time.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    }
+    return QString::fromUtf16(text, written);
 }
 
 QString shellQuote(const QString& text)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
+
+class QDateTime;
 
 namespace Format {
 
@@ -12,6 +15,9 @@ QString size(qint64 bytes);
 QString bitrate(qint64 bitsPerSecond);
 // Today's date as yyyy-MM-dd, independent of the user's locale.
 QString today();
+// An abbreviated date with the time in hours and minutes, as the locale writes them ("Mar 14, 2026, 3:09 PM",
+// "14. März 2026, 15:09"), in the time's own time zone.
+QString dateAndTime(const QDateTime& time, const QLocale& locale = QLocale());
 // The text as a POSIX shell word, for showing exact commands: unchanged when every character is
 // shell-safe, otherwise in single quotes with each inner quote written as '\''.
 QString shellQuote(const QString& text);

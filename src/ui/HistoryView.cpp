@@ -3,12 +3,12 @@
 #include "RoundedBox.h"
 #include "Style.h"
 #include "core/AppState.h"
+#include "files/Format.h"
 #include "store/HistoryStore.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -58,8 +58,7 @@ void HistoryView::rebuild()
         QFont bold = name->font();
         bold.setBold(true);
         name->setFont(bold);
-        QLabel* date = Style::label(QLocale().toString(entry.date.toLocalTime(), QLocale::ShortFormat),
-                                    Style::Text::caption, card);
+        QLabel* date = Style::label(Format::dateAndTime(entry.date.toLocalTime()), Style::Text::caption, card);
         date->setWordWrap(false);
         Style::secondary(date);
         auto* top = new QHBoxLayout;

@@ -2,6 +2,7 @@
 #include "files/Format.h"
 
 #include <QTest>
+#include <QTimeZone>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -69,6 +70,34 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, shown);
         QCOMPARE(Format::shellQuote(text), shown);
+    }
+
+    void dateAndTime_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QString>("text");
+        // LANG=C: Qt's own short format there is "14 Mar 2026 15:09:26". A narrow space keeps "PM" by its time.
+        QTest::newRow("C") << u"C"_s << QByteArray("UTC") << u"Mar 14, 2026, 3:09\u202FPM"_s;
+        QTest::newRow("British") << u"en_GB"_s << QByteArray("UTC") << u"14 Mar 2026, 15:09"_s;
+        QTest::newRow("German") << u"de_DE"_s << QByteArray("UTC") << u"14. März 2026, 15:09"_s;
+        QTest::newRow("Canadian French") << u"fr_CA"_s << QByteArray("UTC") << u"14 mars 2026, 15 h 09"_s;
+        QTest::newRow("Japanese, in Tokyo") << u"ja_JP"_s << QByteArray("Asia/Tokyo") << u"2026年3月15日 0:09"_s;
+    }
+
+    void dateAndTime()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QByteArray, zone);
+        QFETCH(QString, text);
+        const QDateTime time
+            = QDateTime(QDate(2026, 3, 14), QTime(15, 9, 26, 535), Qt::UTC).toTimeZone(QTimeZone(zone));
+        QCOMPARE(Format::dateAndTime(time, QLocale(locale)), text);
+        // The window passes no locale: the user's is taken.
+        QLocale::setDefault(QLocale(locale));
+        const QString byDefault = Format::dateAndTime(time);
+        QLocale::setDefault(QLocale::c());
+        QCOMPARE(byDefault, text);
     }
 
     void todayIsIsoDateWhateverTheLocale()
