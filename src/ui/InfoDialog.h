@@ -3,6 +3,8 @@
 #include "Sheet.h"
 
 class QGridLayout;
+class QScrollArea;
+class QVBoxLayout;
 
 // Everything known about the chosen files, and the command that shows the same details.
 class InfoDialog : public Sheet
@@ -13,5 +15,10 @@ public:
     explicit InfoDialog(AppState* state, QWidget* parent = nullptr);
 
 private:
-    void addRow(QGridLayout* grid, const QString& label, const QString& value);
+    void showDetails();
+    static void addRow(QGridLayout* grid, const QString& label, const QString& value);
+
+    QVBoxLayout* m_column = nullptr;
+    QScrollArea* m_scroll = nullptr;
+    QWidget* m_details = nullptr;
 };
