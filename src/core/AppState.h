@@ -133,8 +133,9 @@ public:
     // The request editor's Send: asks at once, or first opens the settings or the consent dialog.
     void requestAI();
     // Sends the request in the background; the answer becomes a plan under review or a failure, unless the
-    // request was cancelled or replaced meanwhile.
-    void askAI();
+    // request was cancelled or replaced meanwhile. `prompt`, when given, is sent as it stands: the texts the
+    // user was shown; otherwise the current prompt is.
+    void askAI(std::optional<std::pair<QString, QString>> prompt = std::nullopt);
 
     // The run flow. A run that needs ffmpeg installs it first; every run that reaches the runner is
     // added to the history.
@@ -262,7 +263,8 @@ private:
     // Only the newest probe may fill in the facts; an older one that finishes late is dropped.
     quint64 m_probeGeneration = 0;
     bool m_probing = false;
-    // What the user asked for that needs the facts still being read; done when they arrive.
+    // What the user asked for that needs the facts still being read; done when the newest probe ends, whether
+    // it read them or not, and dropped only with the files it was asked of.
     std::function<void()> m_afterProbe;
 
     // Last, so that they go first: nothing they report can reach a half-destroyed state.

@@ -68,12 +68,14 @@ void AppState::requestAI()
     }
 }
 
-void AppState::askAI()
+void AppState::askAI(std::optional<std::pair<QString, QString>> prompt)
 {
     if (m_files.isEmpty()) {
         return;
     }
-    const auto prompt = currentPrompt();
+    if (!prompt) {
+        prompt = currentPrompt();
+    }
     if (!prompt) {
         return;
     }

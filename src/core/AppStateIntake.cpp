@@ -56,6 +56,7 @@ void AppState::load(const QStringList& paths)
         return;
     }
     m_task.cancel();
+    m_afterProbe = {}; // asked of the files that are going
     dropPlayer();
     setFiles(kept);
     setKind(FileKinds::detect(kept));
@@ -77,6 +78,7 @@ void AppState::load(const QStringList& paths)
 void AppState::clearFiles()
 {
     m_task.cancel();
+    m_afterProbe = {};
     dropPlayer();
     setFiles({});
     setDetails(std::nullopt);
@@ -105,8 +107,8 @@ void AppState::reprobe()
     }
     const QString path = m_files.first();
     const quint64 generation = ++m_probeGeneration;
+    // A request waiting for the facts stays: the newer probe (after an install, say) answers it.
     m_probing = true;
-    m_afterProbe = {};
     auto* watcher = new QFutureWatcher<MediaFacts>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, path, generation] {
         watcher->deleteLater();

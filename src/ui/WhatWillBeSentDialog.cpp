@@ -9,30 +9,35 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
 
 WhatWillBeSentDialog::WhatWillBeSentDialog(AppState* state, QWidget* parent)
     : Sheet(state, u"What will be sent"_s, u"whatWillBeSentDialog"_s, parent)
+    , m_text(new QPlainTextEdit(this))
 {
     setMinimumWidth(560);
     content()->addWidget(
-        Style::label(u"This is everything that leaves your Mac for this request. The file itself is never sent."_s,
+        Style::label(u"This is everything that leaves your computer for this request. The file itself is never sent."_s,
                      Style::Text::callout, this));
-    if (const auto prompt = m_state->currentPrompt()) {
-        auto* text
-            = new QPlainTextEdit(AIPrompts::preview(m_state->providerLabel(), prompt->first, prompt->second), this);
-        text->setReadOnly(true);
-        text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-        text->setMinimumHeight(240);
-        text->setMaximumHeight(380);
-        Style::name(text, u"What will be sent"_s, u"sentText"_s);
-        content()->addWidget(text, 1);
-    }
+    m_text->setReadOnly(true);
+    m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_text->setMinimumHeight(240);
+    m_text->setMaximumHeight(380);
+    Style::name(m_text, u"What will be sent"_s, u"sentText"_s);
+    content()->addWidget(m_text, 1);
     content()->addWidget(
         Style::label(u"You can look at this again any time with “What will be sent” under the request box."_s,
                      Style::Text::callout, this));
+    // Facts probed while the sheet is open change the prompt: the text shown follows, so that nothing goes
+    // out unseen.
+    for (auto changed : {&AppState::detailsChanged, &AppState::requestTextChanged, &AppState::currentActionChanged,
+                         &AppState::filesChanged}) {
+        connect(m_state, changed, this, &WhatWillBeSentDialog::follow);
+    }
+    follow();
 
     buttons()->addStretch();
     addCloseButton(u"Cancel"_s);
@@ -40,11 +45,24 @@ WhatWillBeSentDialog::WhatWillBeSentDialog(AppState* state, QWidget* parent)
     connect(sendButton, &QPushButton::clicked, this, &WhatWillBeSentDialog::send);
 }
 
+void WhatWillBeSentDialog::follow()
+{
+    m_prompt = m_state->currentPrompt();
+    m_text->setVisible(m_prompt.has_value());
+    const int scrolled = m_text->verticalScrollBar()->value();
+    m_text->setPlainText(m_prompt ? AIPrompts::preview(m_state->providerLabel(), m_prompt->first, m_prompt->second)
+                                  : QString());
+    m_text->verticalScrollBar()->setValue(scrolled);
+}
+
 void WhatWillBeSentDialog::send()
 {
-    // Clearing the dialog closes this sheet, so the state is kept at hand for the last call.
+    // Clearing the dialog closes this sheet, so what is needed is kept at hand for the last calls.
     AppState* state = m_state;
+    const auto prompt = m_prompt;
     state->settings().setAcknowledgedSend(true);
     state->setDialog(std::nullopt);
-    state->askAI();
+    if (prompt) {
+        state->askAI(prompt);
+    }
 }
