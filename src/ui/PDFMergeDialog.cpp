@@ -89,10 +89,18 @@ void PDFMergeDialog::move(qsizetype from, qsizetype to)
 
 void PDFMergeDialog::add()
 {
+    QStringList refused;
     for (const QString& path : FileDialogs::choosePdfs(this)) {
-        if (!m_order.contains(path)) {
+        if (!FileDialogs::isPdf(path)) {
+            refused.append(u'“' + QFileInfo(path).fileName() + u'”');
+        } else if (!m_order.contains(path)) {
             m_order.append(path);
         }
+    }
+    if (!refused.isEmpty()) {
+        m_state->setMessage(refused.join(u", "_s)
+                            + (refused.size() == 1 ? u" is not a PDF, so it was not added."_s
+                                                   : u" are not PDFs, so they were not added."_s));
     }
     rebuild();
 }

@@ -230,9 +230,19 @@ private slots:
         FileDialogs::setNextAnswer({e, a, d});
         shown<QPushButton>(dialog, u"Add PDFs..."_s)->click();
         QCOMPARE(dialog->order(), (QStringList{c, a, b, e, d}));
+        // PDFs are known by their content; anything else picked is refused with a word.
+        const QString shouty = file(u"report.Pdf"_s), bare = file(u"scan"_s), text = file(u"notes.txt"_s);
+        writePdf(shouty, 1);
+        writePdf(bare, 1);
+        TestFiles::write(text, "not a PDF");
+        FileDialogs::setNextAnswer({shouty, text, bare});
+        shown<QPushButton>(dialog, u"Add PDFs..."_s)->click();
+        QCOMPARE(dialog->order(), (QStringList{c, a, b, e, d, shouty, bare}));
+        QCOMPARE(m_state->message(), u"“notes.txt” is not a PDF, so it was not added."_s);
+        m_state->setMessage(std::nullopt);
 
         auto* preview = shown<QPushButton>(dialog, u"Preview"_s);
-        for (const QString& name : {u"c.pdf"_s, u"a.pdf"_s, u"b.pdf"_s, u"e.pdf"_s}) {
+        for (const QString& name : {u"c.pdf"_s, u"a.pdf"_s, u"b.pdf"_s, u"e.pdf"_s, u"report.Pdf"_s, u"scan"_s}) {
             QVERIFY(preview->isEnabled());
             shown<QToolButton>(dialog, u"Remove "_s + name)->click();
         }
@@ -250,10 +260,13 @@ private slots:
         details.name = u"a.mp4"_s;
         details.kindText = u"MPEG-4 video"_s;
         details.sizeText = u"3 MB"_s;
+        m_state->setDetails(details);
+        QDialog* dialog = open(DialogKind::info);
+        QVERIFY(!dialog->findChild<QLabel*>(u"info_Duration"_s));
+        // The probe's facts come after the sheet opened.
         details.facts.duration = 12;
         details.facts.source = u"libavformat"_s;
         m_state->setDetails(details);
-        QDialog* dialog = open(DialogKind::info);
         QStringList paths;
         for (QLabel* label : dialog->findChildren<QLabel*>(u"infoPath"_s)) {
             paths.append(label->text());
@@ -379,8 +392,16 @@ private slots:
         QCOMPARE(m_state->dialog(), DialogKind::whatWillBeSent);
         QDialog* dialog = m_window->dialogRouter()->current();
         QVERIFY(dialog);
-        const QString preview = shown<QPlainTextEdit>(dialog, u"What will be sent"_s)->toPlainText();
+        auto* sent = shown<QPlainTextEdit>(dialog, u"What will be sent"_s);
+        const QString before = sent->toPlainText();
         QCOMPARE(m_state->stage(), Stage::asking);
+        // A fact probed while the dialog is open is shown before it can go out.
+        FileDetails details = *m_state->details();
+        details.facts.duration = 754;
+        m_state->setDetails(details);
+        const QString preview = sent->toPlainText();
+        QVERIFY(preview != before);
+        QVERIFY(preview.contains(u"12:34"_s));
 
         shown<QPushButton>(dialog, u"Send"_s)->click();
         QVERIFY(m_state->settings().acknowledgedSend());
@@ -388,7 +409,8 @@ private slots:
         QCOMPARE(m_state->dialog(), std::nullopt);
         QCOMPARE(m_state->stage(), Stage::thinking);
         QTRY_COMPARE(m_openRouter->chatBodies().size(), 1);
-        QVERIFY(preview.contains(u"\n\nYour message:\n"_s + userMessage(m_openRouter->chatBodies().first())));
+        QVERIFY(
+            preview.contains(u"\n\nYour message:\n"_s + userMessage(m_openRouter->chatBodies().first()) + u"\n\n"_s));
 
         // The next request goes out at once.
         m_state->cancelThinking();
