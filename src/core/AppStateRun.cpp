@@ -147,10 +147,13 @@ void AppState::finishRun(const RunRecord& record, const RunResult& run)
 
 void AppState::runInstall(const std::function<void(const Result<void, ToolError>&)>& done)
 {
-    setToolsInstalling(true);
-    setInstallFraction(0);
-    setInstallText(u"Starting..."_s);
-    // An install already under way (from the settings window) is not started twice: this waits for it.
+    // An install already under way (from the settings window) is not started twice: this waits for it, and
+    // its progress so far stays on show.
+    if (!m_toolsInstalling) {
+        setToolsInstalling(true);
+        setInstallFraction(0);
+        setInstallText(u"Starting..."_s);
+    }
     connect(
         m_installer.get(), &ToolInstaller::finished, this,
         [this, done](const Result<void, ToolError>& installed) {

@@ -364,6 +364,29 @@ private slots:
         QVERIFY(!m_state->toolsReady());
     }
 
+    void runJoinsTheDownloadUnderWay()
+    {
+        FfmpegBuildServer builds;
+        const QString pinned = ToolInstaller::bases().first().mid(builds.baseUrl().size());
+        builds.serveBoth(pinned);
+        builds.route(pinned + u"ffmpeg.zip"_s,
+                     LocalHttpServer::Reply::slowly(FfmpegBuildServer::zipOf(u"ffmpeg"_s), 4096, 20));
+        m_state->load({wav(u"song.wav"_s, 1)});
+        m_state->prepareConvertAudio(u"mp3"_s);
+        m_state->installToolsNow();
+        QTRY_VERIFY_WITH_TIMEOUT(m_state->installFraction() > 0, timeoutMs);
+        QVERIFY(m_state->toolsInstalling());
+        const QString text = m_state->installText();
+        const double fraction = m_state->installFraction();
+        m_state->startRun();
+        QCOMPARE(m_state->stage(), Stage::installing);
+        // The download's own progress, not a new start from nothing.
+        QCOMPARE(m_state->installText(), text);
+        QCOMPARE(m_state->installFraction(), fraction);
+        QVERIFY(waitForEnd());
+        QCOMPARE(m_state->stage(), Stage::finished);
+    }
+
     void failedDownloadFailsBackToTheReview()
     {
         FfmpegBuildServer builds; // nothing served
