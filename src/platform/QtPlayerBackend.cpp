@@ -12,6 +12,12 @@ QtPlayerBackend::QtPlayerBackend(const QString& path, const std::function<void()
     QObject::connect(&m_player, &QMediaPlayer::positionChanged, &m_player, tell);
     QObject::connect(&m_player, &QMediaPlayer::durationChanged, &m_player, tell);
     QObject::connect(&m_player, &QMediaPlayer::playbackStateChanged, &m_player, tell);
+    // A stopped player draws nothing; paused, it decodes and shows the first frame.
+    QObject::connect(&m_player, &QMediaPlayer::mediaStatusChanged, &m_player, [this](QMediaPlayer::MediaStatus status) {
+        if (status == QMediaPlayer::LoadedMedia && m_player.playbackState() == QMediaPlayer::StoppedState) {
+            m_player.pause();
+        }
+    });
 }
 
 void QtPlayerBackend::play()

@@ -7,6 +7,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVideoFrame>
+#include <QVideoSink>
+#include <QVideoWidget>
 #include <QWidget>
 
 using namespace Qt::StringLiterals;
@@ -46,6 +49,22 @@ private slots:
         QTRY_COMPARE(player->position(), 1.0);
         player->pause();
         QVERIFY(!player->isPlaying());
+        player->setVideoView(nullptr);
+    }
+
+    void showsTheFirstFrameBeforePlay()
+    {
+        QObject owner;
+        MediaPlayer* player = PlayerModule::create(m_clip, &owner);
+        QVERIFY(player);
+        QWidget window;
+        auto* view = qobject_cast<QVideoWidget*>(PlayerModule::videoView(&window));
+        QVERIFY(view);
+        // Attached at once, as the window does when the file is chosen.
+        player->setVideoView(view);
+        QTRY_VERIFY(view->videoSink()->videoFrame().isValid());
+        QVERIFY(!player->isPlaying());
+        QCOMPARE(player->position(), 0.0);
         player->setVideoView(nullptr);
     }
 
