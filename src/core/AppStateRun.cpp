@@ -1,7 +1,7 @@
 // The run flow: installing the tools when a plan needs them, running the chosen option, the history.
 #include "AppState.h"
-#include "base/FFmpegTools.h"
 #include "base/AppPaths.h"
+#include "base/FFmpegTools.h"
 #include "exec/ResultCheck.h"
 #include "plans/PlanFactory.h"
 

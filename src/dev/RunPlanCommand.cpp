@@ -1,7 +1,7 @@
 #include "DevCommands.h"
 #include "PlanInput.h"
-#include "exec/RunFolders.h"
 #include "exec/ResultCheck.h"
+#include "exec/RunFolders.h"
 #include "exec/ToolRunner.h"
 #include "files/FileKind.h"
 #include "files/ProbeHelper.h"

@@ -1,9 +1,9 @@
 #include "Format.h"
 
-#include <QDateTime>
-#include <QTimeZone>
 #include <QDate>
+#include <QDateTime>
 #include <QLocale>
+#include <QTimeZone>
 #include <algorithm>
 #include <cmath>
 #include <memory>
