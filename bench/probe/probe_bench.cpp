@@ -1,6 +1,7 @@
 // probe-bench KIND PATH COUNT: reads the file's facts COUNT times with the reader `probe` picks for KIND
 // (video, audio, image, pdf), then prints the facts once. With no ffprobe in the tools folder, video and
 // audio go to libavformat in-process.
+#include "base/EnumNames.h"
 #include "files/ProbeService.h"
 
 #include <QCoreApplication>
@@ -10,7 +11,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    const std::optional<FileKind> kind = args.size() == 4 ? FileKinds::fromRawValue(args[1]) : std::nullopt;
+    const std::optional<FileKind> kind = args.size() == 4 ? EnumNames::value<FileKind>(args[1]) : std::nullopt;
     bool ok = false;
     const int count = args.size() == 4 ? args[3].toInt(&ok) : 0;
     if (!kind || !ok || count < 1) {

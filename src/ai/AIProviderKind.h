@@ -1,20 +1,14 @@
 #pragma once
 
-#include <QList>
-#include <QMetaType>
-#include <QString>
-#include <optional>
-
-// Which AI answers; stored by its raw value.
-enum class AIProviderKind { openRouter, ollama, apple };
+#include <QObject>
 
 namespace AIProviderKinds {
+Q_NAMESPACE
 
-QList<AIProviderKind> all();
-QString rawValue(AIProviderKind kind);
-// Exact, case-sensitive match of a stored raw value; anything else maps to no case.
-std::optional<AIProviderKind> fromRawValue(const QString& raw);
+// Which AI answers; stored by its raw value, the case name.
+enum class AIProviderKind { openRouter, ollama, apple };
+Q_ENUM_NS(AIProviderKind)
 
 } // namespace AIProviderKinds
 
-Q_DECLARE_METATYPE(AIProviderKind)
+using AIProviderKinds::AIProviderKind;

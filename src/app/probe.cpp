@@ -1,5 +1,6 @@
 // trellick-probe KIND PATH: prints the file's facts as one JSON object. The window runs it for every
 // file it shows, so that the media readers and their libraries stay out of the window's process.
+#include "base/EnumNames.h"
 #include "files/ProbeHelper.h"
 #include "files/ProbeService.h"
 
@@ -11,7 +12,7 @@ int main(int argc, char** argv)
 {
     // Read before the application object sees them: a path is never taken for an option.
     const std::optional<FileKind> kind
-        = argc == 3 ? FileKinds::fromRawValue(QString::fromLocal8Bit(argv[1])) : std::nullopt;
+        = argc == 3 ? EnumNames::value<FileKind>(QString::fromLocal8Bit(argv[1])) : std::nullopt;
     const QString path = argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString();
     QCoreApplication app(argc, argv);
     if (!kind) {

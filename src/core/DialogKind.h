@@ -1,10 +1,11 @@
 #pragma once
 
-#include <QMetaType>
-#include <QString>
-#include <optional>
+#include <QObject>
 
-// The sheet that is open; its raw value is the case name.
+namespace DialogKinds {
+Q_NAMESPACE
+
+// The sheet that is open.
 enum class DialogKind {
     rename,
     convertImage,
@@ -16,12 +17,8 @@ enum class DialogKind {
     history,
     whatWillBeSent
 };
-
-namespace DialogKinds {
-
-QString rawValue(DialogKind kind);
-std::optional<DialogKind> fromRawValue(const QString& raw);
+Q_ENUM_NS(DialogKind)
 
 } // namespace DialogKinds
 
-Q_DECLARE_METATYPE(DialogKind)
+using DialogKinds::DialogKind;

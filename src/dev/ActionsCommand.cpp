@@ -1,4 +1,5 @@
 #include "DevCommands.h"
+#include "base/EnumNames.h"
 #include "files/Actions.h"
 
 #include <QFileInfo>
@@ -16,7 +17,7 @@ int devActions(const QStringList& args)
         paths << QFileInfo(arg).absoluteFilePath();
     }
     const FileKind kind = FileKinds::detect(paths);
-    out << "Kind: " << FileKinds::rawValue(kind) << '\n';
+    out << "Kind: " << EnumNames::name(kind) << '\n';
     for (const FileAction& action : Actions::forSelection(kind, paths.size(), paths)) {
         out << action.title << '\n';
     }

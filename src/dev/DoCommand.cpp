@@ -1,4 +1,5 @@
 #include "DevCommands.h"
+#include "base/EnumNames.h"
 #include "base/ProcessJob.h"
 #include "core/AppState.h"
 #include "exec/RunFolders.h"
@@ -15,13 +16,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QString stageName(Stage stage)
-{
-    static const QStringList names{u"idle"_s,       u"asking"_s,  u"thinking"_s, u"review"_s,
-                                   u"installing"_s, u"running"_s, u"finished"_s, u"failed"_s};
-    return names.value(int(stage));
-}
 
 // Prints what the desktop would be asked to do instead of doing it.
 class PrintingWorkspace : public Workspace
@@ -150,7 +144,7 @@ int devDo(const QStringList& args)
         = [&probing](const QString& path, FileKind kind) { return probing = ProbeHelper::probe(path, kind); };
     AppState state(std::move(services));
     QObject::connect(&state, &AppState::stageChanged, &state,
-                     [&] { out << "Stage: " << stageName(state.stage()) << Qt::endl; });
+                     [&] { out << "Stage: " << EnumNames::name(state.stage()) << Qt::endl; });
     QObject::connect(&state, &AppState::messageChanged, &state, [&] {
         if (state.message()) {
             out << "Notice: " << *state.message() << Qt::endl;

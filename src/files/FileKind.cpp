@@ -2,8 +2,6 @@
 
 #include <QFileInfo>
 #include <QMimeDatabase>
-#include <array>
-#include <utility>
 
 namespace {
 
@@ -52,16 +50,6 @@ FileKind kindOfContent(const QMimeType& mime)
     }
     return FileKind::other;
 }
-
-constexpr std::array<std::pair<FileKind, const char16_t*>, 7> rawNames{{
-    {FileKind::video, u"video"},
-    {FileKind::audio, u"audio"},
-    {FileKind::image, u"image"},
-    {FileKind::pdf, u"pdf"},
-    {FileKind::archive, u"archive"},
-    {FileKind::folder, u"folder"},
-    {FileKind::other, u"other"},
-}};
 
 } // namespace
 
@@ -140,26 +128,6 @@ bool isExtractable(const QString& path)
     const QString name = QFileInfo(path).fileName().toLower();
     return std::any_of(extractableEndings.begin(), extractableEndings.end(),
                        [&](const QString& ending) { return name.endsWith(ending); });
-}
-
-QString rawValue(FileKind kind)
-{
-    for (const auto& [k, name] : rawNames) {
-        if (k == kind) {
-            return QString::fromUtf16(name);
-        }
-    }
-    return {};
-}
-
-std::optional<FileKind> fromRawValue(const QString& raw)
-{
-    for (const auto& [k, name] : rawNames) {
-        if (raw == QStringView(name)) {
-            return k;
-        }
-    }
-    return std::nullopt;
 }
 
 } // namespace FileKinds

@@ -1,14 +1,15 @@
 #pragma once
 
 #include <QList>
-#include <QMetaType>
+#include <QObject>
 #include <QString>
-#include <optional>
-
-// The coarse category of a selection; it decides which actions are offered.
-enum class FileKind { video, audio, image, pdf, archive, folder, other };
 
 namespace FileKinds {
+Q_NAMESPACE
+
+// The coarse category of a selection; it decides which actions are offered. Its raw value is the case name.
+enum class FileKind { video, audio, image, pdf, archive, folder, other };
+Q_ENUM_NS(FileKind)
 
 // By folder first, then by extension, then by the MIME type of the content.
 FileKind detect(const QString& path);
@@ -19,9 +20,6 @@ QString word(FileKind kind);
 // Only the archive types the application can unpack itself.
 bool isExtractable(const QString& path);
 
-QString rawValue(FileKind kind);
-std::optional<FileKind> fromRawValue(const QString& raw);
-
 } // namespace FileKinds
 
-Q_DECLARE_METATYPE(FileKind)
+using FileKinds::FileKind;

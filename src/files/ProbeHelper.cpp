@@ -2,6 +2,7 @@
 
 #include "FilesLog.h"
 #include "ProbeService.h"
+#include "base/EnumNames.h"
 #include "base/ProcessJob.h"
 #include "platform/HelperFolder.h"
 
@@ -81,7 +82,7 @@ QFuture<MediaFacts> ProbeHelper::probe(const QString& path, FileKind kind)
     auto* cancelled = new QFutureWatcher<MediaFacts>(job);
     QObject::connect(cancelled, &QFutureWatcherBase::canceled, job, &ProcessJob::cancel);
     cancelled->setFuture(promise->future());
-    job->start(program(), {FileKinds::rawValue(kind), path});
+    job->start(program(), {EnumNames::name(kind), path});
     return promise->future();
 }
 

@@ -4,6 +4,7 @@
 #include "ai/OllamaModelsJob.h"
 #include "ai/OpenRouterAuth.h"
 #include "ai/OpenRouterModelsJob.h"
+#include "base/EnumNames.h"
 #include "platform/Keychain.h"
 
 #include <QSettings>
@@ -36,7 +37,7 @@ AISettings::AISettings(Keychain& keychain, const AIEndpoints& endpoints, QObject
 {
     const QSettings settings = store();
     m_provider
-        = AIProviderKinds::fromRawValue(settings.value(providerKey).toString()).value_or(AIProviderKind::openRouter);
+        = EnumNames::value<AIProviderKind>(settings.value(providerKey).toString()).value_or(AIProviderKind::openRouter);
     m_ollamaModel = settings.value(ollamaModelKey).toString();
     m_acknowledgedSend = settings.value(acknowledgedSendKey, false).toBool();
     // An empty stored key still counts as signed in; `channel` is what refuses it.
@@ -59,7 +60,7 @@ void AISettings::setProvider(AIProviderKind provider)
     if (assign(m_provider, provider, &AISettings::providerChanged)) {
         emit channelChanged();
     }
-    store().setValue(providerKey, AIProviderKinds::rawValue(provider));
+    store().setValue(providerKey, EnumNames::name(provider));
 }
 
 void AISettings::setOllamaModel(const QString& model)
