@@ -3,6 +3,7 @@
 #include "DevCommands.h"
 #include "core/AppState.h"
 #include "files/Actions.h"
+#include "platform/AccountHome.h"
 #include "ui/DialogRouter.h"
 #include "ui/MainWindow.h"
 
@@ -171,6 +172,12 @@ int devScreenshots(const QStringList& args)
     QTextStream err(stderr);
     if (args.isEmpty()) {
         err << "usage: trellick-dev screenshots OUTDIR [--dark]\n";
+        return 2;
+    }
+    // The screens are shown with a sample history and settings, written where the application keeps its own.
+    if (QDir(QDir::homePath()) == QDir(AccountHome::path())) {
+        err << "screenshots replaces the history and settings with samples; run it through scripts/screenshots, "
+               "which gives it a private home\n";
         return 2;
     }
     const QString folder = QFileInfo(args.first()).absoluteFilePath();

@@ -1,11 +1,12 @@
 #include "TestHome.h"
 
+#include "platform/AccountHome.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <cstdio>
 #include <cstdlib>
-#include <pwd.h>
 #include <unistd.h>
 #include <vector>
 
@@ -97,6 +98,5 @@ TestHome::~TestHome()
 
 QString TestHome::accountHome()
 {
-    const passwd* entry = getpwuid(getuid());
-    return entry ? QFile::decodeName(entry->pw_dir) : QString();
+    return AccountHome::path();
 }
