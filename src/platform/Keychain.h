@@ -10,8 +10,9 @@ class Keychain
 public:
     virtual ~Keychain() = default;
 
-    // Keeps `value` for `account`, replacing what was there; false when the store would not keep it (no
-    // secret service, or it refused), in which case an earlier value is left as it was.
+    // Keeps `value` for `account`, replacing every earlier item for it; false when the store would not keep
+    // it (no secret service, a locked item, or it refused). A locked item stops the save before anything is
+    // removed; a refusal after the earlier items were removed leaves none.
     virtual bool save(const QString& value, const QString& account) = 0;
     // The stored value; nothing when there is none or the store cannot be read for any reason.
     virtual std::optional<QString> load(const QString& account) = 0;
