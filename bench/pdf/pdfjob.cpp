@@ -1,6 +1,7 @@
 // Runs one in-process PDF job from the command line, so that the benchmark can time it beside the tools
 // people would use instead.
 #include "exec/NativeOps.h"
+#include "plans/PageList.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -15,7 +16,7 @@ int main(int argc, char** argv)
     const QString job = args.value(0);
     Result<void, PlanError> failure;
     if (job == u"extract"_s && args.size() == 4) {
-        const std::optional<QList<int>> pages = NativeOps::parsePages(args.at(2), 1 << 30);
+        const std::optional<QList<int>> pages = PageList::parse(args.at(2), 1 << 30);
         failure = pages ? NativeOps::pdfExtract(args.at(1), *pages, args.at(3)) : PlanError{u"Bad page list."_s};
     } else if (job == u"merge"_s && args.size() >= 3) {
         failure = NativeOps::pdfMerge(args.mid(2), args.at(1));

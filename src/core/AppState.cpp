@@ -91,11 +91,6 @@ void AppState::backFromFailure()
     }
 }
 
-QString AppState::plural(qsizetype count, const QString& word)
-{
-    return QString::number(count) + QLatin1Char(' ') + word + (count == 1 ? QString() : QStringLiteral("s"));
-}
-
 void AppState::fail(const QString& text, const QString& details)
 {
     assign(m_failureText, text, &AppState::failureTextChanged);

@@ -109,14 +109,10 @@ public:
     ToolInstaller& installer() { return *m_installer; }
 
     // Direct actions: the actions panel calls `perform`; the dialogs call the prepare operation for
-    // their choice. A prepared plan is put up for review; a refusal only sets `message`.
+    // their choice. A prepared plan is put up for review and closes the dialog; a refusal only sets `message`.
     void perform(const FileAction& action);
-    void prepareZip();
-    void prepareExtract();
-    void preparePDFSmaller();
-    void preparePDFImages();
-    void prepareConvertImage(const QString& format);
-    void prepareConvertAudio(const QString& format);
+    // `conversion` is convertImage or convertAudio; `format` one of Recipes::formats(conversion).
+    void prepareConvert(ActionId conversion, const QString& format);
     void prepareRename(const QStringList& names, bool keepCopy);
     void preparePDFExtract(const QString& pagesText);
     void preparePDFMerge(const QStringList& order);
@@ -154,9 +150,6 @@ public:
     void changeRequest();
     void cancelPlan();
     void backFromFailure();
-
-    // "1 PDF", "0 PDFs", "2 new .jpg pictures".
-    static QString plural(qsizetype count, const QString& word);
 
     // Setters for the operations of the intake, action, AI and run flows.
     void setFiles(const QStringList& files);
@@ -223,8 +216,7 @@ private:
         QString inputPath;
         TaskSlot::Id task = 0;
     };
-    bool prepareCommands(const QString& rawLabel, const QList<QPair<QString, RawStep>>& steps, const QString& label,
-                         const QString& summary, const QStringList& warnings);
+    void offer(const Result<ResolvedOption, PlanError>& plan);
     void putUnderReview(const ResolvedOption& option);
     void runOption(const RunRecord& record);
     // The stage, the notice and the history entry of a run that ended, its result checked when it went well.

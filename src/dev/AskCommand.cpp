@@ -1,5 +1,6 @@
 #include "DevCommands.h"
 #include "core/AppState.h"
+#include "files/Actions.h"
 #include "files/ProbeHelper.h"
 
 #include <QEventLoop>
@@ -65,8 +66,8 @@ int devAsk(const QStringList& args)
     }
 
     const QList<FileAction> offered = state.actions();
-    const auto action
-        = std::find_if(offered.begin(), offered.end(), [&](const FileAction& a) { return a.id == actionId; });
+    const auto action = std::find_if(offered.begin(), offered.end(),
+                                     [&](const FileAction& a) { return Actions::rawId(a.id) == actionId; });
     if (action == offered.end() || action->style != ActionStyle::ai) {
         QTextStream(stderr) << "“" << actionId << "” is not an AI action offered for this file.\n";
         return 2;

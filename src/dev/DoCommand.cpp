@@ -3,6 +3,7 @@
 #include "base/ProcessJob.h"
 #include "core/AppState.h"
 #include "exec/RunFolders.h"
+#include "files/Actions.h"
 #include "files/ProbeHelper.h"
 #include "platform/Workspace.h"
 
@@ -81,10 +82,10 @@ void answerDialog(AppState& state, const Options& options, QTextStream& out)
 {
     switch (state.dialog().value()) {
     case DialogKind::convertImage:
-        state.prepareConvertImage(options.format);
+        state.prepareConvert(ActionId::convertImage, options.format);
         break;
     case DialogKind::convertAudio:
-        state.prepareConvertAudio(options.format);
+        state.prepareConvert(ActionId::convertAudio, options.format);
         break;
     case DialogKind::pdfExtract:
         state.preparePDFExtract(options.pages);
@@ -168,8 +169,8 @@ int devDo(const QStringList& args)
         return 1;
     }
     const QList<FileAction> offered = state.actions();
-    const auto action
-        = std::find_if(offered.begin(), offered.end(), [&](const FileAction& a) { return a.id == options->action; });
+    const auto action = std::find_if(offered.begin(), offered.end(),
+                                     [&](const FileAction& a) { return Actions::rawId(a.id) == options->action; });
     if (action == offered.end()) {
         QTextStream(stderr) << "“" << options->action << "” is not offered for this selection.\n";
         return 2;

@@ -15,10 +15,6 @@ namespace NativeOps {
 
 Result<void, PlanError> run(const NativeJob& job);
 
-// The zero-based page indices of a typed list such as "1-3, 5", in the order written; absent when the
-// text is not a page list for a document of `pageCount` pages.
-std::optional<QList<int>> parsePages(const QString& text, int pageCount);
-
 // Files and whole folders; the destination must not exist, even if something appears there meanwhile.
 Result<void, PlanError> copy(const QString& from, const QString& to);
 Result<void, PlanError> move(const QString& from, const QString& to);

@@ -8,6 +8,9 @@
 // The fixed catalogue: which actions a selection gets, in which order.
 namespace Actions {
 
+// The raw id of an action: what the window names its button by and the developer tool accepts.
+QString rawId(ActionId id);
+
 const FileAction& rename();
 const FileAction& zip();
 const FileAction& info();

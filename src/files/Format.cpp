@@ -76,6 +76,11 @@ QString dateAndTime(const QDateTime& time, const QLocale& locale)
     return QString::fromUtf16(text, written);
 }
 
+QString plural(qsizetype count, const QString& word)
+{
+    return QString::number(count) + QLatin1Char(' ') + word + (count == 1 ? QString() : QStringLiteral("s"));
+}
+
 QString shellQuote(const QString& text)
 {
     static const QString safe

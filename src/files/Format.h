@@ -13,6 +13,8 @@ QString time(double seconds);
 QString size(qint64 bytes);
 // "2.5 Mbit/s" from a million bits per second up, else whole "kbit/s".
 QString bitrate(qint64 bitsPerSecond);
+// "1 PDF", "2 PDFs": the count and the word, with an "s" unless the count is one.
+QString plural(qsizetype count, const QString& word);
 // Today's date as yyyy-MM-dd, independent of the user's locale.
 QString today();
 // An abbreviated date with the time in hours and minutes, as the locale writes them ("Mar 14, 2026, 3:09 PM",

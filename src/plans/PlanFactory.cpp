@@ -513,6 +513,13 @@ Result<PlanFactory::OutputName, PlanError> PlanFactory::splitOutput(const QStrin
     return OutputName{base.isEmpty() ? fallbackBase + u" (new)"_s : cutCharacters(base, maxBaseLength), ext};
 }
 
+QString PlanFactory::outputFolder(const QString& input)
+{
+    const QString folder = QFileInfo(QDir::cleanPath(QFileInfo(input).absoluteFilePath())).absolutePath();
+    const QFileInfo info(folder);
+    return info.isDir() && info.isWritable() ? folder : AppPaths::fallbackOutputDir();
+}
+
 Result<ResolvedOption, PlanError> PlanFactory::resolve(const RawOption& raw, const QString& input, bool trusted)
 {
     const qsizetype count = raw.steps.size();
@@ -525,9 +532,7 @@ Result<ResolvedOption, PlanError> PlanFactory::resolve(const RawOption& raw, con
     const QString inputPath = QDir::cleanPath(QFileInfo(input).absoluteFilePath());
     const QFileInfo inputInfo(inputPath);
     const QString inputFolder = inputInfo.absolutePath();
-    const QFileInfo folderInfo(inputFolder);
-    const QString outputFolder
-        = folderInfo.isDir() && folderInfo.isWritable() ? inputFolder : AppPaths::fallbackOutputDir();
+    const QString outputFolder = PlanFactory::outputFolder(inputPath);
     const QString inputName = inputInfo.fileName();
     const qsizetype dot = inputName.lastIndexOf(u'.');
     const QString fallbackBase = dot > 0 ? inputName.first(dot) : inputName;

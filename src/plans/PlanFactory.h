@@ -22,6 +22,10 @@ public:
     // which also allows ditto and tar. Resolution never writes to disk.
     Result<ResolvedOption, PlanError> resolve(const RawOption& raw, const QString& input, bool trusted);
 
+    // Where new files made from `input` go: beside it when its folder takes files, else the application's
+    // own output folder.
+    static QString outputFolder(const QString& input);
+
     QString tempDir() const;
     NameReserver& reserver();
 

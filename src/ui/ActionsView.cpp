@@ -4,6 +4,7 @@
 #include "Style.h"
 #include "Symbols.h"
 #include "core/AppState.h"
+#include "files/Actions.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -32,7 +33,7 @@ void ActionsView::rebuild()
     Style::clear(m_layout);
     const QColor tint = palette().color(QPalette::ButtonText);
     for (const FileAction& action : m_state->actions()) {
-        QPushButton* button = Style::button(action.title, u"action_"_s + action.id, m_grid);
+        QPushButton* button = Style::button(action.title, u"action_"_s + Actions::rawId(action.id), m_grid);
         button->setIcon(Symbols::icon(action.symbol, tint));
         button->setIconSize(QSize(20, 20));
         button->setMinimumHeight(40);

@@ -59,13 +59,11 @@ QDialog* DialogRouter::create(DialogKind kind)
     case DialogKind::rename:
         return new RenameDialog(m_state, m_window);
     case DialogKind::convertImage:
-        return new FormatDialog(
-            m_state, u"Convert pictures to..."_s, {u"jpg"_s, u"png"_s, u"heic"_s, u"webp"_s},
-            [this](const QString& format) { m_state->prepareConvertImage(format); }, u"convertImageDialog"_s, m_window);
+        return new FormatDialog(m_state, u"Convert pictures to..."_s, ActionId::convertImage, u"convertImageDialog"_s,
+                                m_window);
     case DialogKind::convertAudio:
-        return new FormatDialog(
-            m_state, u"Convert audio to..."_s, {u"m4a"_s, u"wav"_s, u"flac"_s, u"mp3"_s},
-            [this](const QString& format) { m_state->prepareConvertAudio(format); }, u"convertAudioDialog"_s, m_window);
+        return new FormatDialog(m_state, u"Convert audio to..."_s, ActionId::convertAudio, u"convertAudioDialog"_s,
+                                m_window);
     case DialogKind::pdfExtract:
         return new PDFExtractDialog(m_state, m_window);
     case DialogKind::pdfMerge:

@@ -1,6 +1,8 @@
 #include "FormatDialog.h"
 
 #include "Style.h"
+#include "core/AppState.h"
+#include "plans/Recipes.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,17 +11,18 @@
 
 using namespace Qt::StringLiterals;
 
-FormatDialog::FormatDialog(AppState* state, const QString& title, const QStringList& formats,
-                           std::function<void(const QString&)> onPick, const QString& objectName, QWidget* parent)
+FormatDialog::FormatDialog(AppState* state, const QString& title, ActionId conversion, const QString& objectName,
+                           QWidget* parent)
     : Sheet(state, title, objectName, parent)
 {
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
-    for (const QString& format : formats) {
+    for (const QString& format : Recipes::formats(conversion)) {
         QPushButton* button = Style::button(format, u"format_"_s + format, this);
         button->setMinimumSize(84, 44);
         button->setFont(Style::font(Style::Text::title3));
-        connect(button, &QPushButton::clicked, this, [onPick, format] { onPick(format); });
+        connect(button, &QPushButton::clicked, this,
+                [state, conversion, format] { state->prepareConvert(conversion, format); });
         row->addWidget(button);
     }
     row->addStretch();

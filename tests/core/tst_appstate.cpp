@@ -128,24 +128,6 @@ private slots:
         s.selectOption(-1);
         QCOMPARE(s.review()->selected, 1);
     }
-
-    void plural_data()
-    {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("word");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("one") << 1 << u"PDF"_s << u"1 PDF"_s;
-        QTest::newRow("zero") << 0 << u"PDF"_s << u"0 PDFs"_s;
-        QTest::newRow("two") << 2 << u"new .jpg picture"_s << u"2 new .jpg pictures"_s;
-    }
-
-    void plural()
-    {
-        QFETCH(int, count);
-        QFETCH(QString, word);
-        QFETCH(QString, text);
-        QCOMPARE(AppState::plural(count, word), text);
-    }
 };
 
 TRELLICK_TEST_MAIN(TestAppState)

@@ -140,7 +140,8 @@ private slots:
         bool cancelled = false;
         state->task().start([&cancelled] { cancelled = true; });
         state->setStage(Stage::review);
-        state->setCurrentAction(FileAction{u"trim"_s, u"Trim or cut parts"_s, {}, ActionStyle::ai, {}, {}, {}, false});
+        state->setCurrentAction(
+            FileAction{ActionId::trim, u"Trim or cut parts"_s, {}, ActionStyle::ai, {}, {}, {}, false});
         state->setRequestText(u"Keep from 0:10 to 0:40"_s);
         state->setMessage(u"Path copied."_s);
         state->setShowAutomationButton(true);

@@ -35,7 +35,7 @@ QString userMessage(const QJsonObject& body)
 }
 
 // The action the window would offer for a file of this kind.
-FileAction offered(AppState& state, const QString& id)
+FileAction offered(AppState& state, ActionId id)
 {
     const QList<FileAction> actions = state.actions();
     const auto it = std::find_if(actions.begin(), actions.end(), [&](const FileAction& a) { return a.id == id; });
@@ -63,7 +63,7 @@ class TestRequestFlow : public QObject
     void askingWith(const QString& request)
     {
         m_state->load({m_song});
-        m_state->perform(offered(*m_state, u"trim"_s));
+        m_state->perform(offered(*m_state, ActionId::trim));
         QCOMPARE(m_state->stage(), Stage::asking);
         m_state->setRequestText(request);
         // The facts go into the request: wait for them as the user would see them.
@@ -341,7 +341,7 @@ private slots:
         QCOMPARE(m_state->currentPrompt(), std::nullopt);
         m_state->load({m_song});
         QCOMPARE(m_state->currentPrompt(), std::nullopt); // no action chosen
-        m_state->perform(offered(*m_state, u"trim"_s));
+        m_state->perform(offered(*m_state, ActionId::trim));
         const auto prompt = m_state->currentPrompt();
         QVERIFY(prompt);
         QCOMPARE(prompt->first, AIPrompts::planSystem());

@@ -269,7 +269,7 @@ private slots:
     {
         installDebianTools();
         m_state->load({wav(u"long.wav"_s, 120)});
-        m_state->prepareConvertAudio(u"mp3"_s);
+        m_state->prepareConvert(ActionId::convertAudio, u"mp3"_s);
         connect(m_state.get(), &AppState::runTextChanged, this, [this] { m_state->runner().cancel(); });
         m_state->startRun();
         QVERIFY(waitForEnd());
@@ -283,7 +283,7 @@ private slots:
     {
         installDebianTools();
         m_state->load({wav(u"tone.wav"_s, 20)});
-        m_state->prepareConvertAudio(u"mp3"_s);
+        m_state->prepareConvert(ActionId::convertAudio, u"mp3"_s);
         m_state->startRun();
         m_state->clearFiles();
         QVERIFY(waitForEnd());
@@ -308,7 +308,7 @@ private slots:
         FfmpegBuildServer builds; // serves nothing: a download would fail
         QVERIFY(m_path.linkDebianTools());
         m_state->load({wav(u"song.wav"_s, 2)});
-        m_state->prepareConvertAudio(u"mp3"_s);
+        m_state->prepareConvert(ActionId::convertAudio, u"mp3"_s);
         m_state->startRun();
         QVERIFY(waitForEnd());
         QCOMPARE(m_state->stage(), Stage::finished);
@@ -325,7 +325,7 @@ private slots:
         builds.serveBoth(ToolInstaller::bases().first().mid(builds.baseUrl().size()));
         m_state->load({wav(u"song.wav"_s, 2)});
         QVERIFY(!m_state->toolsReady());
-        m_state->prepareConvertAudio(u"mp3"_s);
+        m_state->prepareConvert(ActionId::convertAudio, u"mp3"_s);
         QVERIFY(m_state->review()->options.first().steps.first().needsFFmpeg);
         m_state->startRun();
         QCOMPARE(m_state->stage(), Stage::installing);
@@ -349,7 +349,7 @@ private slots:
         builds.route(pinned + u"ffmpeg.zip"_s,
                      LocalHttpServer::Reply::slowly(FfmpegBuildServer::zipOf(u"ffmpeg"_s), 4096, 20));
         m_state->load({wav(u"song.wav"_s, 1)});
-        m_state->prepareConvertAudio(u"mp3"_s);
+        m_state->prepareConvert(ActionId::convertAudio, u"mp3"_s);
         connect(m_state.get(), &AppState::installTextChanged, this, [this] {
             if (m_state->installText().startsWith(u"Downloading"_s)) {
                 m_state->installer().cancel();
@@ -372,7 +372,7 @@ private slots:
         builds.route(pinned + u"ffmpeg.zip"_s,
                      LocalHttpServer::Reply::slowly(FfmpegBuildServer::zipOf(u"ffmpeg"_s), 4096, 20));
         m_state->load({wav(u"song.wav"_s, 1)});
-        m_state->prepareConvertAudio(u"mp3"_s);
+        m_state->prepareConvert(ActionId::convertAudio, u"mp3"_s);
         m_state->installToolsNow();
         QTRY_VERIFY_WITH_TIMEOUT(m_state->installFraction() > 0, timeoutMs);
         QVERIFY(m_state->toolsInstalling());
@@ -391,7 +391,7 @@ private slots:
     {
         FfmpegBuildServer builds; // nothing served
         m_state->load({file(u"cat.png"_s)});
-        m_state->prepareConvertImage(u"webp"_s);
+        m_state->prepareConvert(ActionId::convertImage, u"webp"_s);
         m_state->startRun();
         QVERIFY(waitForEnd());
         QCOMPARE(m_state->stage(), Stage::failed);

@@ -260,41 +260,6 @@ private slots:
                                   {{0, 0, 1224, 792}, 0, -1}});
     }
 
-    void parsePages_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QList<int>>("expected"); // empty: no page list
-        QTest::newRow("three parts") << u"3-5-7"_s << 10 << QList<int>{};
-        QTest::newRow("zero") << u"0"_s << 10 << QList<int>{};
-        QTest::newRow("falling range") << u"4-2"_s << 10 << QList<int>{};
-        QTest::newRow("above the count") << u"11"_s << 10 << QList<int>{};
-        QTest::newRow("one bad entry spoils all") << u"1, 2, x"_s << 10 << QList<int>{};
-        QTest::newRow("empty") << QString() << 10 << QList<int>{};
-        QTest::newRow("inner space") << u"1 2"_s << 10 << QList<int>{};
-        QTest::newRow("huge number") << u"99999999999999"_s << 10 << QList<int>{};
-        QTest::newRow("range and page") << u"1-3, 5"_s << 10 << QList<int>{0, 1, 2, 4};
-        QTest::newRow("order kept") << u"5,1-2"_s << 10 << QList<int>{4, 0, 1};
-        QTest::newRow("duplicates kept") << u"2,2"_s << 10 << QList<int>{1, 1};
-        QTest::newRow("open end") << u"3-"_s << 10 << QList<int>{2};
-        QTest::newRow("open start") << u"-3"_s << 10 << QList<int>{2};
-        QTest::newRow("plus sign and tabs") << u"\t+4 ,"_s << 10 << QList<int>{3};
-    }
-
-    void parsePages()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, count);
-        QFETCH(QList<int>, expected);
-        const std::optional<QList<int>> pages = NativeOps::parsePages(text, count);
-        if (expected.isEmpty()) {
-            QVERIFY(!pages);
-        } else {
-            QVERIFY(pages);
-            QCOMPARE(*pages, expected);
-        }
-    }
-
     void aFullDiskFailsExtractAndPictures()
     {
         const QString thick = TestPdf::write(path(u"thick.pdf"_s), 400);
