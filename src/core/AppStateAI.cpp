@@ -1,4 +1,5 @@
 #include "AppState.h"
+#include "CoreLog.h"
 #include "ai/AIPrompts.h"
 #include "ai/PlanAskJob.h"
 #include "store/AISettings.h"
@@ -99,6 +100,7 @@ void AppState::askAI(std::optional<std::pair<QString, QString>> prompt)
     connect(job, &PlanAskJob::finished, this, [this, job, id, request, title](const PlanOutcome& outcome) {
         job->deleteLater();
         if ((!outcome.ok() && outcome.error().kind == ErrorKind::cancelled) || !m_task.isCurrent(id)) {
+            qCDebug(lcCore, "dropped the answer to a request that was stopped or replaced");
             return;
         }
         m_task.finish(id);

@@ -1,5 +1,6 @@
 // File intake: the ways files arrive, loading them, and probing the first one.
 #include "AppState.h"
+#include "CoreLog.h"
 #include "files/Format.h"
 
 #include <QDir>
@@ -45,6 +46,8 @@ void AppState::load(const QStringList& paths)
     for (const QString& path : paths) {
         if (!path.isEmpty() && QFileInfo::exists(path)) {
             kept << path;
+        } else {
+            qCDebug(lcCore, "left out %s: there is nothing at that path", qUtf8Printable(path));
         }
         // A name that is not UTF-8 arrives with its bad bytes replaced, so the file it names cannot be
         // found again by that name.
@@ -113,6 +116,7 @@ void AppState::reprobe()
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, path, generation] {
         watcher->deleteLater();
         if (generation != m_probeGeneration) {
+            qCDebug(lcCore, "dropped the facts of %s: a newer reading was asked for", qUtf8Printable(path));
             return;
         }
         m_probing = false;

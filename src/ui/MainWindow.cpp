@@ -4,6 +4,7 @@
 #include "DialogRouter.h"
 #include "Style.h"
 #include "Symbols.h"
+#include "UiLog.h"
 #include "core/AppState.h"
 
 #include <QDragEnterEvent>
@@ -96,6 +97,9 @@ void MainWindow::dropEvent(QDropEvent* event)
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile()) {
             paths.append(url.toLocalFile());
+        } else {
+            qCDebug(lcUi, "ignored the dropped address %s: it is not a local file",
+                    qUtf8Printable(url.toDisplayString()));
         }
     }
     m_state->handleDrop(paths);

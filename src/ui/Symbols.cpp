@@ -1,6 +1,7 @@
 #include "Symbols.h"
 
 #include "TintedIconEngine.h"
+#include "UiLog.h"
 
 #include <QFile>
 #include <QHash>
@@ -64,6 +65,7 @@ QIcon icon(const QString& symbol, const QColor& tint)
 QIcon colored(const QString& symbol, const QColor& color)
 {
     if (!isBundled(symbol)) {
+        qCDebug(lcUi, "no picture is bundled for the symbol %s", qUtf8Printable(symbol));
         return {};
     }
     return QIcon(new TintedIconEngine(resource(symbol), color));

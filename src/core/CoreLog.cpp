@@ -1,0 +1,3 @@
+#include "CoreLog.h"
+
+Q_LOGGING_CATEGORY(lcCore, "trellick.core", QtInfoMsg)
