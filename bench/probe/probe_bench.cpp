@@ -2,7 +2,7 @@
 // (video, audio, image, pdf), then prints the facts once. With no ffprobe in the tools folder, video and
 // audio go to libavformat in-process.
 #include "base/EnumNames.h"
-#include "files/ProbeService.h"
+#include "readers/ProbeService.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

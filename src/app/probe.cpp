@@ -2,7 +2,7 @@
 // file it shows, so that the media readers and their libraries stay out of the window's process.
 #include "base/EnumNames.h"
 #include "files/ProbeHelper.h"
-#include "files/ProbeService.h"
+#include "readers/ProbeService.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #include "DevCommands.h"
 #include "core/AppState.h"
-#include "files/ProbeService.h"
+#include "readers/ProbeService.h"
 
 #include <QFileInfo>
 #include <QTextStream>

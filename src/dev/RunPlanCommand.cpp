@@ -5,7 +5,7 @@
 #include "exec/ToolRunner.h"
 #include "files/FileKind.h"
 #include "files/ProbeHelper.h"
-#include "files/ProbeService.h"
+#include "readers/ProbeService.h"
 
 #include <QDir>
 #include <QEventLoop>

@@ -1,7 +1,6 @@
 #include "ProbeHelper.h"
 
 #include "FilesLog.h"
-#include "ProbeService.h"
 #include "base/EnumNames.h"
 #include "base/ProcessJob.h"
 #include "platform/HelperFolder.h"
@@ -18,7 +17,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // ffprobe's own limit, and as long again for the reader that follows when it fails.
-constexpr int helperTimeLimitMs = 2 * ProbeService::ffprobeTimeLimitMs;
+constexpr int helperTimeLimitMs = 2 * ProbeHelper::ffprobeTimeLimitMs;
 
 // Values longer than this are not facts anyone reads on a file card.
 constexpr qsizetype maxTextLength = 200;

@@ -13,6 +13,9 @@
 // Like the readers themselves, it never fails: what cannot be read is simply absent.
 namespace ProbeHelper {
 
+// Time limit for one ffprobe child, so a file that makes it hang cannot keep a probe running forever.
+inline constexpr int ffprobeTimeLimitMs = 15000;
+
 QString program();
 // Runs the helper as a child of this thread, driven by this thread's event loop: the future is ready when
 // the loop has seen the helper end, so wait for it with a watcher, never with waitForFinished(). Cancelling

@@ -13,6 +13,15 @@ export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus" QT_QPA_PLATFORM
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# The window's process never loads the media readers: they live in the probe helper and the two modules.
+# The probe helper shows the pattern matches real library names.
+readers='lib(vips|av[a-z]*|Qt6Pdf|Qt6Multimedia[A-Za-z]*|qpdf|mupdf[-a-z]*)\.so'
+needed() { readelf -d "$1" | awk '/\(NEEDED\)/ {print $NF}' | tr -d '[]'; }
+needed "$build/bin/trellick-probe" > "$work/probe.needed" || fail "cannot read the probe helper's dynamic section"
+needed "$build/bin/trellick" > "$work/window.needed" || fail "cannot read the window's dynamic section"
+grep -Eq "^$readers" "$work/probe.needed" || fail "no reader library found in the probe helper's dynamic section"
+! grep -E "^$readers" "$work/window.needed" || fail "the window links the media readers above"
+
 # Only trellick goes on PATH; everything it runs or loads sits in libexec/trellick.
 expected="bin/trellick
 libexec/trellick/afconvert

@@ -3,7 +3,7 @@
 #include "TestMedia.h"
 #include "base/AppPaths.h"
 #include "files/ProbeHelper.h"
-#include "files/ProbeService.h"
+#include "readers/ProbeService.h"
 
 #include <QFile>
 #include <QFutureWatcher>

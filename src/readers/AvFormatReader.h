@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MediaFacts.h"
+#include "files/MediaFacts.h"
 
 #include <QString>
 

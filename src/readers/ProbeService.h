@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FileKind.h"
-#include "MediaFacts.h"
+#include "files/FileKind.h"
+#include "files/MediaFacts.h"
 
 #include <QString>
 #include <optional>
@@ -10,9 +10,6 @@
 // video and audio (libavformat in-process when ffprobe is missing or fails), libvips for pictures and
 // Qt PDF for PDFs. Probing never fails; what cannot be read is simply absent.
 namespace ProbeService {
-
-// Time limit for one ffprobe child, so a file that makes it hang cannot keep a probe running forever.
-inline constexpr int ffprobeTimeLimitMs = 15000;
 
 // Reads the facts in this process, blocking: for the probe helper and command-line tools only (the
 // window probes through ProbeHelper).

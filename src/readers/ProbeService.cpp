@@ -6,6 +6,7 @@
 #include "base/AppPaths.h"
 #include "base/FFmpegTools.h"
 #include "base/ProcessJob.h"
+#include "files/ProbeHelper.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -124,7 +125,7 @@ std::optional<MediaFacts> viaFFprobe(const QString& path)
     sandbox.readPaths = {path};
     const ProcResult result = ProcessJob::runBlocking(
         program, {u"-v"_s, u"error"_s, u"-show_format"_s, u"-show_streams"_s, u"-of"_s, u"json"_s, path}, {},
-        ffprobeTimeLimitMs, Sandbox(sandbox));
+        ProbeHelper::ffprobeTimeLimitMs, Sandbox(sandbox));
     if (result.status != 0) {
         return std::nullopt;
     }
