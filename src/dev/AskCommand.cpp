@@ -1,11 +1,9 @@
 #include "DevCommands.h"
-#include "core/AppState.h"
+#include "DevLoader.h"
 #include "files/Actions.h"
-#include "files/ProbeHelper.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QFutureWatcher>
 #include <QTextStream>
 
 using namespace Qt::StringLiterals;
@@ -43,26 +41,12 @@ int devAsk(const QStringList& args)
         return 2;
     }
     const QString& actionId = args.at(0);
-    // The facts are part of the request: wait for them as the user would.
-    QFuture<MediaFacts> probing;
-    Services services = Services::system();
-    services.makePlayer = [](const QString&, QObject*) -> MediaPlayer* { return nullptr; };
-    services.prober = [&probing](const QString& path, FileKind kind) {
-        probing = ProbeHelper::probe(path, kind);
-        return probing;
-    };
-    AppState state(std::move(services));
-    state.load({QFileInfo(args.at(2)).absoluteFilePath()});
+    DevLoader loader;
+    AppState state(loader.services());
+    loader.load(state, {QFileInfo(args.at(2)).absoluteFilePath()});
     if (state.files().isEmpty()) {
         out << "Notice: " << state.message().value_or(QString()) << Qt::endl;
         return 1;
-    }
-    if (probing.isValid()) {
-        QEventLoop loop;
-        QFutureWatcher<MediaFacts> watcher;
-        QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-        watcher.setFuture(probing);
-        loop.exec();
     }
 
     const QList<FileAction> offered = state.actions();

@@ -1,17 +1,14 @@
 #include "DevCommands.h"
+#include "DevLoader.h"
 #include "base/EnumNames.h"
 #include "base/ProcessJob.h"
-#include "core/AppState.h"
 #include "exec/RunFolders.h"
 #include "files/Actions.h"
-#include "files/ProbeHelper.h"
 #include "platform/Workspace.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QFutureWatcher>
 #include <QTextStream>
 
 using namespace Qt::StringLiterals;
@@ -135,14 +132,9 @@ int devDo(const QStringList& args)
                                "[--keep-copy] PATH...\n";
         return 2;
     }
-    // The facts are waited for, like a person who sees the card before choosing: the page list of
-    // "extract pages" is checked against the probed page count.
-    QFuture<MediaFacts> probing;
-    Services services = Services::system();
+    DevLoader loader;
+    Services services = loader.services();
     services.workspace = std::make_shared<PrintingWorkspace>(out);
-    services.makePlayer = [](const QString&, QObject*) -> MediaPlayer* { return nullptr; };
-    services.prober
-        = [&probing](const QString& path, FileKind kind) { return probing = ProbeHelper::probe(path, kind); };
     AppState state(std::move(services));
     QObject::connect(&state, &AppState::stageChanged, &state,
                      [&] { out << "Stage: " << EnumNames::name(state.stage()) << Qt::endl; });
@@ -155,16 +147,7 @@ int devDo(const QStringList& args)
                      [&] { out << "Install: " << state.installText() << Qt::endl; });
     QObject::connect(&state, &AppState::runTextChanged, &state, [&] { out << "Run: " << state.runText() << Qt::endl; });
 
-    state.load(options->paths);
-    if (probing.isValid()) {
-        // The helper is driven by this thread's events, so the wait is an event loop of its own.
-        QEventLoop loop;
-        QFutureWatcher<MediaFacts> watcher;
-        QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-        watcher.setFuture(probing);
-        loop.exec();
-    }
-    QCoreApplication::processEvents(); // hands the facts to the state
+    loader.load(state, options->paths);
     if (state.files().isEmpty()) {
         return 1;
     }
