@@ -1,3 +1,4 @@
+#include "TableCheck.h"
 #include "TestMain.h"
 #include "ai/AIEndpoints.h"
 
@@ -12,8 +13,8 @@ class TestAIEndpoints : public QObject
 private slots:
     void ollamaHost_data()
     {
-        QTest::addColumn<QString>("variable");
-        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
         QTest::newRow("unset") << QString() << u"http://127.0.0.1:11434"_s;
         QTest::newRow("host and port") << u"192.168.1.5:8080"_s << u"http://192.168.1.5:8080"_s;
         QTest::newRow("name without port") << u"gpu-box"_s << u"http://gpu-box:11434"_s;
@@ -25,9 +26,7 @@ private slots:
     }
     void ollamaHost()
     {
-        QFETCH(QString, variable);
-        QFETCH(QString, address);
-        QCOMPARE(AIEndpoints::ollamaBaseFrom(variable).toString(), address);
+        checkRow<QString, QString>([](const QString& v) { return AIEndpoints::ollamaBaseFrom(v).toString(); });
     }
 
     void joinKeepsAPathPrefixAndRefusesOtherSchemes()

@@ -1,3 +1,4 @@
+#include "TableCheck.h"
 #include "TestFiles.h"
 #include "TestMain.h"
 #include "base/AppPaths.h"
@@ -109,8 +110,8 @@ private slots:
 
     void shortVersion_data()
     {
-        QTest::addColumn<QString>("version");
-        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
         QTest::newRow("Debian") << u"5.1.6-0+deb12u1"_s << u"5.1"_s;
         QTest::newRow("release build") << u"n7.1-1-g1234abcd"_s << u"7.1"_s;
         QTest::newRow("major only") << u"7-static"_s << u"7.0"_s;
@@ -118,12 +119,7 @@ private slots:
         QTest::newRow("nothing read") << QString() << QString();
     }
 
-    void shortVersion()
-    {
-        QFETCH(QString, version);
-        QFETCH(QString, shown);
-        QCOMPARE(FFmpegTools::shortVersion(version), shown);
-    }
+    void shortVersion() { checkRow<QString, QString>(&FFmpegTools::shortVersion); }
 };
 
 TRELLICK_TEST_MAIN(TestFFmpegTools)

@@ -1,3 +1,4 @@
+#include "TableCheck.h"
 #include "TestFiles.h"
 #include "TestMain.h"
 #include "files/Actions.h"
@@ -45,8 +46,8 @@ class TestFileKind : public QObject
 private slots:
     void detect_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<FileKind>("kind");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<FileKind>("expected");
         QTest::newRow("upper-case video extension") << file(u"movie.MOV"_s) << FileKind::video;
         QTest::newRow("extension wins over content") << file(u"song.mp3"_s, pngHeader) << FileKind::audio;
         QTest::newRow("folder named like a video") << folder(u"clip.mov"_s) << FileKind::folder;
@@ -65,9 +66,7 @@ private slots:
 
     void detect()
     {
-        QFETCH(QString, path);
-        QFETCH(FileKind, kind);
-        QCOMPARE(FileKinds::detect(path), kind);
+        checkRow<QString, FileKind>([](const QString& path) { return FileKinds::detect(path); });
     }
 
     void detectAll()
@@ -79,8 +78,8 @@ private slots:
 
     void extractable_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("extractable");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<bool>("expected");
         QTest::newRow("zip") << u"a.ZIP"_s << true;
         QTest::newRow("tar.gz") << u"a.tar.gz"_s << true;
         QTest::newRow("tgz") << u"a.tgz"_s << true;
@@ -93,9 +92,7 @@ private slots:
 
     void extractable()
     {
-        QFETCH(QString, name);
-        QFETCH(bool, extractable);
-        QCOMPARE(FileKinds::isExtractable(u"/some/where/"_s + name), extractable);
+        checkRow<QString, bool>([](const QString& name) { return FileKinds::isExtractable(u"/some/where/"_s + name); });
     }
 
     void forSelection_data()

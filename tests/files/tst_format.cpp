@@ -1,3 +1,4 @@
+#include "TableCheck.h"
 #include "TestMain.h"
 #include "files/Format.h"
 
@@ -14,8 +15,8 @@ class TestFormat : public QObject
 private slots:
     void time_data()
     {
-        QTest::addColumn<double>("seconds");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("input");
+        QTest::addColumn<QString>("expected");
         QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << u"0:00"_s;
         QTest::newRow("negative") << -1.0 << u"0:00"_s;
         QTest::newRow("just under a half") << 0.49 << u"0:00"_s;
@@ -27,17 +28,12 @@ private slots:
         QTest::newRow("absurd") << 1e300 << u"277777777777:46:40"_s;
     }
 
-    void time()
-    {
-        QFETCH(double, seconds);
-        QFETCH(QString, text);
-        QCOMPARE(Format::time(seconds), text);
-    }
+    void time() { checkRow<double, QString>(&Format::time); }
 
     void bitrate_data()
     {
-        QTest::addColumn<qint64>("bits");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("input");
+        QTest::addColumn<QString>("expected");
         QTest::newRow("below a kilobit") << qint64(999) << u"0 kbit/s"_s;
         QTest::newRow("truncated, not rounded") << qint64(128999) << u"128 kbit/s"_s;
         QTest::newRow("just under a million") << qint64(999999) << u"999 kbit/s"_s;
@@ -45,17 +41,12 @@ private slots:
         QTest::newRow("2.5 M") << qint64(2500000) << u"2.5 Mbit/s"_s;
     }
 
-    void bitrate()
-    {
-        QFETCH(qint64, bits);
-        QFETCH(QString, text);
-        QCOMPARE(Format::bitrate(bits), text);
-    }
+    void bitrate() { checkRow<qint64, QString>(&Format::bitrate); }
 
     void shellQuote_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
         QTest::newRow("empty") << QString() << u"''"_s;
         QTest::newRow("safe characters") << u"scale=1280:-2"_s << u"scale=1280:-2"_s;
         QTest::newRow("all safe kinds") << u"a_Z9@%+=:,./-"_s << u"a_Z9@%+=:,./-"_s;
@@ -65,12 +56,7 @@ private slots:
         QTest::newRow("non-ASCII") << u"été"_s << u"'été'"_s;
     }
 
-    void shellQuote()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, shown);
-        QCOMPARE(Format::shellQuote(text), shown);
-    }
+    void shellQuote() { checkRow<QString, QString>(&Format::shellQuote); }
 
     void dateAndTime_data()
     {

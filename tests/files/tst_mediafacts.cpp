@@ -1,3 +1,4 @@
+#include "TableCheck.h"
 #include "TestMain.h"
 #include "files/MediaFacts.h"
 
@@ -97,8 +98,8 @@ private slots:
 
     void fourCC_data()
     {
-        QTest::addColumn<quint32>("code");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<quint32>("input");
+        QTest::addColumn<QString>("expected");
         QTest::newRow("high byte") << quint32(0x61766380) << u"unknown"_s;
         QTest::newRow("NUL byte") << quint32(0x00000001) << u"unknown"_s;
         QTest::newRow("all spaces") << quint32(0x20202020) << u"unknown"_s;
@@ -107,12 +108,7 @@ private slots:
         QTest::newRow("leading space trimmed") << quint32(0x20616333) << u"ac3"_s;
     }
 
-    void fourCC()
-    {
-        QFETCH(quint32, code);
-        QFETCH(QString, text);
-        QCOMPARE(MediaFacts::fourCC(code), text);
-    }
+    void fourCC() { checkRow<quint32, QString>(&MediaFacts::fourCC); }
 };
 
 TRELLICK_TEST_MAIN(TestMediaFacts)
