@@ -1,3 +1,4 @@
+#include "TableCheck.h"
 #include "TestMain.h"
 #include "ai/LoopbackServer.h"
 
@@ -54,184 +55,170 @@ class TestLoopbackServer : public QObject
     Q_OBJECT
 
 private slots:
-    void parseRequest_data();
-    void parseRequest();
-    void exactResponses();
-    void callbackArrivesOnBothLoopbackAddresses_data();
-    void callbackArrivesOnBothLoopbackAddresses();
-    void requestsWithoutCodeAreRefusedWhileWaiting();
-    void earlyCallbackIsParked();
-    void secondCallbackReplacesTheParkedOne();
-    void stopFailsTheWaitAndClosesThePort();
-    void junkAndOversizedRequests();
-    void notReachableFromOtherAddresses();
-};
+    void parseRequest_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<Parameters>("expected");
 
-void TestLoopbackServer::parseRequest_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<Parameters>("expected");
-
-    QTest::newRow("nothing") << QByteArray() << Parameters{};
-    QTest::newRow("no line end") << "GET /callback?code=abc HTTP/1.1"_ba << Parameters{};
-    QTest::newRow("one piece") << "GET\r\n\r\n"_ba << Parameters{};
-    QTest::newRow("not UTF-8") << "GET /callback?code=\xff\xfe HTTP/1.1\r\n\r\n"_ba << Parameters{};
-    QTest::newRow("target is no address") << "GET ht%tp:// HTTP/1.1\r\n\r\n"_ba << Parameters{};
-    QTest::newRow("no query") << get("/favicon.ico") << Parameters{};
-    QTest::newRow("code and state") << get("/callback?code=abc&state=xyz")
-                                    << Parameters{{u"code"_s, u"abc"_s}, {u"state"_s, u"xyz"_s}};
-    QTest::newRow("any method and path") << "POST /elsewhere?code=1 HTTP/1.0\r\n"_ba << Parameters{{u"code"_s, u"1"_s}};
-    QTest::newRow("spaces between pieces") << "GET   /x?code=2   HTTP/1.1\r\n"_ba << Parameters{{u"code"_s, u"2"_s}};
-    QTest::newRow("later item replaces") << get("/c?code=first&code=second") << Parameters{{u"code"_s, u"second"_s}};
-    QTest::newRow("item without value") << get("/c?code&state=")
-                                        << Parameters{{u"code"_s, QString()}, {u"state"_s, QString()}};
-    QTest::newRow("percent-encoded") << get("/c?code=a%2Fb%20c") << Parameters{{u"code"_s, u"a/b c"_s}};
-}
-
-void TestLoopbackServer::parseRequest()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(Parameters, expected);
-    QCOMPARE(LoopbackServer::parseRequest(bytes), expected);
-}
-
-void TestLoopbackServer::exactResponses()
-{
-    QCOMPARE(LoopbackServer::response(false), notFound);
-    const QByteArray page
-        = "<html><body style='font-family:-apple-system;text-align:center;margin-top:80px'><h2>You're "
-          "signed in</h2><p>You can close this tab and go back to Trellick.</p></body></html>";
-    QCOMPARE(LoopbackServer::response(true),
-             "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: "
-                 + QByteArray::number(page.size()) + "\r\nConnection: close\r\n\r\n" + page);
-}
-
-void TestLoopbackServer::callbackArrivesOnBothLoopbackAddresses_data()
-{
-    QTest::addColumn<QHostAddress>("address");
-    QTest::newRow("127.0.0.1") << QHostAddress(QHostAddress::LocalHost);
-    QTest::newRow("::1") << QHostAddress(QHostAddress::LocalHostIPv6);
-}
-
-void TestLoopbackServer::callbackArrivesOnBothLoopbackAddresses()
-{
-    QFETCH(QHostAddress, address);
-    LoopbackServer server;
-    const auto port = server.start();
-    QVERIFY2(port, qPrintable(server.errorString()));
-    QSignalSpy received(&server, &LoopbackServer::callbackReceived);
-    server.waitForCallback();
-    QVERIFY(exchange(address, *port, get("/callback?code=c0de&state=s1")).startsWith("HTTP/1.1 200 OK\r\n"));
-    QTRY_COMPARE(received.size(), 1);
-    QCOMPARE(received.size(), 1);
-    QCOMPARE(received.at(0).at(0).value<Parameters>(), (Parameters{{u"code"_s, u"c0de"_s}, {u"state"_s, u"s1"_s}}));
-}
-
-void TestLoopbackServer::requestsWithoutCodeAreRefusedWhileWaiting()
-{
-    LoopbackServer server;
-    const quint16 port = server.start().value();
-    QSignalSpy received(&server, &LoopbackServer::callbackReceived);
-    server.waitForCallback();
-    QCOMPARE(exchange(QHostAddress::LocalHost, port, get("/favicon.ico")), notFound);
-    QCOMPARE(exchange(QHostAddress::LocalHost, port, get("/callback?state=only")), notFound);
-    QTest::qWait(50);
-    QCOMPARE(received.size(), 0);
-    QVERIFY(exchange(QHostAddress::LocalHost, port, get("/callback?code=1")).startsWith("HTTP/1.1 200 OK"));
-    QTRY_COMPARE(received.size(), 1);
-}
-
-void TestLoopbackServer::earlyCallbackIsParked()
-{
-    LoopbackServer server;
-    const quint16 port = server.start().value();
-    QVERIFY(exchange(QHostAddress::LocalHost, port, get("/callback?code=early")).startsWith("HTTP/1.1 200 OK"));
-    QSignalSpy received(&server, &LoopbackServer::callbackReceived);
-    QSignalSpy failed(&server, &LoopbackServer::waitFailed);
-    server.stop(); // a parked callback is still handed out after the stop
-    server.waitForCallback();
-    QVERIFY(received.wait(5000));
-    QCOMPARE(received.at(0).at(0).value<Parameters>().value(u"code"_s), u"early"_s);
-    QCOMPARE(failed.size(), 0);
-}
-
-void TestLoopbackServer::secondCallbackReplacesTheParkedOne()
-{
-    LoopbackServer server;
-    const quint16 port = server.start().value();
-    QSignalSpy received(&server, &LoopbackServer::callbackReceived);
-    server.waitForCallback();
-    QVERIFY(exchange(QHostAddress::LocalHost, port, get("/callback?code=one")).startsWith("HTTP/1.1 200 OK"));
-    QVERIFY(exchange(QHostAddress::LocalHost, port, get("/callback?code=two")).startsWith("HTTP/1.1 200 OK"));
-    QVERIFY(exchange(QHostAddress::LocalHost, port, get("/callback?code=three")).startsWith("HTTP/1.1 200 OK"));
-    QTRY_COMPARE(received.size(), 1);
-    QCOMPARE(received.at(0).at(0).value<Parameters>().value(u"code"_s), u"one"_s);
-    server.waitForCallback();
-    QVERIFY(received.wait(5000));
-    QCOMPARE(received.at(1).at(0).value<Parameters>().value(u"code"_s), u"three"_s);
-}
-
-void TestLoopbackServer::stopFailsTheWaitAndClosesThePort()
-{
-    LoopbackServer server;
-    const quint16 port = server.start().value();
-    QTcpSocket idle; // a connection that never sends anything is closed with the port
-    idle.connectToHost(QHostAddress::LocalHost, port);
-    QVERIFY(idle.waitForConnected(2000));
-    QSignalSpy failed(&server, &LoopbackServer::waitFailed);
-    QSignalSpy received(&server, &LoopbackServer::callbackReceived);
-    server.waitForCallback();
-    QTest::qWait(10);
-    server.stop();
-    server.stop();
-    QVERIFY(failed.wait(5000));
-    QVERIFY(!accepts(QHostAddress::LocalHost, port));
-    QVERIFY(!accepts(QHostAddress::LocalHostIPv6, port));
-    QTRY_COMPARE(idle.state(), QAbstractSocket::UnconnectedState);
-    // Waiting again after the stop fails at once, and only once per wait.
-    server.waitForCallback();
-    QVERIFY(failed.wait(5000));
-    QTest::qWait(20);
-    QCOMPARE(failed.size(), 2);
-    QCOMPARE(received.size(), 0);
-}
-
-void TestLoopbackServer::junkAndOversizedRequests()
-{
-    LoopbackServer server;
-    const quint16 port = server.start().value();
-    QSignalSpy received(&server, &LoopbackServer::callbackReceived);
-    server.waitForCallback();
-    QByteArray junk(20'000, '\0');
-    for (qsizetype i = 0; i < junk.size(); ++i) {
-        junk[i] = char((i * 7919 + 13) % 256);
+        QTest::newRow("nothing") << QByteArray() << Parameters{};
+        QTest::newRow("no line end") << "GET /callback?code=abc HTTP/1.1"_ba << Parameters{};
+        QTest::newRow("one piece") << "GET\r\n\r\n"_ba << Parameters{};
+        QTest::newRow("not UTF-8") << "GET /callback?code=\xff\xfe HTTP/1.1\r\n\r\n"_ba << Parameters{};
+        QTest::newRow("target is no address") << "GET ht%tp:// HTTP/1.1\r\n\r\n"_ba << Parameters{};
+        QTest::newRow("no query") << get("/favicon.ico") << Parameters{};
+        QTest::newRow("code and state") << get("/callback?code=abc&state=xyz")
+                                        << Parameters{{u"code"_s, u"abc"_s}, {u"state"_s, u"xyz"_s}};
+        QTest::newRow("any method and path")
+            << "POST /elsewhere?code=1 HTTP/1.0\r\n"_ba << Parameters{{u"code"_s, u"1"_s}};
+        QTest::newRow("spaces between pieces")
+            << "GET   /x?code=2   HTTP/1.1\r\n"_ba << Parameters{{u"code"_s, u"2"_s}};
+        QTest::newRow("later item replaces")
+            << get("/c?code=first&code=second") << Parameters{{u"code"_s, u"second"_s}};
+        QTest::newRow("item without value")
+            << get("/c?code&state=") << Parameters{{u"code"_s, QString()}, {u"state"_s, QString()}};
+        QTest::newRow("percent-encoded") << get("/c?code=a%2Fb%20c") << Parameters{{u"code"_s, u"a/b c"_s}};
     }
-    QCOMPARE(exchange(QHostAddress::LocalHost, port, junk), notFound);
-    // A request line longer than one read: the code in it may be cut off, so it does not count.
-    QCOMPARE(exchange(QHostAddress::LocalHost, port, get("/callback?code=" + QByteArray(9000, 'a'))), notFound);
-    QCOMPARE(exchange(QHostAddress::LocalHost, port, "\r\n\r\n"), notFound);
-    QTest::qWait(50);
-    QCOMPARE(received.size(), 0);
-    QVERIFY(exchange(QHostAddress::LocalHost, port, get("/callback?code=ok")).startsWith("HTTP/1.1 200 OK"));
-    QTRY_COMPARE(received.size(), 1);
-}
 
-void TestLoopbackServer::notReachableFromOtherAddresses()
-{
-    LoopbackServer server;
-    const quint16 port = server.start().value();
-    int tried = 0;
-    for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
-        if (address.isLoopback() || address.isLinkLocal()) {
-            continue;
+    void parseRequest() { checkRow<QByteArray, Parameters>(&LoopbackServer::parseRequest); }
+
+    void exactResponses()
+    {
+        QCOMPARE(LoopbackServer::response(false), notFound);
+        const QByteArray page
+            = "<html><body style='font-family:-apple-system;text-align:center;margin-top:80px'><h2>You're "
+              "signed in</h2><p>You can close this tab and go back to Trellick.</p></body></html>";
+        QCOMPARE(LoopbackServer::response(true),
+                 "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: "
+                     + QByteArray::number(page.size()) + "\r\nConnection: close\r\n\r\n" + page);
+    }
+
+    void callbackArrivesOnBothLoopbackAddresses_data()
+    {
+        QTest::addColumn<QHostAddress>("address");
+        QTest::newRow("127.0.0.1") << QHostAddress(QHostAddress::LocalHost);
+        QTest::newRow("::1") << QHostAddress(QHostAddress::LocalHostIPv6);
+    }
+
+    void callbackArrivesOnBothLoopbackAddresses()
+    {
+        QFETCH(QHostAddress, address);
+        LoopbackServer server;
+        const auto port = server.start();
+        QVERIFY2(port, qPrintable(server.errorString()));
+        QSignalSpy received(&server, &LoopbackServer::callbackReceived);
+        server.waitForCallback();
+        QVERIFY(exchange(address, *port, get("/callback?code=c0de&state=s1")).startsWith("HTTP/1.1 200 OK\r\n"));
+        QTRY_COMPARE(received.size(), 1);
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(received.at(0).at(0).value<Parameters>(), (Parameters{{u"code"_s, u"c0de"_s}, {u"state"_s, u"s1"_s}}));
+    }
+
+    void requestsWithoutCodeAreRefusedWhileWaiting()
+    {
+        LoopbackServer server;
+        const quint16 port = server.start().value();
+        QSignalSpy received(&server, &LoopbackServer::callbackReceived);
+        server.waitForCallback();
+        QCOMPARE(exchange(QHostAddress::LocalHost, port, get("/favicon.ico")), notFound);
+        QCOMPARE(exchange(QHostAddress::LocalHost, port, get("/callback?state=only")), notFound);
+        QTest::qWait(50);
+        QCOMPARE(received.size(), 0);
+        QVERIFY(exchange(QHostAddress::LocalHost, port, get("/callback?code=1")).startsWith("HTTP/1.1 200 OK"));
+        QTRY_COMPARE(received.size(), 1);
+    }
+
+    void earlyCallbackIsParked()
+    {
+        LoopbackServer server;
+        const quint16 port = server.start().value();
+        QVERIFY(exchange(QHostAddress::LocalHost, port, get("/callback?code=early")).startsWith("HTTP/1.1 200 OK"));
+        QSignalSpy received(&server, &LoopbackServer::callbackReceived);
+        QSignalSpy failed(&server, &LoopbackServer::waitFailed);
+        server.stop(); // a parked callback is still handed out after the stop
+        server.waitForCallback();
+        QVERIFY(received.wait(5000));
+        QCOMPARE(received.at(0).at(0).value<Parameters>().value(u"code"_s), u"early"_s);
+        QCOMPARE(failed.size(), 0);
+    }
+
+    void secondCallbackReplacesTheParkedOne()
+    {
+        LoopbackServer server;
+        const quint16 port = server.start().value();
+        QSignalSpy received(&server, &LoopbackServer::callbackReceived);
+        server.waitForCallback();
+        QVERIFY(exchange(QHostAddress::LocalHost, port, get("/callback?code=one")).startsWith("HTTP/1.1 200 OK"));
+        QVERIFY(exchange(QHostAddress::LocalHost, port, get("/callback?code=two")).startsWith("HTTP/1.1 200 OK"));
+        QVERIFY(exchange(QHostAddress::LocalHost, port, get("/callback?code=three")).startsWith("HTTP/1.1 200 OK"));
+        QTRY_COMPARE(received.size(), 1);
+        QCOMPARE(received.at(0).at(0).value<Parameters>().value(u"code"_s), u"one"_s);
+        server.waitForCallback();
+        QVERIFY(received.wait(5000));
+        QCOMPARE(received.at(1).at(0).value<Parameters>().value(u"code"_s), u"three"_s);
+    }
+
+    void stopFailsTheWaitAndClosesThePort()
+    {
+        LoopbackServer server;
+        const quint16 port = server.start().value();
+        QTcpSocket idle; // a connection that never sends anything is closed with the port
+        idle.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(idle.waitForConnected(2000));
+        QSignalSpy failed(&server, &LoopbackServer::waitFailed);
+        QSignalSpy received(&server, &LoopbackServer::callbackReceived);
+        server.waitForCallback();
+        QTest::qWait(10);
+        server.stop();
+        server.stop();
+        QVERIFY(failed.wait(5000));
+        QVERIFY(!accepts(QHostAddress::LocalHost, port));
+        QVERIFY(!accepts(QHostAddress::LocalHostIPv6, port));
+        QTRY_COMPARE(idle.state(), QAbstractSocket::UnconnectedState);
+        // Waiting again after the stop fails at once, and only once per wait.
+        server.waitForCallback();
+        QVERIFY(failed.wait(5000));
+        QTest::qWait(20);
+        QCOMPARE(failed.size(), 2);
+        QCOMPARE(received.size(), 0);
+    }
+
+    void junkAndOversizedRequests()
+    {
+        LoopbackServer server;
+        const quint16 port = server.start().value();
+        QSignalSpy received(&server, &LoopbackServer::callbackReceived);
+        server.waitForCallback();
+        QByteArray junk(20'000, '\0');
+        for (qsizetype i = 0; i < junk.size(); ++i) {
+            junk[i] = char((i * 7919 + 13) % 256);
         }
-        ++tried;
-        QVERIFY2(!accepts(address, port), qPrintable(address.toString()));
+        QCOMPARE(exchange(QHostAddress::LocalHost, port, junk), notFound);
+        // A request line longer than one read: the code in it may be cut off, so it does not count.
+        QCOMPARE(exchange(QHostAddress::LocalHost, port, get("/callback?code=" + QByteArray(9000, 'a'))), notFound);
+        QCOMPARE(exchange(QHostAddress::LocalHost, port, "\r\n\r\n"), notFound);
+        QTest::qWait(50);
+        QCOMPARE(received.size(), 0);
+        QVERIFY(exchange(QHostAddress::LocalHost, port, get("/callback?code=ok")).startsWith("HTTP/1.1 200 OK"));
+        QTRY_COMPARE(received.size(), 1);
     }
-    if (tried == 0) {
-        QSKIP("this machine has no address besides the loopback ones");
+
+    void notReachableFromOtherAddresses()
+    {
+        LoopbackServer server;
+        const quint16 port = server.start().value();
+        int tried = 0;
+        for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+            if (address.isLoopback() || address.isLinkLocal()) {
+                continue;
+            }
+            ++tried;
+            QVERIFY2(!accepts(address, port), qPrintable(address.toString()));
+        }
+        if (tried == 0) {
+            QSKIP("this machine has no address besides the loopback ones");
+        }
     }
-}
+};
 
 TRELLICK_TEST_MAIN(TestLoopbackServer)
 #include "tst_loopbackserver.moc"

@@ -17,216 +17,195 @@ class TestKeychain : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void noSecretService();
-    void saveLoadAndRemove();
-    void savingReplacesTheItemsOfEveryCollection();
-    void emptyAndUnicodeValues();
-    void accountsAreSeparate();
-    void lockedKeyringRefusesAndKeepsTheKey();
+    void init()
+    {
+        if (withoutService() && QTest::currentTestFunction() != "noSecretService"_ba) {
+            QSKIP("this run has no Secret Service");
+        }
+    }
+
+    void noSecretService()
+    {
+        if (!withoutService()) {
+            QSKIP("runs as its own test, without a session bus");
+        }
+        SecretServiceKeychain keychain;
+        QVERIFY(!keychain.save(u"sk-1"_s, u"openrouter-api-key"_s));
+        QCOMPARE(keychain.load(u"openrouter-api-key"_s), std::nullopt);
+        keychain.remove(u"openrouter-api-key"_s);
+    }
+
+    void saveLoadAndRemove()
+    {
+        const QString account = u"openrouter-api-key"_s;
+        SecretServiceKeychain keychain;
+        QCOMPARE(keychain.load(account), std::nullopt);
+        QVERIFY(keychain.save(u"sk-or-v1-abc"_s, account));
+        // Another instance sees it: the value lives in the service, not in the object.
+        QCOMPARE(SecretServiceKeychain().load(account), u"sk-or-v1-abc"_s);
+        QVERIFY(QFile::exists(qEnvironmentVariable("TRELLICK_TEST_KEYRINGS") + u"/login.keyring"_s));
+        keychain.remove(account);
+        QCOMPARE(keychain.load(account), std::nullopt);
+        QCOMPARE(itemCount(account), 0);
+        keychain.remove(account); // removing what is not there is harmless
+    }
+
+    void savingReplacesTheItemsOfEveryCollection()
+    {
+        const QString account = u"openrouter-api-key"_s;
+        SecretServiceKeychain keychain;
+        QVERIFY(keychain.save(u"first"_s, account));
+        // An older key that another program kept elsewhere, under another schema name.
+        QVERIFY(storeInSessionCollection(u"revoked"_s, account));
+        QCOMPARE(itemCount(account), 2);
+        QVERIFY(keychain.save(u"second"_s, account));
+        QCOMPARE(itemCount(account), 1);
+        QCOMPARE(keychain.load(account), u"second"_s);
+        QVERIFY(storeInSessionCollection(u"revoked"_s, account));
+        keychain.remove(account);
+        QCOMPARE(itemCount(account), 0);
+    }
+
+    void emptyAndUnicodeValues()
+    {
+        SecretServiceKeychain keychain;
+        QVERIFY(keychain.save(QString(), u"empty"_s));
+        QCOMPARE(keychain.load(u"empty"_s), QString()); // an empty value is still an item
+        QVERIFY(keychain.load(u"empty"_s).has_value());
+        const QString unicode = u"ключ “ü” 🔑"_s;
+        QVERIFY(keychain.save(unicode, u"unicode"_s));
+        QCOMPARE(keychain.load(u"unicode"_s), unicode);
+        // Accounts are separate items.
+        keychain.remove(u"empty"_s);
+        QCOMPARE(keychain.load(u"empty"_s), std::nullopt);
+        QCOMPARE(keychain.load(u"unicode"_s), unicode);
+        keychain.remove(u"unicode"_s);
+    }
+
+    void lockedKeyringRefusesAndKeepsTheKey()
+    {
+        const QString account = u"openrouter-api-key"_s;
+        SecretServiceKeychain keychain;
+        QVERIFY(keychain.save(u"earlier"_s, account));
+        QVERIFY(setDefaultCollectionLocked(true));
+        // No one can answer the unlock prompt here: the save is refused without deleting the locked item,
+        // and reading gives nothing.
+        QVERIFY(!keychain.save(u"later"_s, account));
+        keychain.remove(account);
+        QCOMPARE(keychain.load(account), std::nullopt);
+        QVERIFY(setDefaultCollectionLocked(false));
+        QCOMPARE(keychain.load(account), u"earlier"_s);
+        keychain.remove(account);
+    }
 
 private:
     static bool withoutService() { return qEnvironmentVariableIsSet("TRELLICK_TEST_NO_SECRET_SERVICE"); }
     // Items of the Trellick service for `account`, counted by the Secret Service itself.
-    static int itemCount(const QString& account);
-    static bool setDefaultCollectionLocked(bool locked);
-    static bool unlockWithPassword();
-    static bool storeInSessionCollection(const QString& value, const QString& account);
-};
-
-bool TestKeychain::storeInSessionCollection(const QString& value, const QString& account)
-{
-    static const SecretSchema other = [] {
-        SecretSchema made{};
-        made.name = "org.example.Other";
-        made.attributes[0] = {"service", SECRET_SCHEMA_ATTRIBUTE_STRING};
-        made.attributes[1] = {"account", SECRET_SCHEMA_ATTRIBUTE_STRING};
-        return made;
-    }();
-    const QByteArray name = account.toUtf8();
-    const QByteArray secret = value.toUtf8();
-    GError* error = nullptr;
-    const bool stored
-        = secret_password_store_sync(&other, SECRET_COLLECTION_SESSION, "older", secret.constData(), nullptr, &error,
-                                     "service", "Trellick", "account", name.constData(), nullptr);
-    g_clear_error(&error);
-    return stored;
-}
-
-int TestKeychain::itemCount(const QString& account)
-{
-    const QByteArray name = account.toUtf8();
-    GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
-    g_hash_table_insert(attributes, const_cast<char*>("service"), const_cast<char*>("Trellick"));
-    g_hash_table_insert(attributes, const_cast<char*>("account"), const_cast<char*>(name.constData()));
-    static const SecretSchema any = [] {
-        SecretSchema made{};
-        made.name = "any";
-        made.flags = SECRET_SCHEMA_DONT_MATCH_NAME;
-        made.attributes[0] = {"service", SECRET_SCHEMA_ATTRIBUTE_STRING};
-        made.attributes[1] = {"account", SECRET_SCHEMA_ATTRIBUTE_STRING};
-        return made;
-    }();
-    GError* error = nullptr;
-    GList* items = secret_password_searchv_sync(&any, attributes, SECRET_SEARCH_ALL, nullptr, &error);
-    g_hash_table_unref(attributes);
-    g_clear_error(&error);
-    const int count = int(g_list_length(items));
-    g_list_free_full(items, g_object_unref);
-    return count;
-}
-
-bool TestKeychain::setDefaultCollectionLocked(bool locked)
-{
-    if (!locked) {
-        return unlockWithPassword();
-    }
-    GError* error = nullptr;
-    SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error);
-    SecretCollection* collection = service
-        ? secret_collection_for_alias_sync(service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, &error)
-        : nullptr;
-    bool done = false;
-    if (collection) {
-        GList* objects = g_list_append(nullptr, collection);
-        done = secret_service_lock_sync(service, objects, nullptr, nullptr, &error) > 0;
-        g_list_free(objects);
-        g_object_unref(collection);
-    }
-    if (service) {
-        g_object_unref(service);
-    }
-    g_clear_error(&error);
-    return done;
-}
-
-bool TestKeychain::unlockWithPassword()
-{
-    // Unlocking through the Secret Service asks for the password in a prompt that nobody can answer
-    // here; GNOME Keyring's own interface takes it directly, over a "plain" session of this connection.
-    GError* error = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    if (!bus) {
+    static int itemCount(const QString& account)
+    {
+        const QByteArray name = account.toUtf8();
+        GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
+        g_hash_table_insert(attributes, const_cast<char*>("service"), const_cast<char*>("Trellick"));
+        g_hash_table_insert(attributes, const_cast<char*>("account"), const_cast<char*>(name.constData()));
+        static const SecretSchema any = [] {
+            SecretSchema made{};
+            made.name = "any";
+            made.flags = SECRET_SCHEMA_DONT_MATCH_NAME;
+            made.attributes[0] = {"service", SECRET_SCHEMA_ATTRIBUTE_STRING};
+            made.attributes[1] = {"account", SECRET_SCHEMA_ATTRIBUTE_STRING};
+            return made;
+        }();
+        GError* error = nullptr;
+        GList* items = secret_password_searchv_sync(&any, attributes, SECRET_SEARCH_ALL, nullptr, &error);
+        g_hash_table_unref(attributes);
         g_clear_error(&error);
-        return false;
+        const int count = int(g_list_length(items));
+        g_list_free_full(items, g_object_unref);
+        return count;
     }
-    const auto call = [&](const char* interface, const char* method, GVariant* args) {
-        return g_dbus_connection_call_sync(bus, "org.freedesktop.secrets", "/org/freedesktop/secrets", interface,
-                                           method, args, nullptr, G_DBUS_CALL_FLAGS_NONE, 10'000, nullptr, &error);
-    };
-    bool done = false;
-    if (GVariant* opened = call("org.freedesktop.Secret.Service", "OpenSession",
-                                g_variant_new("(sv)", "plain", g_variant_new_string("")))) {
-        GVariant* output = nullptr;
-        const char* session = nullptr;
-        g_variant_get(opened, "(v&o)", &output, &session);
-        const QByteArray password = qgetenv("TRELLICK_TEST_KEYRING_PASSWORD");
-        GVariant* secret = g_variant_new(
-            "(o@ay@ays)", session, g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, "", 0, 1),
-            g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, password.constData(), gsize(password.size()), 1),
-            "text/plain");
-        if (GVariant* unlocked
-            = call("org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface", "UnlockWithMasterPassword",
-                   g_variant_new("(o@(oayays))", "/org/freedesktop/secrets/collection/login", secret))) {
-            done = true;
-            g_variant_unref(unlocked);
+
+    static bool setDefaultCollectionLocked(bool locked)
+    {
+        if (!locked) {
+            return unlockWithPassword();
         }
-        g_variant_unref(output);
-        g_variant_unref(opened);
+        GError* error = nullptr;
+        SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error);
+        SecretCollection* collection = service ? secret_collection_for_alias_sync(
+                                           service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, &error)
+                                               : nullptr;
+        bool done = false;
+        if (collection) {
+            GList* objects = g_list_append(nullptr, collection);
+            done = secret_service_lock_sync(service, objects, nullptr, nullptr, &error) > 0;
+            g_list_free(objects);
+            g_object_unref(collection);
+        }
+        if (service) {
+            g_object_unref(service);
+        }
+        g_clear_error(&error);
+        return done;
     }
-    g_clear_error(&error);
-    g_object_unref(bus);
-    return done;
-}
 
-void TestKeychain::init()
-{
-    if (withoutService() && QTest::currentTestFunction() != "noSecretService"_ba) {
-        QSKIP("this run has no Secret Service");
+    static bool unlockWithPassword()
+    {
+        // Unlocking through the Secret Service asks for the password in a prompt that nobody can answer
+        // here; GNOME Keyring's own interface takes it directly, over a "plain" session of this connection.
+        GError* error = nullptr;
+        GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+        if (!bus) {
+            g_clear_error(&error);
+            return false;
+        }
+        const auto call = [&](const char* interface, const char* method, GVariant* args) {
+            return g_dbus_connection_call_sync(bus, "org.freedesktop.secrets", "/org/freedesktop/secrets", interface,
+                                               method, args, nullptr, G_DBUS_CALL_FLAGS_NONE, 10'000, nullptr, &error);
+        };
+        bool done = false;
+        if (GVariant* opened = call("org.freedesktop.Secret.Service", "OpenSession",
+                                    g_variant_new("(sv)", "plain", g_variant_new_string("")))) {
+            GVariant* output = nullptr;
+            const char* session = nullptr;
+            g_variant_get(opened, "(v&o)", &output, &session);
+            const QByteArray password = qgetenv("TRELLICK_TEST_KEYRING_PASSWORD");
+            GVariant* secret = g_variant_new(
+                "(o@ay@ays)", session, g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, "", 0, 1),
+                g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, password.constData(), gsize(password.size()), 1),
+                "text/plain");
+            if (GVariant* unlocked
+                = call("org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface", "UnlockWithMasterPassword",
+                       g_variant_new("(o@(oayays))", "/org/freedesktop/secrets/collection/login", secret))) {
+                done = true;
+                g_variant_unref(unlocked);
+            }
+            g_variant_unref(output);
+            g_variant_unref(opened);
+        }
+        g_clear_error(&error);
+        g_object_unref(bus);
+        return done;
     }
-}
 
-void TestKeychain::noSecretService()
-{
-    if (!withoutService()) {
-        QSKIP("runs as its own test, without a session bus");
+    static bool storeInSessionCollection(const QString& value, const QString& account)
+    {
+        static const SecretSchema other = [] {
+            SecretSchema made{};
+            made.name = "org.example.Other";
+            made.attributes[0] = {"service", SECRET_SCHEMA_ATTRIBUTE_STRING};
+            made.attributes[1] = {"account", SECRET_SCHEMA_ATTRIBUTE_STRING};
+            return made;
+        }();
+        const QByteArray name = account.toUtf8();
+        const QByteArray secret = value.toUtf8();
+        GError* error = nullptr;
+        const bool stored
+            = secret_password_store_sync(&other, SECRET_COLLECTION_SESSION, "older", secret.constData(), nullptr,
+                                         &error, "service", "Trellick", "account", name.constData(), nullptr);
+        g_clear_error(&error);
+        return stored;
     }
-    SecretServiceKeychain keychain;
-    QVERIFY(!keychain.save(u"sk-1"_s, u"openrouter-api-key"_s));
-    QCOMPARE(keychain.load(u"openrouter-api-key"_s), std::nullopt);
-    keychain.remove(u"openrouter-api-key"_s);
-}
-
-void TestKeychain::saveLoadAndRemove()
-{
-    const QString account = u"openrouter-api-key"_s;
-    SecretServiceKeychain keychain;
-    QCOMPARE(keychain.load(account), std::nullopt);
-    QVERIFY(keychain.save(u"sk-or-v1-abc"_s, account));
-    // Another instance sees it: the value lives in the service, not in the object.
-    QCOMPARE(SecretServiceKeychain().load(account), u"sk-or-v1-abc"_s);
-    QVERIFY(QFile::exists(qEnvironmentVariable("TRELLICK_TEST_KEYRINGS") + u"/login.keyring"_s));
-    keychain.remove(account);
-    QCOMPARE(keychain.load(account), std::nullopt);
-    QCOMPARE(itemCount(account), 0);
-    keychain.remove(account); // removing what is not there is harmless
-}
-
-void TestKeychain::savingReplacesTheItemsOfEveryCollection()
-{
-    const QString account = u"openrouter-api-key"_s;
-    SecretServiceKeychain keychain;
-    QVERIFY(keychain.save(u"first"_s, account));
-    // An older key that another program kept elsewhere, under another schema name.
-    QVERIFY(storeInSessionCollection(u"revoked"_s, account));
-    QCOMPARE(itemCount(account), 2);
-    QVERIFY(keychain.save(u"second"_s, account));
-    QCOMPARE(itemCount(account), 1);
-    QCOMPARE(keychain.load(account), u"second"_s);
-    QVERIFY(storeInSessionCollection(u"revoked"_s, account));
-    keychain.remove(account);
-    QCOMPARE(itemCount(account), 0);
-}
-
-void TestKeychain::emptyAndUnicodeValues()
-{
-    SecretServiceKeychain keychain;
-    QVERIFY(keychain.save(QString(), u"empty"_s));
-    QCOMPARE(keychain.load(u"empty"_s), QString()); // an empty value is still an item
-    QVERIFY(keychain.load(u"empty"_s).has_value());
-    const QString unicode = u"ключ “ü” 🔑"_s;
-    QVERIFY(keychain.save(unicode, u"unicode"_s));
-    QCOMPARE(keychain.load(u"unicode"_s), unicode);
-    keychain.remove(u"empty"_s);
-    keychain.remove(u"unicode"_s);
-}
-
-void TestKeychain::accountsAreSeparate()
-{
-    SecretServiceKeychain keychain;
-    QVERIFY(keychain.save(u"a"_s, u"one"_s));
-    QVERIFY(keychain.save(u"b"_s, u"two"_s));
-    keychain.remove(u"one"_s);
-    QCOMPARE(keychain.load(u"one"_s), std::nullopt);
-    QCOMPARE(keychain.load(u"two"_s), u"b"_s);
-    keychain.remove(u"two"_s);
-}
-
-void TestKeychain::lockedKeyringRefusesAndKeepsTheKey()
-{
-    const QString account = u"openrouter-api-key"_s;
-    SecretServiceKeychain keychain;
-    QVERIFY(keychain.save(u"earlier"_s, account));
-    QVERIFY(setDefaultCollectionLocked(true));
-    // No one can answer the unlock prompt here: the save is refused without deleting the locked item,
-    // and reading gives nothing.
-    QVERIFY(!keychain.save(u"later"_s, account));
-    keychain.remove(account);
-    QCOMPARE(keychain.load(account), std::nullopt);
-    QVERIFY(setDefaultCollectionLocked(false));
-    QCOMPARE(keychain.load(account), u"earlier"_s);
-    keychain.remove(account);
-}
+};
 
 TRELLICK_TEST_MAIN(TestKeychain)
 #include "tst_keychain.moc"

@@ -58,337 +58,278 @@ class TestAISettings : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void storedProvider_data();
-    void storedProvider();
-    void assignmentsAreWrittenAndSurvive();
-    void channelsAndHints_data();
-    void channelsAndHints();
-    void emptyStoredKey();
-    void signInStoresTheKey();
-    void signInTwiceQuicklyStartsOne();
-    void signInFailures_data();
-    void signInFailures();
-    void resultsDroppedWhenTheSettingsAreGone();
-    void freeModelNote_data();
-    void freeModelNote();
-    void freeModelsUnreachable();
-    void refreshOllamaChoosesAModel_data();
-    void refreshOllamaChoosesAModel();
-    void refreshOllamaWithoutModelsKeepsTheChoice();
-    void refreshOllamaUnreachable();
-    void keyringRoundTrip();
-};
+    void init() { stored().clear(); }
 
-void TestAISettings::init()
-{
-    stored().clear();
-}
-
-void TestAISettings::storedProvider_data()
-{
-    QTest::addColumn<QVariant>("raw");
-    QTest::addColumn<AIProviderKind>("provider");
-    QTest::newRow("absent") << QVariant() << AIProviderKind::openRouter;
-    QTest::newRow("other letter case") << QVariant(u"Ollama"_s) << AIProviderKind::openRouter;
-    QTest::newRow("ollama") << QVariant(u"ollama"_s) << AIProviderKind::ollama;
-    QTest::newRow("apple") << QVariant(u"apple"_s) << AIProviderKind::apple;
-}
-
-void TestAISettings::storedProvider()
-{
-    QFETCH(QVariant, raw);
-    QFETCH(AIProviderKind, provider);
-    if (raw.isValid()) {
-        stored().setValue(u"aiProvider"_s, raw);
-    }
-    MemoryKeychain keychain;
-    AISettings settings(keychain, endpointsWith(nowhere));
-    QCOMPARE(settings.provider(), provider);
-    QCOMPARE(settings.ollamaModel(), QString());
-    QCOMPARE(settings.acknowledgedSend(), false);
-    QCOMPARE(settings.signedIn(), false);
-    // Loading writes nothing back.
-    QCOMPARE(stored().value(u"aiProvider"_s), raw);
-}
-
-void TestAISettings::assignmentsAreWrittenAndSurvive()
-{
-    MemoryKeychain keychain;
+    void storedProvider_data()
     {
+        QTest::addColumn<QVariant>("raw");
+        QTest::addColumn<AIProviderKind>("provider");
+        QTest::newRow("absent") << QVariant() << AIProviderKind::openRouter;
+        QTest::newRow("other letter case") << QVariant(u"Ollama"_s) << AIProviderKind::openRouter;
+        QTest::newRow("ollama") << QVariant(u"ollama"_s) << AIProviderKind::ollama;
+        QTest::newRow("apple") << QVariant(u"apple"_s) << AIProviderKind::apple;
+    }
+
+    void storedProvider()
+    {
+        QFETCH(QVariant, raw);
+        QFETCH(AIProviderKind, provider);
+        if (raw.isValid()) {
+            stored().setValue(u"aiProvider"_s, raw);
+        }
+        MemoryKeychain keychain;
         AISettings settings(keychain, endpointsWith(nowhere));
-        settings.setProvider(AIProviderKind::ollama);
-        settings.setOllamaModel(u" llama3.2 "_s);
-        settings.setAcknowledgedSend(true);
-        settings.setLastModel(u"m"_s);
-        QCOMPARE(stored().value(u"aiProvider"_s).toString(), u"ollama"_s);
+        QCOMPARE(settings.provider(), provider);
+        QCOMPARE(settings.ollamaModel(), QString());
+        QCOMPARE(settings.acknowledgedSend(), false);
+        QCOMPARE(settings.signedIn(), false);
+        // Loading writes nothing back.
+        QCOMPARE(stored().value(u"aiProvider"_s), raw);
     }
-    AISettings again(keychain, endpointsWith(nowhere));
-    QCOMPARE(again.provider(), AIProviderKind::ollama);
-    QCOMPARE(again.ollamaModel(), u" llama3.2 "_s);
-    QCOMPARE(again.acknowledgedSend(), true);
-    QCOMPARE(again.lastModel(), QString()); // not kept
-    QCOMPARE(stored().allKeys().size(), 3);
-}
 
-void TestAISettings::channelsAndHints_data()
-{
-    QTest::addColumn<AIProviderKind>("provider");
-    QTest::addColumn<std::optional<QString>>("key");
-    QTest::addColumn<QString>("ollamaModel");
-    QTest::addColumn<std::optional<AIChannel>>("channel");
-    QTest::addColumn<QString>("hint");
-
-    const std::optional<AIChannel> none;
-    QTest::newRow("openRouter without key")
-        << AIProviderKind::openRouter << std::optional<QString>() << u"m"_s << none << signInHint;
-    QTest::newRow("openRouter with empty key")
-        << AIProviderKind::openRouter << std::optional(u""_s) << u""_s << none << signInHint;
-    QTest::newRow("ollama without model")
-        << AIProviderKind::ollama << std::optional(u"k"_s) << u""_s << none << ollamaHint;
-    QTest::newRow("apple") << AIProviderKind::apple << std::optional(u"k"_s) << u"m"_s << none
-                           << u"Not available: it needs macOS 26 or newer with Apple Intelligence."_s;
-    QTest::newRow("openRouter with key") << AIProviderKind::openRouter << std::optional(u"sk-or"_s) << u"m"_s
-                                         << std::optional(AIChannel{AIProviderKind::openRouter, u"sk-or"_s, QString()})
-                                         << signInHint;
-    QTest::newRow("ollama model untrimmed")
-        << AIProviderKind::ollama << std::optional<QString>() << u" qwen "_s
-        << std::optional(AIChannel{AIProviderKind::ollama, QString(), u" qwen "_s}) << ollamaHint;
-}
-
-void TestAISettings::channelsAndHints()
-{
-    QFETCH(AIProviderKind, provider);
-    QFETCH(std::optional<QString>, key);
-    QFETCH(QString, ollamaModel);
-    QFETCH(std::optional<AIChannel>, channel);
-    QFETCH(QString, hint);
-
-    MemoryKeychain keychain;
-    if (key) {
-        QVERIFY(keychain.save(*key, account));
-    }
-    AISettings settings(keychain, endpointsWith(nowhere));
-    settings.setProvider(provider);
-    settings.setOllamaModel(ollamaModel);
-    QCOMPARE(settings.channel(), channel);
-    QCOMPARE(settings.setupHint(), hint);
-}
-
-void TestAISettings::emptyStoredKey()
-{
-    MemoryKeychain keychain;
-    QVERIFY(keychain.save(QString(), account));
-    AISettings settings(keychain, endpointsWith(nowhere));
-    QVERIFY(settings.signedIn());
-    QCOMPARE(settings.channel(), std::nullopt);
-    // The key is read afresh for every request, never cached.
-    QVERIFY(keychain.save(u"sk-later"_s, account));
-    QCOMPARE(settings.channel()->apiKey, u"sk-later"_s);
-}
-
-void TestAISettings::signInStoresTheKey()
-{
-    FakeSignIn service;
-    MemoryKeychain keychain;
-    AISettings settings(keychain, endpointsWith(service.url()));
-    QVERIFY(!settings.signedIn());
-    settings.signIn();
-    QVERIFY(settings.busy());
-    QCOMPARE(settings.notice(), u"Your browser opened. Approve the sign-in there, then come back."_s);
-    QTRY_VERIFY(!settings.busy());
-    QCOMPARE(settings.notice(), u"Signed in. The key is kept in your Keychain."_s);
-    QVERIFY(settings.signedIn());
-    QCOMPARE(settings.channel()->apiKey, u"sk-or-v1-test-key"_s);
-}
-
-void TestAISettings::signInTwiceQuicklyStartsOne()
-{
-    FakeSignIn service;
-    MemoryKeychain keychain;
-    AISettings settings(keychain, endpointsWith(service.url()));
-    QSignalSpy busySpy(&settings, &AISettings::busyChanged);
-    settings.signIn();
-    settings.signIn();
-    QTRY_VERIFY(!settings.busy());
-    QCOMPARE(busySpy.size(), 2);
-    QCOMPARE(service.keyRequests(), 1);
-    QCOMPARE(keychain.saves(), 1);
-}
-
-void TestAISettings::signInFailures_data()
-{
-    QTest::addColumn<FakeSignIn::Browser>("browser");
-    QTest::addColumn<bool>("refuseSaves");
-    QTest::addColumn<QString>("notice");
-    QTest::newRow("wrong state") << FakeSignIn::Browser::redirectWithWrongState << false
-                                 << u"The sign-in answer did not match this request, so it was ignored."_s;
-}
-
-void TestAISettings::signInFailures()
-{
-    QFETCH(FakeSignIn::Browser, browser);
-    QFETCH(bool, refuseSaves);
-    QFETCH(QString, notice);
-
-    FakeSignIn service;
-    service.setBrowser(browser);
-    MemoryKeychain keychain;
-    QVERIFY(keychain.save(u"earlier"_s, account));
-    keychain.setRefuseSaves(refuseSaves);
-    AISettings settings(keychain, endpointsWith(service.url()));
-    settings.setSignInTimeLimit(300);
-    settings.setSignedIn(false); // as after a failed read at start: a failure must not set it
-    settings.signIn();
-    QTRY_VERIFY(!settings.busy());
-    QCOMPARE(settings.notice(), notice);
-    QVERIFY(!settings.signedIn());
-    QCOMPARE(keychain.load(account), u"earlier"_s);
-}
-
-void TestAISettings::resultsDroppedWhenTheSettingsAreGone()
-{
-    FakeSignIn service;
-    service.setKeyReply(LocalHttpServer::Reply::hang());
-    FakeOpenRouter openRouter;
-    openRouter.setModelsReply(LocalHttpServer::Reply::hang());
-    MemoryKeychain keychain;
-    auto* settings = new AISettings(keychain, endpointsWith(service.url()));
-    settings->signIn();
-    QTRY_COMPARE(service.server().openConnections(), 1); // the key exchange is under way
-    delete settings;
-
-    settings = new AISettings(keychain, endpointsWith(openRouter.url()));
-    settings->checkFreeModels();
-    settings->refreshOllama();
-    QTRY_COMPARE(openRouter.server().openConnections(), 1);
-    delete settings;
-    // The hanging requests end with their owner; nothing is left to report into freed memory.
-    QTRY_COMPARE(service.server().openConnections(), 0);
-    QTRY_COMPARE(openRouter.server().openConnections(), 0);
-    QTest::qWait(50);
-    QCOMPARE(keychain.saves(), 0);
-}
-
-void TestAISettings::freeModelNote_data()
-{
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QString>("note");
-    QTest::newRow("ten") << 10
-                         << u"10 free models found. They are tried in this order:\nmaker/model-0:free\n"
-                            "maker/model-1:free\nmaker/model-2:free\nmaker/model-3:free\nmaker/model-4:free\n"
-                            "maker/model-5:free"_s;
-}
-
-void TestAISettings::freeModelNote()
-{
-    QFETCH(int, count);
-    QFETCH(QString, note);
-    FakeOpenRouter openRouter;
-    openRouter.setModels(freeModels(count));
-    MemoryKeychain keychain;
-    AISettings settings(keychain, endpointsWith(openRouter.url()));
-    settings.checkFreeModels();
-    QCOMPARE(settings.freeModelNote(), u"Looking..."_s);
-    QTRY_COMPARE(settings.freeModelNote(), note);
-    QVERIFY(!settings.busy());
-}
-
-void TestAISettings::freeModelsUnreachable()
-{
-    MemoryKeychain keychain;
-    AISettings settings(keychain, endpointsWith(nowhere));
-    settings.checkFreeModels();
-    QTRY_VERIFY(settings.freeModelNote() != u"Looking..."_s);
-    QVERIFY2(settings.freeModelNote().startsWith(u"Could not reach the server: "_s),
-             qPrintable(settings.freeModelNote()));
-}
-
-void TestAISettings::refreshOllamaChoosesAModel_data()
-{
-    QTest::addColumn<QString>("saved");
-    QTest::addColumn<QString>("chosen");
-    QTest::newRow("none saved") << QString() << u"gemma3:4b"_s;
-    QTest::newRow("saved one still installed") << u"qwen3:8b"_s << u"qwen3:8b"_s;
-    QTest::newRow("differs in letter case") << u"QWEN3:8b"_s << u"gemma3:4b"_s;
-}
-
-void TestAISettings::refreshOllamaChoosesAModel()
-{
-    QFETCH(QString, saved);
-    QFETCH(QString, chosen);
-    FakeOllama ollama;
-    ollama.setModels({u"gemma3:4b"_s, u"llama3.2:latest"_s, u"qwen3:8b"_s});
-    MemoryKeychain keychain;
-    AISettings settings(keychain, endpointsWith(nowhere, ollama.url()));
-    settings.setProvider(AIProviderKind::ollama);
-    settings.setOllamaModel(saved);
-    settings.refreshOllama();
-    QCOMPARE(settings.ollamaNotice(), u"Looking for Ollama on this Mac..."_s);
-    QTRY_COMPARE(settings.ollamaNotice(), u"Found Ollama with 3 model(s)."_s);
-    QCOMPARE(settings.ollamaModels(), (QStringList{u"gemma3:4b"_s, u"llama3.2:latest"_s, u"qwen3:8b"_s}));
-    QCOMPARE(settings.ollamaModel(), chosen);
-    QCOMPARE(stored().value(u"ollamaModel"_s).toString(), chosen);
-    QCOMPARE(settings.channel(), (AIChannel{AIProviderKind::ollama, QString(), chosen}));
-}
-
-void TestAISettings::refreshOllamaWithoutModelsKeepsTheChoice()
-{
-    FakeOllama ollama;
-    ollama.setModels({});
-    MemoryKeychain keychain;
-    AISettings settings(keychain, endpointsWith(nowhere, ollama.url()));
-    settings.setOllamaModel(u"llama3.2"_s);
-    settings.refreshOllama();
-    QTRY_COMPARE(settings.ollamaNotice(),
-                 u"Ollama is running but has no models. Run “ollama pull llama3.2” in Terminal."_s);
-    QCOMPARE(settings.ollamaModels(), QStringList());
-    QCOMPARE(settings.ollamaModel(), u"llama3.2"_s);
-}
-
-void TestAISettings::refreshOllamaUnreachable()
-{
-    FakeOllama ollama;
-    ollama.setModels({u"a"_s});
-    MemoryKeychain keychain;
-    AIEndpoints endpoints = endpointsWith(nowhere, ollama.url());
-    AISettings settings(keychain, endpoints);
-    settings.refreshOllama();
-    QTRY_COMPARE(settings.ollamaModels(), QStringList{u"a"_s});
-    // The earlier list does not outlive a failed look.
-    ollama.setTagsReply(LocalHttpServer::Reply::notHttp("nonsense"));
-    settings.refreshOllama();
-    QTRY_COMPARE(settings.ollamaNotice(), unreachableOllama);
-    QCOMPARE(settings.ollamaModels(), QStringList());
-    QCOMPARE(settings.ollamaModel(), u"a"_s);
-}
-
-// The real Secret Service of the test's private session: the key survives new settings, and signing out
-// removes it.
-void TestAISettings::keyringRoundTrip()
-{
-    SecretServiceKeychain keychain;
-    keychain.remove(account);
-    FakeSignIn service;
+    void assignmentsAreWrittenAndSurvive()
     {
+        MemoryKeychain keychain;
+        {
+            AISettings settings(keychain, endpointsWith(nowhere));
+            settings.setProvider(AIProviderKind::ollama);
+            settings.setOllamaModel(u" llama3.2 "_s);
+            settings.setAcknowledgedSend(true);
+            settings.setLastModel(u"m"_s);
+            QCOMPARE(stored().value(u"aiProvider"_s).toString(), u"ollama"_s);
+        }
+        AISettings again(keychain, endpointsWith(nowhere));
+        QCOMPARE(again.provider(), AIProviderKind::ollama);
+        QCOMPARE(again.ollamaModel(), u" llama3.2 "_s);
+        QCOMPARE(again.acknowledgedSend(), true);
+        QCOMPARE(again.lastModel(), QString()); // not kept
+        QCOMPARE(stored().allKeys().size(), 3);
+    }
+
+    void channelsAndHints_data()
+    {
+        QTest::addColumn<AIProviderKind>("provider");
+        QTest::addColumn<std::optional<QString>>("key");
+        QTest::addColumn<QString>("ollamaModel");
+        QTest::addColumn<std::optional<AIChannel>>("channel");
+        QTest::addColumn<QString>("hint");
+
+        const std::optional<AIChannel> none;
+        QTest::newRow("openRouter without key")
+            << AIProviderKind::openRouter << std::optional<QString>() << u"m"_s << none << signInHint;
+        QTest::newRow("openRouter with empty key")
+            << AIProviderKind::openRouter << std::optional(u""_s) << u""_s << none << signInHint;
+        QTest::newRow("ollama without model")
+            << AIProviderKind::ollama << std::optional(u"k"_s) << u""_s << none << ollamaHint;
+        QTest::newRow("apple") << AIProviderKind::apple << std::optional(u"k"_s) << u"m"_s << none
+                               << u"Not available: it needs macOS 26 or newer with Apple Intelligence."_s;
+        QTest::newRow("openRouter with key")
+            << AIProviderKind::openRouter << std::optional(u"sk-or"_s) << u"m"_s
+            << std::optional(AIChannel{AIProviderKind::openRouter, u"sk-or"_s, QString()}) << signInHint;
+        QTest::newRow("ollama model untrimmed")
+            << AIProviderKind::ollama << std::optional<QString>() << u" qwen "_s
+            << std::optional(AIChannel{AIProviderKind::ollama, QString(), u" qwen "_s}) << ollamaHint;
+    }
+
+    void channelsAndHints()
+    {
+        QFETCH(AIProviderKind, provider);
+        QFETCH(std::optional<QString>, key);
+        QFETCH(QString, ollamaModel);
+        QFETCH(std::optional<AIChannel>, channel);
+        QFETCH(QString, hint);
+
+        MemoryKeychain keychain;
+        if (key) {
+            QVERIFY(keychain.save(*key, account));
+        }
+        AISettings settings(keychain, endpointsWith(nowhere));
+        settings.setProvider(provider);
+        settings.setOllamaModel(ollamaModel);
+        QCOMPARE(settings.channel(), channel);
+        QCOMPARE(settings.setupHint(), hint);
+    }
+
+    void emptyStoredKey()
+    {
+        MemoryKeychain keychain;
+        QVERIFY(keychain.save(QString(), account));
+        AISettings settings(keychain, endpointsWith(nowhere));
+        QVERIFY(settings.signedIn());
+        QCOMPARE(settings.channel(), std::nullopt);
+        // The key is read afresh for every request, never cached.
+        QVERIFY(keychain.save(u"sk-later"_s, account));
+        QCOMPARE(settings.channel()->apiKey, u"sk-later"_s);
+    }
+
+    void signInTwiceQuicklyStartsOne()
+    {
+        FakeSignIn service;
+        MemoryKeychain keychain;
         AISettings settings(keychain, endpointsWith(service.url()));
-        QVERIFY(!settings.signedIn());
+        QSignalSpy busySpy(&settings, &AISettings::busyChanged);
+        settings.signIn();
         settings.signIn();
         QTRY_VERIFY(!settings.busy());
-        QVERIFY2(settings.signedIn(), qPrintable(settings.notice()));
+        QCOMPARE(busySpy.size(), 2);
+        QCOMPARE(service.keyRequests(), 1);
+        QCOMPARE(keychain.saves(), 1);
     }
+
+    void signInWithAWrongStateKeepsTheEarlierKey()
     {
+        FakeSignIn service;
+        service.setBrowser(FakeSignIn::Browser::redirectWithWrongState);
+        MemoryKeychain keychain;
+        QVERIFY(keychain.save(u"earlier"_s, account));
         AISettings settings(keychain, endpointsWith(service.url()));
-        QVERIFY(settings.signedIn());
-        QCOMPARE(settings.channel(), (AIChannel{AIProviderKind::openRouter, u"sk-or-v1-test-key"_s, QString()}));
-        settings.signOut();
+        settings.setSignInTimeLimit(300);
+        settings.setSignedIn(false); // as after a failed read at start: a failure must not set it
+        settings.signIn();
+        QTRY_VERIFY(!settings.busy());
+        QCOMPARE(settings.notice(), u"The sign-in answer did not match this request, so it was ignored."_s);
         QVERIFY(!settings.signedIn());
-        QCOMPARE(settings.notice(), u"Signed out. The key was removed from the Keychain."_s);
-        QCOMPARE(settings.channel(), std::nullopt);
+        QCOMPARE(keychain.load(account), u"earlier"_s);
     }
-    QCOMPARE(SecretServiceKeychain().load(account), std::nullopt);
-    QVERIFY(!AISettings(keychain, endpointsWith(service.url())).signedIn());
-}
+
+    void resultsDroppedWhenTheSettingsAreGone()
+    {
+        FakeSignIn service;
+        service.setKeyReply(LocalHttpServer::Reply::hang());
+        FakeOpenRouter openRouter;
+        openRouter.setModelsReply(LocalHttpServer::Reply::hang());
+        MemoryKeychain keychain;
+        auto* settings = new AISettings(keychain, endpointsWith(service.url()));
+        settings->signIn();
+        QTRY_COMPARE(service.server().openConnections(), 1); // the key exchange is under way
+        delete settings;
+
+        settings = new AISettings(keychain, endpointsWith(openRouter.url()));
+        settings->checkFreeModels();
+        settings->refreshOllama();
+        QTRY_COMPARE(openRouter.server().openConnections(), 1);
+        delete settings;
+        // The hanging requests end with their owner; nothing is left to report into freed memory.
+        QTRY_COMPARE(service.server().openConnections(), 0);
+        QTRY_COMPARE(openRouter.server().openConnections(), 0);
+        QTest::qWait(50);
+        QCOMPARE(keychain.saves(), 0);
+    }
+
+    void freeModelNote()
+    {
+        FakeOpenRouter openRouter;
+        openRouter.setModels(freeModels(10));
+        MemoryKeychain keychain;
+        AISettings settings(keychain, endpointsWith(openRouter.url()));
+        settings.checkFreeModels();
+        QCOMPARE(settings.freeModelNote(), u"Looking..."_s);
+        QTRY_COMPARE(settings.freeModelNote(),
+                     u"10 free models found. They are tried in this order:\nmaker/model-0:free\n"
+                     "maker/model-1:free\nmaker/model-2:free\nmaker/model-3:free\nmaker/model-4:free\n"
+                     "maker/model-5:free"_s);
+        QVERIFY(!settings.busy());
+    }
+
+    void freeModelsUnreachable()
+    {
+        MemoryKeychain keychain;
+        AISettings settings(keychain, endpointsWith(nowhere));
+        settings.checkFreeModels();
+        QTRY_VERIFY(settings.freeModelNote() != u"Looking..."_s);
+        QVERIFY2(settings.freeModelNote().startsWith(u"Could not reach the server: "_s),
+                 qPrintable(settings.freeModelNote()));
+    }
+
+    void refreshOllamaChoosesAModel_data()
+    {
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("none saved") << QString() << u"gemma3:4b"_s;
+        QTest::newRow("saved one still installed") << u"qwen3:8b"_s << u"qwen3:8b"_s;
+        QTest::newRow("differs in letter case") << u"QWEN3:8b"_s << u"gemma3:4b"_s;
+    }
+
+    void refreshOllamaChoosesAModel()
+    {
+        QFETCH(QString, saved);
+        QFETCH(QString, chosen);
+        FakeOllama ollama;
+        ollama.setModels({u"gemma3:4b"_s, u"llama3.2:latest"_s, u"qwen3:8b"_s});
+        MemoryKeychain keychain;
+        AISettings settings(keychain, endpointsWith(nowhere, ollama.url()));
+        settings.setProvider(AIProviderKind::ollama);
+        settings.setOllamaModel(saved);
+        settings.refreshOllama();
+        QCOMPARE(settings.ollamaNotice(), u"Looking for Ollama on this Mac..."_s);
+        QTRY_COMPARE(settings.ollamaNotice(), u"Found Ollama with 3 model(s)."_s);
+        QCOMPARE(settings.ollamaModels(), (QStringList{u"gemma3:4b"_s, u"llama3.2:latest"_s, u"qwen3:8b"_s}));
+        QCOMPARE(settings.ollamaModel(), chosen);
+        QCOMPARE(stored().value(u"ollamaModel"_s).toString(), chosen);
+        QCOMPARE(settings.channel(), (AIChannel{AIProviderKind::ollama, QString(), chosen}));
+    }
+
+    void refreshOllamaWithoutModelsKeepsTheChoice()
+    {
+        FakeOllama ollama;
+        ollama.setModels({});
+        MemoryKeychain keychain;
+        AISettings settings(keychain, endpointsWith(nowhere, ollama.url()));
+        settings.setOllamaModel(u"llama3.2"_s);
+        settings.refreshOllama();
+        QTRY_COMPARE(settings.ollamaNotice(),
+                     u"Ollama is running but has no models. Run “ollama pull llama3.2” in Terminal."_s);
+        QCOMPARE(settings.ollamaModels(), QStringList());
+        QCOMPARE(settings.ollamaModel(), u"llama3.2"_s);
+    }
+
+    void refreshOllamaUnreachable()
+    {
+        FakeOllama ollama;
+        ollama.setModels({u"a"_s});
+        MemoryKeychain keychain;
+        AIEndpoints endpoints = endpointsWith(nowhere, ollama.url());
+        AISettings settings(keychain, endpoints);
+        settings.refreshOllama();
+        QTRY_COMPARE(settings.ollamaModels(), QStringList{u"a"_s});
+        // The earlier list does not outlive a failed look.
+        ollama.setTagsReply(LocalHttpServer::Reply::notHttp("nonsense"));
+        settings.refreshOllama();
+        QTRY_COMPARE(settings.ollamaNotice(), unreachableOllama);
+        QCOMPARE(settings.ollamaModels(), QStringList());
+        QCOMPARE(settings.ollamaModel(), u"a"_s);
+    }
+
+    // The real Secret Service of the test's private session: the key survives new settings, and signing out
+    // removes it.
+    void keyringRoundTrip()
+    {
+        SecretServiceKeychain keychain;
+        keychain.remove(account);
+        FakeSignIn service;
+        {
+            AISettings settings(keychain, endpointsWith(service.url()));
+            QVERIFY(!settings.signedIn());
+            settings.signIn();
+            QVERIFY(settings.busy());
+            QCOMPARE(settings.notice(), u"Your browser opened. Approve the sign-in there, then come back."_s);
+            QTRY_VERIFY(!settings.busy());
+            QCOMPARE(settings.notice(), u"Signed in. The key is kept in your Keychain."_s);
+            QVERIFY(settings.signedIn());
+        }
+        {
+            AISettings settings(keychain, endpointsWith(service.url()));
+            QVERIFY(settings.signedIn());
+            QCOMPARE(settings.channel(), (AIChannel{AIProviderKind::openRouter, u"sk-or-v1-test-key"_s, QString()}));
+            settings.signOut();
+            QVERIFY(!settings.signedIn());
+            QCOMPARE(settings.notice(), u"Signed out. The key was removed from the Keychain."_s);
+            QCOMPARE(settings.channel(), std::nullopt);
+        }
+        QCOMPARE(SecretServiceKeychain().load(account), std::nullopt);
+        QVERIFY(!AISettings(keychain, endpointsWith(service.url())).signedIn());
+    }
+};
 
 TRELLICK_TEST_MAIN(TestAISettings)
 #include "tst_aisettings.moc"
