@@ -1,6 +1,7 @@
 #include "FakeOllama.h"
 #include "FakeOpenRouter.h"
 #include "JobWaiter.h"
+#include "TableCheck.h"
 #include "TestFiles.h"
 #include "TestMain.h"
 #include "ai/AIPrompts.h"
@@ -21,10 +22,6 @@ const QString bashPlan
       u"\"args\":[\"-c\",\"ffmpeg -i {input} {output}\"],\"output\":\"holiday (cut).mp4\"}]}]}\n```"_s;
 const QString bashReason = u"Step 1 wants to use “bash”, which is not on the list of allowed tools (ffmpeg, ffprobe, "
                            u"sips, afconvert, zip)."_s;
-const QString rmPlan = u"{\"options\":[{\"label\":\"Fast\",\"steps\":[{\"program\":\"rm\",\"args\":[\"{input}\"],"
-                       u"\"output\":\"x.mp4\"}]}]}"_s;
-const QString rmReason = u"Step 1 wants to use “rm”, which is not on the list of allowed tools (ffmpeg, ffprobe, "
-                         u"sips, afconvert, zip)."_s;
 const QString trimPlan
     = u"I kept 0:10 to 0:40.\n```json\n{\"options\":[{\"label\":\"Fast\",\"summary\":\"Keeps 0:10 "
       u"to 0:40.\",\"warnings\":[],\"result_seconds\":30,\"steps\":[{\"program\":\"ffmpeg\",\"args\":"
@@ -130,25 +127,6 @@ private slots:
         QCOMPARE(m_openRouter->modelListRequests(), 2);
     }
 
-    void secondRejectionEndsTheRequest()
-    {
-        m_openRouter->setChat(inTurn({bashPlan, rmPlan}));
-        QCOMPARE(errorOf(ask(openRouter())),
-                 u"The AI's answer was not safe or usable, even after a second try: "_s + rmReason);
-        QCOMPARE(m_openRouter->chatBodies().size(), 2);
-    }
-
-    void firstAnswerUsedAsItIs()
-    {
-        m_openRouter->answerEveryChat(trimPlan);
-        const auto outcome = ask(openRouter());
-        QVERIFY(outcome);
-        const PlanService::Result result = outcome->value();
-        QVERIFY(!result.retried);
-        QCOMPARE(result.options.size(), 1);
-        QCOMPARE(m_openRouter->chatBodies().size(), 1);
-    }
-
     void anErrorAnswerIsTheExplanation()
     {
         m_openRouter->answerEveryChat(impossible);
@@ -212,12 +190,6 @@ private slots:
         QVERIFY(userMessage(m_ollama->chatBodies().value(1)).contains(bashReason));
     }
 
-    void onDeviceIsNotAvailable()
-    {
-        QCOMPARE(errorOf(ask({AIProviderKind::apple, {}, {}})),
-                 u"Apple's on-device model is not available on this Mac."_s);
-    }
-
     void cancellingStopsTheRetryInFlight()
     {
         auto count = std::make_shared<int>(0);
@@ -239,8 +211,8 @@ private slots:
 
     void parseNames_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<std::optional<QStringList>>("names");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<std::optional<QStringList>>("expected");
         QTest::newRow("no braces") << u"names: a, b"_s << std::optional<QStringList>();
         QTest::newRow("not JSON") << u"{names: [a]}"_s << std::optional<QStringList>();
         QTest::newRow("no names key") << u"{\"files\":[\"a.jpg\"]}"_s << std::optional<QStringList>();
@@ -250,12 +222,7 @@ private slots:
             << u"Here:\n```json\n{\"names\": [\" Beach 2024.jpg\", \"Été.heic\"]}\n```"_s
             << std::optional<QStringList>({u" Beach 2024.jpg"_s, u"Été.heic"_s});
     }
-    void parseNames()
-    {
-        QFETCH(QString, text);
-        QFETCH(std::optional<QStringList>, names);
-        QCOMPARE(PlanService::parseNames(text), names);
-    }
+    void parseNames() { checkRow<QString, std::optional<QStringList>>(&PlanService::parseNames); }
 
     void namesThroughOpenRouterSkipAShortList()
     {

@@ -147,17 +147,6 @@ private slots:
         QCOMPARE(m_state->dialog(), DialogKind::settings);
     }
 
-    void firstRequestAsksForConsent()
-    {
-        settings().setAcknowledgedSend(false);
-        askingWith(u"Keep from 0:10 to 0:40"_s);
-        m_state->requestAI();
-        QCOMPARE(m_state->dialog(), DialogKind::whatWillBeSent);
-        QCOMPARE(m_state->stage(), Stage::asking);
-        QTest::qWait(50);
-        QVERIFY(m_openRouter->chatRequests().isEmpty());
-    }
-
     void answerBecomesAPlanUnderReview()
     {
         m_openRouter->answerEveryChat(trimPlan(u"Fast"_s));
@@ -238,17 +227,6 @@ private slots:
         QCOMPARE(m_state->requestText(), u"Keep from 0:10 to 0:40"_s);
         QCOMPARE(m_state->currentAction(), action);
         QCOMPARE(m_state->files(), QStringList{m_song});
-    }
-
-    void unreachableProvider()
-    {
-        m_openRouter->setModelsReply(FakeOpenRouter::error(503, u"down"_s));
-        askingWith(u"Keep from 0:10 to 0:40"_s);
-        m_state->requestAI();
-        QVERIFY(waitWhileThinking());
-        QCOMPARE(m_state->stage(), Stage::failed);
-        QVERIFY(!m_state->failureText().isEmpty());
-        QCOMPARE(m_state->failureBack(), Stage::asking);
     }
 
     // Cancel, a new request, a new load or a clear each drop the pending answer; what comes later changes nothing.
