@@ -104,7 +104,7 @@ private slots:
                 << reply(u"Keep 0:00.5 to 0:01.5"_s,
                          step(u"ffmpeg"_s,
                               u"\"-ss\",\"0.5\",\"-i\",\"{input}\",\"-t\",\"1\",\"-c:v\",\"libx264\",\"-preset\","
-                              "\"ultrafast\",\"-c:a\",\"aac\",\"{output}\""_s,
+                              "\"ultrafast\",\"-c:a\",\"aac\",\"-movflags\",\"+faststart\",\"{output}\""_s,
                               u"holiday (cut).mp4"_s),
                          u"1"_s)
                 << u"format=duration"_s << u"1"_s;
