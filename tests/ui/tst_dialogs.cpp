@@ -2,6 +2,7 @@
 #include "FakeOpenRouter.h"
 #include "TestFiles.h"
 #include "TestMain.h"
+#include "TestPdf.h"
 #include "TestServices.h"
 #include "WidgetFinder.h"
 #include "ai/AIPrompts.h"
@@ -21,8 +22,6 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -34,18 +33,6 @@ using namespace Qt::StringLiterals;
 using WidgetFinder::shown;
 
 namespace {
-
-void writePdf(const QString& path, int pages)
-{
-    QPdfWriter writer(path);
-    QPainter painter(&writer);
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0) {
-            writer.newPage();
-        }
-        painter.drawText(100, 100, u"Page "_s + QString::number(i + 1));
-    }
-}
 
 QString userMessage(const QJsonObject& chatBody)
 {
@@ -158,18 +145,6 @@ private slots:
         QCOMPARE(dialog->names().value(1), u"beach.jpg"_s);
     }
 
-    void renameSuggestNeedsARequest()
-    {
-        m_state->setFiles({file(u"a.txt"_s)});
-        QDialog* dialog = open(DialogKind::rename);
-        auto* suggest = shown<QPushButton>(dialog, u"Suggest"_s);
-        QVERIFY(!suggest->isEnabled());
-        shown<QLineEdit>(dialog, u"Naming request"_s)->setText(u" \t "_s);
-        QVERIFY(!suggest->isEnabled());
-        shown<QLineEdit>(dialog, u"Naming request"_s)->setText(u"lower case"_s);
-        QVERIFY(suggest->isEnabled());
-    }
-
     void extractTellsThePageCount_data()
     {
         QTest::addColumn<int>("pages");
@@ -184,7 +159,7 @@ private slots:
         QFETCH(QString, text);
         const QString path = file(u"doc.pdf"_s);
         if (pages > 0) {
-            writePdf(path, pages);
+            TestPdf::write(path, pages);
         } else {
             TestFiles::write(path, "%PDF-1.4 this is not really a PDF");
         }
@@ -232,8 +207,8 @@ private slots:
         QCOMPARE(dialog->order(), (QStringList{c, a, b, e, d}));
         // PDFs are known by their content; anything else picked is refused with a word.
         const QString shouty = file(u"report.Pdf"_s), bare = file(u"scan"_s), text = file(u"notes.txt"_s);
-        writePdf(shouty, 1);
-        writePdf(bare, 1);
+        TestPdf::write(shouty, 1);
+        TestPdf::write(bare, 1);
         TestFiles::write(text, "not a PDF");
         FileDialogs::setNextAnswer({shouty, text, bare});
         shown<QPushButton>(dialog, u"Add PDFs..."_s)->click();
@@ -319,13 +294,17 @@ private slots:
     {
         m_state->setFiles({file(u"a.txt"_s)});
         QDialog* dialog = open(DialogKind::rename);
+        auto* suggest = shown<QPushButton>(dialog, u"Suggest"_s);
+        QVERIFY(!suggest->isEnabled()); // nothing asked yet
+        shown<QLineEdit>(dialog, u"Naming request"_s)->setText(u" \t "_s);
+        QVERIFY(!suggest->isEnabled());
         shown<QLineEdit>(dialog, u"Naming request"_s)->setText(u"lower case"_s);
-        shown<QPushButton>(dialog, u"Suggest"_s)->click();
+        suggest->click();
         auto* problem = WidgetFinder::shownByObjectName<QLabel>(dialog, u"problem"_s);
         QVERIFY(problem);
         QCOMPARE(problem->text(), u"AI is not set up. Sign in to OpenRouter in Settings to use free models."_s);
         QCOMPARE(problem->palette().color(QPalette::WindowText), Style::red());
-        QVERIFY(shown<QPushButton>(dialog, u"Suggest"_s)->isEnabled());
+        QVERIFY(suggest->isEnabled());
         QTest::qWait(100);
         QVERIFY(m_openRouter->server().requests().isEmpty());
     }
