@@ -25,11 +25,6 @@ class TestResultCheck : public QObject
         if (maker == u"video"_s) {
             return TestMedia::videoMp4(target);
         }
-        if (maker == u"sound only"_s) {
-            return TestFiles::runTool(
-                u"/usr/bin/ffmpeg"_s,
-                {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=d=1"_s, u"-c:a"_s, u"aac"_s, target});
-        }
         if (maker == u"picture"_s) {
             return TestMedia::picture(target, 80, 60);
         }
@@ -84,11 +79,7 @@ private slots:
         QTest::addColumn<QString>("outcome"); // the warning, or the failure
 
         QTest::newRow("video") << u"clip.mp4"_s << u"video"_s << 0.0 << u"^0:02 · 320 × 240 · \\d+ kB$"_s << QString();
-        QTest::newRow("30 s said, 2 s made")
-            << u"cut.mp4"_s << u"video"_s << 30.0 << u"^0:02 · "_s << u"Expected about 0:30, got 0:02."_s;
         QTest::newRow("within a second") << u"near.mp4"_s << u"video"_s << 2.9 << u"^0:02 · "_s << QString();
-        QTest::newRow("sound without the video")
-            << u"clip (cut).mp4"_s << u"sound only"_s << 0.0 << QString() << u"“clip (cut).mp4” has no video stream."_s;
         QTest::newRow("undecodable video") << u"broken.mp4"_s << u"not a video at all"_s << 0.0 << QString()
                                            << u"“broken.mp4” can't be read as a video."_s;
         QTest::newRow("undecodable sound")

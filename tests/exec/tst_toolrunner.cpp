@@ -254,7 +254,7 @@ private slots:
 
     void otherToolsGetNoExtraArguments()
     {
-        // Real zip and tar, as the direct actions use them: run in the input's folder, no progress.
+        // Real zip, as the direct actions use it: run in the input's folder, no progress.
         TestFiles::write(path(u"album/a.txt"_s), "a");
         const QString zip = path(u"album.zip"_s);
         ResolvedOption zipOption
@@ -265,12 +265,6 @@ private slots:
         QVERIFY(z.outcome.ok);
         QCOMPARE(z.reports, (QList<Report>{{0.0, u"Zip"_s}, {1.0, u"Done"_s}}));
         QVERIFY(TestFiles::runTool(u"/usr/bin/unzip"_s, {u"-t"_s, zip}));
-        ResolvedOption tarOption = option(
-            {step(u"Tar"_s, u"/usr/bin/tar"_s, {u"-cf"_s, path(u"album.tar"_s), u"album"_s}, path(u"album.tar"_s))});
-        tarOption.steps[0].cwd = m_dir.path();
-        tarOption.steps[0].inputs = {path(u"album"_s)};
-        QVERIFY(run(tarOption).outcome.ok);
-        QVERIFY(TestFiles::runTool(u"/usr/bin/tar"_s, {u"-tf"_s, path(u"album.tar"_s)}));
     }
 
     void realFFmpegTrims()
@@ -462,12 +456,6 @@ private slots:
                         u"That did not work: The PDF could not be opened."_s,
                         u"The PDF could not be opened."_s}));
         QVERIFY(!QFile::exists(path(u"junk pictures"_s)));
-
-        ResolvedStep copy = step(u"Copy"_s, std::nullopt, {}, path(u"three copy.pdf"_s));
-        copy.native = NativeJobs::Copy{pdf, path(u"three copy.pdf"_s)};
-        const Finished c = run(option({copy}));
-        QCOMPARE(c.outcome.outputs, QStringList{path(u"three copy.pdf"_s)});
-        QCOMPARE(QFileInfo(path(u"three copy.pdf"_s)).size(), QFileInfo(pdf).size());
     }
 };
 

@@ -76,22 +76,6 @@ private slots:
         QCOMPARE(result->value(), (HttpResponse{"{\"error\":1}", status}));
     }
 
-    void postCarriesHeadersAndBody()
-    {
-        LocalHttpServer server;
-        server.route("/p", [](const auto&) { return LocalHttpServer::Reply::text("ok"); });
-        HttpRequest request = get(server.url().resolved(QUrl(u"/p"_s)));
-        request.method = "POST";
-        request.headers = {{"X-Title", "Trellick"}, {"Content-Type", "application/json"}};
-        request.body = "{\"a\":1}";
-        Exchange exchange(request);
-        QVERIFY(runJob<HttpResult>(exchange));
-        const LocalHttpServer::Request seen = server.requests().value(0);
-        QCOMPARE(seen.method, "POST");
-        QCOMPARE(seen.headers.value("x-title"), "Trellick");
-        QCOMPARE(seen.body, "{\"a\":1}");
-    }
-
     void redirectsAreFollowedUpToALimit()
     {
         LocalHttpServer server;
