@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -63,37 +62,6 @@ private slots:
         step.outputPath = path(u"big.zip"_s);
         QCOMPARE(StepSandbox::policy(option(step), step, {}).fileSizeLimit,
                  SandboxPolicy::fileSizeLimitFor(qint64(150) << 20));
-    }
-
-    void zipOfAFolderWorksConfined()
-    {
-        // As the plan checker sets it up: zip runs in the input's folder and gets the bare name.
-        QFile a(path(u"docs/Taxes/a.txt"_s)), b(path(u"docs/Taxes/sub/b.txt"_s));
-        QVERIFY(QDir().mkpath(path(u"docs/Taxes/sub"_s)) && QDir().mkpath(path(u"scratch"_s)));
-        QVERIFY(a.open(QIODevice::WriteOnly) && b.open(QIODevice::WriteOnly) && a.write("a") && b.write("b"));
-        a.close();
-        b.close();
-        ResolvedStep step;
-        step.executable = u"/usr/bin/zip"_s;
-        step.inputs = {path(u"docs/Taxes"_s)};
-        QVERIFY(QDir().mkpath(path(u"docs/.staging"_s)));
-        step.args = {u"-q"_s, u"-r"_s, path(u"docs/.staging/Taxes.zip"_s), u"Taxes"_s};
-        step.cwd = path(u"docs"_s);
-        step.outputPath = path(u"docs/.staging/Taxes.zip"_s);
-        QProcess zip;
-        zip.setProgram(*step.executable);
-        zip.setArguments(step.args);
-        zip.setWorkingDirectory(*step.cwd);
-        Sandbox(StepSandbox::policy(option(step), step, path(u"docs/.staging"_s))).applyTo(zip);
-        zip.start();
-        QVERIFY(zip.waitForFinished(30000));
-        QVERIFY2(zip.exitCode() == 0, zip.readAllStandardError().constData());
-        QProcess list;
-        list.start(u"unzip"_s, {u"-Z1"_s, step.outputPath});
-        QVERIFY(list.waitForFinished(30000));
-        QStringList entries = QString::fromUtf8(list.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-        entries.sort();
-        QCOMPARE(entries, (QStringList{u"Taxes/"_s, u"Taxes/a.txt"_s, u"Taxes/sub/"_s, u"Taxes/sub/b.txt"_s}));
     }
 };
 
