@@ -398,8 +398,30 @@ Result<void, PlanError> pagesToImages(const QString& src, const QString& destDir
 
 } // namespace
 
-extern "C" Q_DECL_EXPORT const PdfJobs* trellick_pdf_jobs()
+// The PDF module's root object.
+class PdfPlugin : public QObject, public PdfJobs
 {
-    static const PdfJobs jobs{&pdfExtract, &pdfMerge, &shrink, &pagesToImages};
-    return &jobs;
-}
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID TRELLICK_PDF_JOBS_IID)
+    Q_INTERFACES(PdfJobs)
+
+public:
+    Result<void, PlanError> extract(const QString& src, const QList<int>& pages, const QString& dest) const override
+    {
+        return pdfExtract(src, pages, dest);
+    }
+    Result<void, PlanError> merge(const QStringList& sources, const QString& dest) const override
+    {
+        return pdfMerge(sources, dest);
+    }
+    Result<void, PlanError> shrink(const QString& src, const QString& dest, double scale, double quality) const override
+    {
+        return ::shrink(src, dest, scale, quality);
+    }
+    Result<void, PlanError> pagesToImages(const QString& src, const QString& destDir) const override
+    {
+        return ::pagesToImages(src, destDir);
+    }
+};
+
+#include "PdfJobs.moc"

@@ -1,8 +1,6 @@
 #include "PdfModule.h"
 
-#include "platform/HelperFolder.h"
-
-#include <QLibrary>
+#include "platform/PluginLoader.h"
 
 using namespace Qt::StringLiterals;
 
@@ -10,24 +8,16 @@ namespace {
 
 const PdfJobs* load()
 {
-    QLibrary module(PdfModule::installedPath());
-    using Entry = const PdfJobs* (*)();
-    const auto entry = module.load() ? reinterpret_cast<Entry>(module.resolve(pdfJobsSymbol)) : nullptr;
-    if (!entry) {
-        qWarning("The PDF module could not be loaded: %s", qUtf8Printable(module.errorString()));
-        return nullptr;
+    const PluginLoader::Loaded<PdfJobs> result = PluginLoader::load<PdfJobs>(u"trellick-pdf.so"_s);
+    if (!result.plugin) {
+        qWarning("The PDF module could not be loaded: %s", qUtf8Printable(result.error));
     }
-    return entry();
+    return result.plugin;
 }
 
 } // namespace
 
 namespace PdfModule {
-
-QString installedPath()
-{
-    return HelperFolder::path() + u"/trellick-pdf.so"_s;
-}
 
 const PdfJobs* jobs()
 {

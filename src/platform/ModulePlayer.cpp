@@ -3,10 +3,10 @@
 #include <QWidget>
 #include <cmath>
 
-ModulePlayer::ModulePlayer(const QString& path, MakePlayerBackend make, QObject* parent)
+ModulePlayer::ModulePlayer(const QString& path, PlayerPlugin& module, QObject* parent)
     : MediaPlayer(parent)
     , m_path(path)
-    , m_backend(make(path, [this] { emit changed(); }))
+    , m_backend(module.makePlayer(path, [this] { emit changed(); }))
 {
 }
 

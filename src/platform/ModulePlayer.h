@@ -11,8 +11,7 @@ class ModulePlayer : public MediaPlayer
     Q_OBJECT
 
 public:
-    // `make` is the module's entry point.
-    ModulePlayer(const QString& path, MakePlayerBackend make, QObject* parent);
+    ModulePlayer(const QString& path, PlayerPlugin& module, QObject* parent);
     ~ModulePlayer() override;
 
     QString path() const override;

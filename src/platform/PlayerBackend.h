@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QObject>
 #include <functional>
 
-class QObject;
 class QString;
 class QWidget;
 
@@ -22,13 +21,21 @@ public:
     virtual qint64 positionMs() const = 0;
     virtual qint64 durationMs() const = 0;
     virtual void setPositionMs(qint64 ms) = 0;
-    // `view` is a widget from the module's video view function, or none to stop drawing.
+    // `view` is a widget from the module's makeVideoView, or none to stop drawing.
     virtual void setVideoView(QObject* view) = 0;
 };
 
-// The module's entry points, exported under these names. `changed` is called whenever the position, the
-// length or the playing state changes.
-using MakePlayerBackend = PlayerBackend* (*)(const QString& path, const std::function<void()>& changed);
-using MakeVideoView = QWidget* (*)(QWidget* parent);
-inline constexpr char makePlayerBackendSymbol[] = "trellick_make_player_backend";
-inline constexpr char makeVideoViewSymbol[] = "trellick_make_video_view";
+// The player module's root object, found by PluginLoader.
+class PlayerPlugin
+{
+public:
+    virtual ~PlayerPlugin() = default;
+
+    // `changed` is called whenever the position, the length or the playing state changes.
+    virtual PlayerBackend* makePlayer(const QString& path, const std::function<void()>& changed) = 0;
+    // A widget a player draws its picture into.
+    virtual QWidget* makeVideoView(QWidget* parent) = 0;
+};
+
+#define TRELLICK_PLAYER_PLUGIN_IID "app.trellick.PlayerPlugin/1"
+Q_DECLARE_INTERFACE(PlayerPlugin, TRELLICK_PLAYER_PLUGIN_IID)

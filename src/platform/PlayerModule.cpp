@@ -1,71 +1,54 @@
 #include "PlayerModule.h"
 
-#include "HelperFolder.h"
 #include "ModulePlayer.h"
+#include "PluginLoader.h"
 
 #include <QHash>
-#include <QLibrary>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Entries
-{
-    MakePlayerBackend makePlayer = nullptr;
-    MakeVideoView makeView = nullptr;
-};
+const QString installedModule = u"trellick-player.so"_s;
 
-// Loaded once per module file and never unloaded: players and views made by it may live to the end.
-// Players are made on the main thread only.
-Entries entries(const QString& modulePath)
+// Loaded once per module file: a missing or damaged one is reported once. Players are made on the main
+// thread only.
+PlayerPlugin* plugin(const QString& module)
 {
-    static QHash<QString, Entries> loaded;
-    const auto found = loaded.constFind(modulePath);
+    static QHash<QString, PlayerPlugin*> loaded;
+    const auto found = loaded.constFind(module);
     if (found != loaded.constEnd()) {
         return *found;
     }
-    QLibrary module(modulePath);
-    Entries e;
-    if (module.load()) {
-        e.makePlayer = reinterpret_cast<MakePlayerBackend>(module.resolve(makePlayerBackendSymbol));
-        e.makeView = reinterpret_cast<MakeVideoView>(module.resolve(makeVideoViewSymbol));
+    const PluginLoader::Loaded<PlayerPlugin> result = PluginLoader::load<PlayerPlugin>(module);
+    if (!result.plugin) {
+        qWarning("The player module %s could not be loaded: %s", qUtf8Printable(module), qUtf8Printable(result.error));
     }
-    if (!e.makePlayer || !e.makeView) {
-        qWarning("The player module %s could not be loaded: %s", qUtf8Printable(modulePath),
-                 qUtf8Printable(module.errorString()));
-        e = {};
-    }
-    loaded.insert(modulePath, e);
-    return e;
+    loaded.insert(module, result.plugin);
+    return result.plugin;
 }
 
 } // namespace
 
 namespace PlayerModule {
 
-QString installedPath()
+MediaPlayerFactory factory(const QString& module)
 {
-    return HelperFolder::path() + u"/trellick-player.so"_s;
-}
-
-MediaPlayerFactory factory(const QString& modulePath)
-{
-    return [modulePath](const QString& path, QObject* parent) -> MediaPlayer* {
-        const Entries e = entries(modulePath);
-        return e.makePlayer ? new ModulePlayer(path, e.makePlayer, parent) : nullptr;
+    return [module](const QString& path, QObject* parent) -> MediaPlayer* {
+        PlayerPlugin* const found = plugin(module);
+        return found ? new ModulePlayer(path, *found, parent) : nullptr;
     };
 }
 
 MediaPlayer* create(const QString& path, QObject* parent)
 {
-    return factory(installedPath())(path, parent);
+    return factory(installedModule)(path, parent);
 }
 
 QWidget* videoView(QWidget* parent)
 {
-    const Entries e = entries(installedPath());
-    return e.makeView ? e.makeView(parent) : nullptr;
+    PlayerPlugin* const found = plugin(installedModule);
+    return found ? found->makeVideoView(parent) : nullptr;
 }
 
 } // namespace PlayerModule

@@ -55,13 +55,12 @@ void QtPlayerBackend::setVideoView(QObject* view)
     m_player.setVideoOutput(view);
 }
 
-extern "C" Q_DECL_EXPORT PlayerBackend* trellick_make_player_backend(const QString& path,
-                                                                     const std::function<void()>& changed)
+PlayerBackend* QtPlayerPlugin::makePlayer(const QString& path, const std::function<void()>& changed)
 {
     return new QtPlayerBackend(path, changed);
 }
 
-extern "C" Q_DECL_EXPORT QWidget* trellick_make_video_view(QWidget* parent)
+QWidget* QtPlayerPlugin::makeVideoView(QWidget* parent)
 {
     return new QVideoWidget(parent);
 }

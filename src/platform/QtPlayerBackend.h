@@ -23,3 +23,15 @@ private:
     QAudioOutput m_audio; // before the player, which goes first and still refers to it
     QMediaPlayer m_player;
 };
+
+// The player module's root object.
+class QtPlayerPlugin : public QObject, public PlayerPlugin
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID TRELLICK_PLAYER_PLUGIN_IID)
+    Q_INTERFACES(PlayerPlugin)
+
+public:
+    PlayerBackend* makePlayer(const QString& path, const std::function<void()>& changed) override;
+    QWidget* makeVideoView(QWidget* parent) override;
+};

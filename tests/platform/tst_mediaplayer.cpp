@@ -60,7 +60,7 @@ private slots:
         QTest::addColumn<QString>("module");
         QTest::newRow("missing") << m_dir.filePath(u"missing.so"_s);
         QTest::newRow("not a library") << m_clip;
-        QTest::newRow("a library without the entry points")
+        QTest::newRow("a plugin of another kind")
             << QLibraryInfo::path(QLibraryInfo::PluginsPath) + u"/platforms/libqoffscreen.so"_s;
     }
 
