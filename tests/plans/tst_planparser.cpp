@@ -1,3 +1,4 @@
+#include "TableCheck.h"
 #include "TestMain.h"
 #include "plans/JsonReader.h"
 #include "plans/PlanJson.h"
@@ -42,8 +43,8 @@ class TestPlanParser : public QObject
 private slots:
     void refusals_data()
     {
-        QTest::addColumn<QString>("reply");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
         QTest::newRow("no braces") << u"I cannot help with that."_s << notJson;
         QTest::newRow("closing brace before opening") << u"} and then {"_s << notJson;
         QTest::newRow("only an opening brace") << u"{\"options\": ["_s << notJson;
@@ -61,12 +62,7 @@ private slots:
         QTest::newRow("too many values") << u"{\"a\":["_s + u"0,"_s.repeated(300'000) + u"0]}"_s << wrongShape;
     }
 
-    void refusals()
-    {
-        QFETCH(QString, reply);
-        QFETCH(QString, message);
-        QCOMPARE(failure(reply), message);
-    }
+    void refusals() { checkRow<QString, QString>(&failure); }
 
     void proseAndFencesAroundTheObject()
     {
@@ -74,14 +70,11 @@ private slots:
         const AIPlanResponse alone = parsed(object);
         QCOMPARE(alone.options.size(), 1);
         QCOMPARE(parsed(u"Here you go:\n```json\n"_s + object + u"\n```\nEnjoy!"_s), alone);
-    }
-
-    void bareOptionBecomesOneOption()
-    {
-        const AIPlanResponse response = parsed(u"{\"label\":\"Exact\",\"steps\":["_s + trimStep + u"]}"_s);
-        QCOMPARE(response.options.size(), 1);
-        QCOMPARE(response.options[0].label, u"Exact"_s);
-        QVERIFY(!response.error);
+        // A bare option is one option.
+        const AIPlanResponse bare = parsed(u"{\"label\":\"Exact\",\"steps\":["_s + trimStep + u"]}"_s);
+        QCOMPARE(bare.options.size(), 1);
+        QCOMPARE(bare.options[0].label, u"Exact"_s);
+        QVERIFY(!bare.error);
     }
 
     void emptyOptionsAndErrors()
