@@ -22,7 +22,7 @@ AppleOnDevice::AppleOnDevice(const QString& /*system*/, const QString& /*user*/,
 {
     m_report.setSingleShot(true);
     connect(&m_report, &QTimer::timeout, this,
-            [this] { finish(AIError{u"Apple's on-device model is not available on this Mac."_s}); });
+            [this] { finish(AIError{u"Apple's on-device model is not available on this computer."_s}); });
 }
 
 void AppleOnDevice::start()

@@ -153,7 +153,7 @@ void OpenRouterAuth::save(const QString& key)
         if (watcher->result()) {
             finish({});
         } else {
-            finish(AIError{u"OpenRouter gave a key, but it could not be stored in the Keychain. Check that a "
+            finish(AIError{u"OpenRouter gave a key, but it could not be stored in your keyring. Check that a "
                            "keyring is running and unlocked, then sign in again."_s});
         }
     });

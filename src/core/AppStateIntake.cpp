@@ -31,7 +31,7 @@ void AppState::useFinderSelection()
     setMessage(std::nullopt);
     setShowAutomationButton(false);
     // Linux has no shared file-manager selection to ask for, so this always ends like a failed request.
-    setMessage(u"Could not ask Finder (code -600). Make sure Finder is running, or drop the file here instead."_s);
+    setMessage(u"Could not ask the file manager for its selection. Drop the file here instead."_s);
 }
 
 void AppState::openAutomationSettings()

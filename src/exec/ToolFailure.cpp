@@ -14,7 +14,7 @@ RunError describe(const QString& errorText, int status, const std::function<qint
     static const QString codec = u"This copy of ffmpeg does not include a needed encoder or decoder."_s;
     static const QString exists = u"A file with that name already exists, so nothing was written."_s;
     static const QString missing = u"The tool could not find the file. It may have been moved or renamed."_s;
-    static const QString denied = u"macOS did not allow writing there. Check the folder's permissions."_s;
+    static const QString denied = u"The system did not allow writing there. Check the folder's permissions."_s;
     static const QString damaged = u"The file looks damaged or is not the type it claims to be."_s;
     static const QString list = u"That file is a list of other files, not a video or audio file."_s;
     static const QString misunderstood = u"The tool did not understand the command. Try changing your request."_s;

@@ -59,7 +59,7 @@ const FileAction& copyPath()
 const FileAction& showInFinder()
 {
     static const FileAction a
-        = plain(ActionId::showInFinder, u"Show in Finder"_s, u"folder"_s, ActionStyle::immediate, true);
+        = plain(ActionId::showInFinder, u"Show in folder"_s, u"folder"_s, ActionStyle::immediate, true);
     return a;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QDir>
 #include <QLocale>
 #include <QTimeZone>
 #include <algorithm>
@@ -93,6 +94,18 @@ QString shellQuote(const QString& text)
     QString quoted = text;
     quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+QString homeRelative(const QString& path)
+{
+    const QString home = QDir::homePath();
+    if (path == home) {
+        return QStringLiteral("~");
+    }
+    if (path.startsWith(home + QLatin1Char('/'))) {
+        return QLatin1Char('~') + path.mid(home.size());
+    }
+    return path;
 }
 
 } // namespace Format

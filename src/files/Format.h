@@ -23,5 +23,7 @@ QString dateAndTime(const QDateTime& time, const QLocale& locale = QLocale());
 // The text as a POSIX shell word, for showing exact commands: unchanged when every character is
 // shell-safe, otherwise in single quotes with each inner quote written as '\''.
 QString shellQuote(const QString& text);
+// A path as a person writes it: "~/..." inside the home folder, else unchanged.
+QString homeRelative(const QString& path);
 
 } // namespace Format

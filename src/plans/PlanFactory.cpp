@@ -559,7 +559,7 @@ Result<ResolvedOption, PlanError> PlanFactory::resolve(const RawOption& raw, con
             const QString path = SystemTools::path(program);
             const QFileInfo tool(path);
             if (path.isEmpty() || !tool.isFile() || !tool.isExecutable()) {
-                return PlanError{u"The tool “"_s + program + u"” was not found on this Mac."_s};
+                return PlanError{u"The tool “"_s + program + u"” was not found on this computer."_s};
             }
             resolved.executable = path;
         }

@@ -30,14 +30,25 @@ QString AISettings::keyAccount()
     return QStringView(OpenRouterAuth::account).toString();
 }
 
+QList<AIProviderKind> AISettings::offeredProviders()
+{
+    QList<AIProviderKind> kinds{AIProviderKind::openRouter, AIProviderKind::ollama};
+    if (AppleOnDevice::isSupportedSystem()) {
+        kinds << AIProviderKind::apple;
+    }
+    return kinds;
+}
+
 AISettings::AISettings(Keychain& keychain, const AIEndpoints& endpoints, QObject* parent)
     : QObject(parent)
     , m_keychain(keychain)
     , m_endpoints(endpoints)
 {
     const QSettings settings = store();
-    m_provider
-        = EnumNames::value<AIProviderKind>(settings.value(providerKey).toString()).value_or(AIProviderKind::openRouter);
+    // A provider this computer does not have (the on-device model, chosen elsewhere) reads as the default.
+    const std::optional<AIProviderKind> stored
+        = EnumNames::value<AIProviderKind>(settings.value(providerKey).toString());
+    m_provider = stored && offeredProviders().contains(*stored) ? *stored : AIProviderKind::openRouter;
     m_ollamaModel = settings.value(ollamaModelKey).toString();
     m_acknowledgedSend = settings.value(acknowledgedSendKey, false).toBool();
     // An empty stored key still counts as signed in; `channel` is what refuses it.
@@ -123,12 +134,13 @@ QString AISettings::setupHint() const
         return u"Pick an Ollama model in Settings (Ollama must be running)."_s;
     case AIProviderKind::apple:
         if (!AppleOnDevice::isSupportedSystem()) {
-            return u"Not available: it needs macOS 26 or newer with Apple Intelligence."_s;
+            return u"Not available on this computer."_s;
         }
         if (AppleOnDevice::isAvailable()) {
-            return u"Available on this Mac."_s;
+            return u"Available on this computer."_s;
         }
-        return u"This Mac supports it, but Apple Intelligence is not ready (turn it on in System Settings, or wait "
+        return u"This computer supports it, but Apple Intelligence is not ready (turn it on in System Settings, or "
+               u"wait "
                "for its download)."_s;
     }
     Q_UNREACHABLE();
@@ -173,7 +185,7 @@ void AISettings::signIn()
         auth->deleteLater();
         if (outcome.ok()) {
             setSignedIn(true);
-            setNotice(u"Signed in. The key is kept in your Keychain."_s);
+            setNotice(u"Signed in. The key is kept in your keyring."_s);
         } else if (outcome.error().kind != ErrorKind::cancelled) {
             setNotice(outcome.error().message);
         }
@@ -186,7 +198,7 @@ void AISettings::signOut()
 {
     m_keychain.remove(keyAccount());
     setSignedIn(false);
-    setNotice(u"Signed out. The key was removed from the Keychain."_s);
+    setNotice(u"Signed out. The key was removed from your keyring."_s);
 }
 
 void AISettings::checkFreeModels()
@@ -213,7 +225,7 @@ void AISettings::checkFreeModels()
 
 void AISettings::refreshOllama()
 {
-    setOllamaNotice(u"Looking for Ollama on this Mac..."_s);
+    setOllamaNotice(u"Looking for Ollama on this computer..."_s);
     auto* job = new OllamaModelsJob(m_endpoints, this);
     connect(job, &OllamaModelsJob::finished, this, [this, job](const OllamaModelsOutcome& outcome) {
         job->deleteLater();

@@ -32,6 +32,8 @@ class AISettings : public QObject
 public:
     // The keychain account of the OpenRouter key.
     static QString keyAccount();
+    // The providers this computer has, in the picker's order: the on-device model only where it exists.
+    static QList<AIProviderKind> offeredProviders();
 
     AISettings(Keychain& keychain, const AIEndpoints& endpoints, QObject* parent = nullptr);
 

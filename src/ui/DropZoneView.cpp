@@ -28,13 +28,11 @@ DropZoneView::DropZoneView(AppState* state, QWidget* parent)
     QLabel* title = Style::label(u"Drop a file here, or choose one"_s, Style::Text::title2, this);
     title->setAlignment(Qt::AlignCenter);
     QPushButton* open = Style::button(u"Open..."_s, u"openFiles"_s, this);
-    QPushButton* finder = Style::button(u"Use the file selected in Finder"_s, u"useFinderSelection"_s, this);
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(8);
     buttons->addStretch();
     buttons->addWidget(open);
-    buttons->addWidget(finder);
     buttons->addStretch();
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(24, 24, 24, 24);
@@ -47,7 +45,6 @@ DropZoneView::DropZoneView(AppState* state, QWidget* parent)
     updateSymbol();
 
     connect(open, &QPushButton::clicked, m_state, &AppState::chooseFiles);
-    connect(finder, &QPushButton::clicked, m_state, &AppState::useFinderSelection);
 }
 
 void DropZoneView::setTargeted(bool targeted)

@@ -3,6 +3,7 @@
 #include "Style.h"
 #include "SymbolLabel.h"
 #include "core/AppState.h"
+#include "platform/DesktopEntry.h"
 #include "store/AISettings.h"
 
 #include <QHBoxLayout>
@@ -29,13 +30,12 @@ FirstScreenInfo::FirstScreenInfo(AppState* state, QWidget* parent)
     notReadyRow->addWidget(notReadyText, 1);
     notReadyRow->addWidget(setUp, 0, Qt::AlignVCenter);
 
-    auto* where = new SymbolLabel(
-        u"folder.badge.questionmark"_s,
-        u"Trellick is not offered in Finder's right-click menu: Open With, the Services menu and Finder extensions "
-        "all need extra app packaging (an Info.plist entry or an extension bundle) that this app does not carry. "
-        "Use the drop zone, Open..., or the Finder button above."_s,
-        Style::Text::callout, this);
+    auto* where
+        = new SymbolLabel(u"folder.badge.questionmark"_s, u"Trellick is in the Open With menu of your file manager."_s,
+                          Style::Text::callout, this);
+    where->setObjectName(u"openWithNote"_s);
     where->setSecondary();
+    where->setVisible(DesktopEntry::offeredInOpenWith());
     auto* privacy = new SymbolLabel(
         u"lock.shield"_s,
         u"Your files are never changed. New files are saved next to the original. Only your typed request and the "

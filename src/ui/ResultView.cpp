@@ -26,7 +26,7 @@ ResultView::ResultView(AppState* state, QWidget* parent)
     QLabel* unchanged = Style::label(u"Your original file was not changed."_s, Style::Text::callout, this);
     Style::secondary(unchanged);
 
-    QPushButton* show = Style::button(u"Show in Finder"_s, u"showOutputs"_s, this);
+    QPushButton* show = Style::button(u"Show in folder"_s, u"showOutputs"_s, this);
     QPushButton* play = Style::button(u"Play"_s, u"playResult"_s, this);
     QPushButton* another = Style::button(u"Run another action on this"_s, u"runAnother"_s, this);
     QPushButton* close = Style::button(u"Close"_s, u"closeResult"_s, this);

@@ -3,12 +3,16 @@
 #include "RoundedBox.h"
 #include "Style.h"
 #include "SymbolLabel.h"
+#include "base/AppPaths.h"
+#include "base/FFmpegTools.h"
 #include "core/AppState.h"
 #include "exec/ToolInstaller.h"
+#include "files/Format.h"
 #include "platform/SandboxSupport.h"
 #include "store/AISettings.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -27,7 +31,7 @@ QString providerTitle(AIProviderKind kind)
     case AIProviderKind::openRouter:
         return u"OpenRouter (free models)"_s;
     case AIProviderKind::ollama:
-        return u"Ollama (on this Mac)"_s;
+        return u"Ollama (on this computer)"_s;
     case AIProviderKind::apple:
         return u"Apple on-device"_s;
     }
@@ -125,7 +129,7 @@ void SettingsView::fillAIGroup(QWidget* box)
     QVBoxLayout* layout = groupColumn(box);
 
     m_provider = new QComboBox(box);
-    for (const AIProviderKind kind : {AIProviderKind::openRouter, AIProviderKind::ollama, AIProviderKind::apple}) {
+    for (const AIProviderKind kind : AISettings::offeredProviders()) {
         m_provider->addItem(providerTitle(kind), QVariant::fromValue(kind));
     }
     Style::name(m_provider, u"AI provider"_s, u"provider"_s);
@@ -206,7 +210,7 @@ QWidget* SettingsView::ollamaSection()
     auto* section = new QWidget;
     section->setObjectName(u"ollamaSection"_s);
     QVBoxLayout* layout = column(section);
-    layout->addWidget(Style::label(u"Ollama runs models on this Mac. Nothing is sent over the internet."_s,
+    layout->addWidget(Style::label(u"Ollama runs models on this computer. Nothing is sent over the internet."_s,
                                    Style::Text::callout, section));
 
     QPushButton* look = rowButton(u"Look for Ollama"_s, u"lookForOllama"_s, section);
@@ -254,14 +258,14 @@ void SettingsView::fillToolsGroup(QWidget* box)
     m_toolsStatus = Style::label(QString(), Style::Text::body, box);
     m_toolsStatus->setObjectName(u"toolsStatus"_s);
     layout->addWidget(m_toolsStatus);
-    const QString host = QUrl(ToolInstaller::bases().constFirst()).host();
     QLabel* explanation = Style::label(
-        u"Only video, audio conversions to mp3 and webp pictures need them. They are downloaded once into "
-        "Application Support/Trellick/bin, checked against the checksum published next to the download, and "
-        "never bundled in the app. Source: "_s
-            + host
-            + u" (signed macOS arm64 builds; these builds include GPL-licensed codecs such as x264, so check the "
-              "site's license notes)."_s,
+        u"Only video, audio conversions to mp3 and webp pictures need them. They are downloaded once into "_s
+            + Format::homeRelative(AppPaths::binDir())
+            + u", checked against the checksum published next to the download, and never bundled in the app. "
+              "Source: "_s
+            + QUrl(ToolInstaller::bases().constFirst()).host()
+            + u" (static Linux builds for x86-64 and arm64; GPL builds that include codecs such as x264, so check "
+              "the site's license notes)."_s,
         Style::Text::callout, box);
     explanation->setObjectName(u"toolsSource"_s);
     Style::secondary(explanation);
@@ -316,9 +320,9 @@ void SettingsView::fillToolsGroup(QWidget* box)
 void SettingsView::fillPrivacyGroup(QWidget* box)
 {
     groupColumn(box)->addWidget(Style::label(
-        u"Nothing leaves this Mac except the request text you type plus the file's name, extension, size and basic "
-        "facts, sent to the AI you choose above. Files are never uploaded. Your OpenRouter key is kept in the "
-        "Keychain."_s,
+        u"Nothing leaves this computer except the request text you type plus the file's name, extension, size and "
+        "basic facts, sent to the AI you choose above. Files are never uploaded. Your OpenRouter key is kept in "
+        "your keyring."_s,
         Style::Text::body, box));
 }
 
@@ -366,10 +370,18 @@ void SettingsView::refreshOllama()
 
 void SettingsView::refreshTools()
 {
-    const bool ready = m_state->toolsReady();
     const bool installing = m_state->toolsInstalling();
-    m_toolsStatus->setText(ready ? u"ffmpeg and ffprobe are installed."_s
-                                 : u"ffmpeg and ffprobe are not installed yet."_s);
+    const std::optional<FFmpegPair> tools = m_state->toolsReady() ? FFmpegTools::chosen() : std::nullopt;
+    // Download and Remove are about the program's own copy; a system copy in use still leaves Download.
+    const bool ready = tools && !tools->fromSystem;
+    if (tools && tools->fromSystem) {
+        const QString version = FFmpegTools::shortVersion(FFmpegTools::version(tools->ffmpeg));
+        m_toolsStatus->setText(u"Using ffmpeg "_s + (version.isEmpty() ? QString() : version + u' ')
+                               + u"from the system ("_s + QFileInfo(tools->ffmpeg).absolutePath() + u")."_s);
+    } else {
+        m_toolsStatus->setText(ready ? u"ffmpeg and ffprobe are installed."_s
+                                     : u"ffmpeg and ffprobe are not installed yet."_s);
+    }
     m_progressRow->setVisible(installing);
     m_progress->setValue(int(std::clamp(m_state->installFraction(), 0.0, 1.0) * 1000));
     m_installText->setText(m_state->installText());

@@ -137,7 +137,7 @@ private slots:
         QVERIFY(!AppleOnDevice::isAvailable());
         QVERIFY(!AppleOnDevice::isSupportedSystem());
         AppleOnDevice job(u"s"_s, u"u"_s);
-        QCOMPARE(errorOf(runJob<AnswerOutcome>(job)), u"Apple's on-device model is not available on this Mac."_s);
+        QCOMPARE(errorOf(runJob<AnswerOutcome>(job)), u"Apple's on-device model is not available on this computer."_s);
 
         AppleOnDevice cancelled(u"s"_s, u"u"_s);
         std::optional<AnswerOutcome> outcome;

@@ -135,7 +135,7 @@ private slots:
         OpenRouterAuth auth(keychain, endpointsFor(service));
         const auto outcome = runJob<SignInOutcome>(auth);
         QCOMPARE(failure(outcome),
-                 u"OpenRouter gave a key, but it could not be stored in the Keychain. Check that a keyring "
+                 u"OpenRouter gave a key, but it could not be stored in your keyring. Check that a keyring "
                  "is running and unlocked, then sign in again."_s);
         QCOMPARE(keychain.load(account), u"earlier"_s);
         QVERIFY(portClosed(service));

@@ -271,8 +271,7 @@ private slots:
         auto state = makeState();
         state->setShowAutomationButton(true);
         state->useFinderSelection();
-        QCOMPARE(state->message(),
-                 u"Could not ask Finder (code -600). Make sure Finder is running, or drop the file here instead."_s);
+        QCOMPARE(state->message(), u"Could not ask the file manager for its selection. Drop the file here instead."_s);
         QVERIFY(!state->showAutomationButton());
         state->openAutomationSettings();
         QVERIFY(state->files().isEmpty());

@@ -159,8 +159,9 @@ private slots:
                                 << u"A file with that name already exists, so nothing was written."_s;
         QTest::newRow("missing") << u"x.mp4: No such file or directory"_s << 1
                                  << u"The tool could not find the file. It may have been moved or renamed."_s;
-        QTest::newRow("denied any case") << u"PERMISSION Denied"_s << 1
-                                         << u"macOS did not allow writing there. Check the folder's permissions."_s;
+        QTest::newRow("denied any case")
+            << u"PERMISSION Denied"_s << 1
+            << u"The system did not allow writing there. Check the folder's permissions."_s;
         QTest::newRow("damaged") << u"Invalid data found when processing input"_s << 1
                                  << u"The file looks damaged or is not the type it claims to be."_s;
         QTest::newRow("argument") << u"Invalid argument"_s << 1
@@ -365,7 +366,7 @@ private slots:
                  (Ended{{},
                         false,
                         false,
-                        u"macOS did not allow writing there. Check the folder's permissions."_s,
+                        u"The system did not allow writing there. Check the folder's permissions."_s,
                         u"open: Permission DENIED\n"_s}));
         QVERIFY(!QFile::exists(out));
 

@@ -100,8 +100,8 @@ private slots:
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QStringList>("expected");
         const QStringList common{u"Rename"_s, u"Compress to .zip"_s, u"Show info"_s, u"Copy path"_s,
-                                 u"Show in Finder"_s};
-        const QStringList multiCommon{u"Rename"_s, u"Compress to .zip"_s, u"Copy path"_s, u"Show in Finder"_s};
+                                 u"Show in folder"_s};
+        const QStringList multiCommon{u"Rename"_s, u"Compress to .zip"_s, u"Copy path"_s, u"Show in folder"_s};
 
         QTest::newRow("two jpegs") << QStringList{file(u"a.jpg"_s), file(u"b.jpg"_s)}
                                    << QStringList{u"Convert"_s} + multiCommon;
@@ -126,7 +126,7 @@ private slots:
     {
         QCOMPARE(
             titles(Actions::forSelection(FileKind::archive, 1, {})),
-            (QStringList{u"Rename"_s, u"Compress to .zip"_s, u"Show info"_s, u"Copy path"_s, u"Show in Finder"_s}));
+            (QStringList{u"Rename"_s, u"Compress to .zip"_s, u"Show info"_s, u"Copy path"_s, u"Show in folder"_s}));
     }
 };
 

@@ -2,6 +2,7 @@
 #include "TestMain.h"
 #include "files/Format.h"
 
+#include <QDir>
 #include <QTest>
 #include <QTimeZone>
 #include <limits>
@@ -84,6 +85,22 @@ private slots:
         const QString byDefault = Format::dateAndTime(time);
         QLocale::setDefault(QLocale::c());
         QCOMPARE(byDefault, text);
+    }
+
+    void homeRelative_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("shown");
+        const QString home = QDir::homePath();
+        QTest::newRow("inside the home") << home + u"/.local/share/Trellick/bin"_s << u"~/.local/share/Trellick/bin"_s;
+        QTest::newRow("a name that only starts alike") << home + u"x/bin"_s << home + u"x/bin"_s;
+    }
+
+    void homeRelative()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, shown);
+        QCOMPARE(Format::homeRelative(path), shown);
     }
 
     void todayIsIsoDateWhateverTheLocale()

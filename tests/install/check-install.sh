@@ -61,13 +61,17 @@ dpkg-deb -x "$deb" "$root"
 # The installed probe helper reads a real file.
 printf 'hello\n' > "$work/note.txt"
 "$root/usr/libexec/trellick/trellick-probe" other "$work/note.txt" >/dev/null || fail "the installed probe helper failed"
-# The installed program, given a file as Open With gives it, takes its helpers from libexec, never from PATH.
-QT_LOGGING_RULES="trellick.platform.debug=true" "$root/usr/bin/trellick" "$work/note.txt" > "$work/app.log" 2>&1 &
+# The installed program, given a file as Open With gives it, takes its helpers from libexec, never from PATH,
+# and knows that the desktop reads its entry.
+QT_LOGGING_RULES="trellick.platform.debug=true" XDG_DATA_DIRS="$root/usr/share" \
+    "$root/usr/bin/trellick" "$work/note.txt" > "$work/app.log" 2>&1 &
 app=$!
 for _ in $(seq 150); do
-    grep -q "Helpers are taken from" "$work/app.log" && break
+    grep -q "Helpers are taken from" "$work/app.log" && grep -q "Open With lists" "$work/app.log" && break
     sleep 0.2
 done
 grep -q "Helpers are taken from $root/usr/libexec/trellick\$" "$work/app.log" \
     || { cat "$work/app.log" >&2; fail "the installed program did not take its helpers from libexec"; }
+grep -q "Open With lists $root/usr/share/applications/app.trellick.Trellick.desktop: yes" "$work/app.log" \
+    || { cat "$work/app.log" >&2; fail "the installed program does not know it is in the Open With menu"; }
 echo "install layout, desktop entry, metainfo and package: all right"

@@ -149,7 +149,7 @@ private slots:
         QCOMPARE(
             outcome(
                 u"{\"steps\":[{\"program\":\"sips\",\"args\":[\"{input}\",\"-o\",\"{output}\"],\"output\":\"a.png\"}]}"_s),
-            u"The tool “sips” was not found on this Mac."_s);
+            u"The tool “sips” was not found on this computer."_s);
         SystemTools::setStandInDir(m_tools);
     }
 

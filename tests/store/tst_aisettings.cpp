@@ -67,7 +67,7 @@ private slots:
         QTest::newRow("absent") << QVariant() << AIProviderKind::openRouter;
         QTest::newRow("other letter case") << QVariant(u"Ollama"_s) << AIProviderKind::openRouter;
         QTest::newRow("ollama") << QVariant(u"ollama"_s) << AIProviderKind::ollama;
-        QTest::newRow("apple") << QVariant(u"apple"_s) << AIProviderKind::apple;
+        QTest::newRow("on-device, not here") << QVariant(u"apple"_s) << AIProviderKind::openRouter;
     }
 
     void storedProvider()
@@ -122,7 +122,7 @@ private slots:
         QTest::newRow("ollama without model")
             << AIProviderKind::ollama << std::optional(u"k"_s) << u""_s << none << ollamaHint;
         QTest::newRow("apple") << AIProviderKind::apple << std::optional(u"k"_s) << u"m"_s << none
-                               << u"Not available: it needs macOS 26 or newer with Apple Intelligence."_s;
+                               << u"Not available on this computer."_s;
         QTest::newRow("openRouter with key")
             << AIProviderKind::openRouter << std::optional(u"sk-or"_s) << u"m"_s
             << std::optional(AIChannel{AIProviderKind::openRouter, u"sk-or"_s, QString()}) << signInHint;
@@ -261,7 +261,7 @@ private slots:
         settings.setProvider(AIProviderKind::ollama);
         settings.setOllamaModel(saved);
         settings.refreshOllama();
-        QCOMPARE(settings.ollamaNotice(), u"Looking for Ollama on this Mac..."_s);
+        QCOMPARE(settings.ollamaNotice(), u"Looking for Ollama on this computer..."_s);
         QTRY_COMPARE(settings.ollamaNotice(), u"Found Ollama with 3 model(s)."_s);
         QCOMPARE(settings.ollamaModels(), (QStringList{u"gemma3:4b"_s, u"llama3.2:latest"_s, u"qwen3:8b"_s}));
         QCOMPARE(settings.ollamaModel(), chosen);
@@ -314,7 +314,7 @@ private slots:
             QVERIFY(settings.busy());
             QCOMPARE(settings.notice(), u"Your browser opened. Approve the sign-in there, then come back."_s);
             QTRY_VERIFY(!settings.busy());
-            QCOMPARE(settings.notice(), u"Signed in. The key is kept in your Keychain."_s);
+            QCOMPARE(settings.notice(), u"Signed in. The key is kept in your keyring."_s);
             QVERIFY(settings.signedIn());
         }
         {
@@ -323,7 +323,7 @@ private slots:
             QCOMPARE(settings.channel(), (AIChannel{AIProviderKind::openRouter, u"sk-or-v1-test-key"_s, QString()}));
             settings.signOut();
             QVERIFY(!settings.signedIn());
-            QCOMPARE(settings.notice(), u"Signed out. The key was removed from the Keychain."_s);
+            QCOMPARE(settings.notice(), u"Signed out. The key was removed from your keyring."_s);
             QCOMPARE(settings.channel(), std::nullopt);
         }
         QCOMPARE(SecretServiceKeychain().load(account), std::nullopt);

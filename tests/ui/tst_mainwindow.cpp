@@ -114,6 +114,8 @@ private slots:
             m_state->setStage(stage);
             QVERIFY(shownByObjectName(m_window, u"dropZone"_s));
             QVERIFY(shownByObjectName(m_window, u"firstScreenInfo"_s));
+            // Run from the build tree, the program is in no Open With menu.
+            QVERIFY(!shownByObjectName(m_window, u"openWithNote"_s));
             QVERIFY(!shownByObjectName(m_window, u"stagePanel"_s));
             QVERIFY(!shownByObjectName(m_window, u"fileCard"_s));
             QVERIFY(!shownByObjectName(m_window, u"actionsView"_s));

@@ -6,6 +6,7 @@
 #include "TestServices.h"
 #include "WidgetFinder.h"
 #include "base/AppPaths.h"
+#include "base/FFmpegTools.h"
 #include "core/AppState.h"
 #include "ui/DialogRouter.h"
 #include "ui/MainWindow.h"
@@ -102,7 +103,6 @@ private slots:
         QTest::addColumn<AIProviderKind>("provider");
         QTest::addColumn<int>("looks");
         QTest::newRow("openRouter") << AIProviderKind::openRouter << 0;
-        QTest::newRow("apple") << AIProviderKind::apple << 0;
         QTest::newRow("ollama") << AIProviderKind::ollama << 1;
     }
 
@@ -120,8 +120,8 @@ private slots:
 
         // Choosing Ollama in the open window shows its section but does not look by itself.
         auto* picker = shown<QComboBox>(view, u"AI provider"_s);
-        QCOMPARE(picker->count(), 3);
-        QCOMPARE(picker->itemText(1), u"Ollama (on this Mac)"_s);
+        QCOMPARE(picker->count(), 2);
+        QCOMPARE(picker->itemText(1), u"Ollama (on this computer)"_s);
         picker->setCurrentIndex(1);
         emit picker->activated(1);
         QCOMPARE(settings().provider(), AIProviderKind::ollama);
@@ -175,7 +175,7 @@ private slots:
         QCOMPARE(m_keychain->load(account), std::nullopt);
         QVERIFY(!shownByObjectName(view, u"signedIn"_s));
         QVERIFY(!shown<QPushButton>(view, u"Sign out"_s));
-        QCOMPARE(shownText(view, u"signInNotice"_s), u"Signed out. The key was removed from the Keychain."_s);
+        QCOMPARE(shownText(view, u"signInNotice"_s), u"Signed out. The key was removed from your keyring."_s);
 
         auto* signIn = shownByObjectName<QPushButton>(view, u"signIn"_s);
         QCOMPARE(signIn->text(), u"Sign in"_s);
@@ -198,6 +198,7 @@ private slots:
         start();
         SettingsView* view = openSettings();
         QCOMPARE(shownText(view, u"toolsStatus"_s), u"ffmpeg and ffprobe are not installed yet."_s);
+        QVERIFY(shownText(view, u"toolsSource"_s).contains(u" ~/.local/share/Trellick/bin, "_s));
         QVERIFY(shown<QPushButton>(view, u"Download ffmpeg and ffprobe"_s));
         QVERIFY(!shown<QPushButton>(view, u"Remove"_s));
 
@@ -223,6 +224,21 @@ private slots:
         QCOMPARE(shownText(view, u"toolsStatus"_s), u"ffmpeg and ffprobe are not installed yet."_s);
         QCOMPARE(shownText(view, u"toolsMessage"_s), u"ffmpeg and ffprobe were removed."_s);
         QVERIFY(!shown<QPushButton>(view, u"Remove"_s));
+
+        // The system's copy is named with its folder; there is nothing of ours to remove, but the download stays.
+        for (const QString& tool : {u"ffmpeg"_s, u"ffprobe"_s}) {
+            const QString path = m_pathDir.path() + u'/' + tool;
+            TestFiles::write(path, "#!/bin/sh\necho 'ffmpeg version 5.1.6-0+deb12u1 Copyright'\n");
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        FFmpegTools::checkNow();
+        m_state->setToolsReady(true);
+        QCOMPARE(shownText(view, u"toolsStatus"_s),
+                 u"Using ffmpeg 5.1 from the system ("_s + m_pathDir.path() + u")."_s);
+        QVERIFY(shown<QPushButton>(view, u"Download ffmpeg and ffprobe"_s));
+        QVERIFY(!shown<QPushButton>(view, u"Remove"_s));
+        QFile::remove(m_pathDir.path() + u"/ffmpeg"_s);
+        QFile::remove(m_pathDir.path() + u"/ffprobe"_s);
     }
 };
 
