@@ -129,9 +129,6 @@ private slots:
         QTest::newRow("ollama without model")
             << AIProviderKind::ollama
             << u"AI is not set up yet. Pick an Ollama model in Settings (Ollama must be running)."_s;
-        QTest::newRow("apple") << AIProviderKind::apple
-                               << u"AI is not set up yet. Not available: it needs macOS 26 or newer with Apple "
-                                  "Intelligence."_s;
     }
 
     void notSetUpOpensTheSettings()
