@@ -2,10 +2,70 @@
 
 #include "files/Format.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int errorLines = 40;
+
+// Each path a step knows and the placeholder the plan wrote for it, the longest first, so that no path is
+// replaced only in part.
+QList<std::pair<QString, QString>> placeholders(const ResolvedOption& option, int step, const QString& input)
+{
+    QList<std::pair<QString, QString>> list{{option.steps.at(step).outputPath, u"{output}"_s}, {input, u"{input}"_s}};
+    if (step > 0) {
+        list.append({option.steps.at(step - 1).outputPath, u"{prev}"_s});
+    }
+    std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
+    return list;
+}
+
+QString neutralCommand(const ResolvedOption& option, int step, const QString& input)
+{
+    const ResolvedStep& resolved = option.steps.at(step);
+    const QList<std::pair<QString, QString>> paths = placeholders(option, step, input);
+    const QString name = QFileInfo(input).fileName();
+    QStringList words{QFileInfo(resolved.executable.value_or(QString())).fileName()};
+    for (const QString& arg : resolved.args) {
+        const auto path = std::find_if(paths.begin(), paths.end(), [&arg](const auto& p) { return p.first == arg; });
+        if (path != paths.end()) {
+            words << path->second;
+        } else if (arg == name || arg == u"./"_s + name) { // zip runs beside the input and gets its bare name
+            words << u"{input}"_s;
+        } else {
+            words << Format::shellQuote(arg);
+        }
+    }
+    return words.join(u' ');
+}
+
+// The end of a tool's output with every known path put back as its placeholder, and any other mention of
+// the input's folder, the scratch folder or the home folder taken out.
+QString neutralTail(const QString& text, const ResolvedOption& option, int step, const QString& input)
+{
+    QStringList lines = text.trimmed().split(u'\n');
+    if (lines.size() > errorLines) {
+        lines = lines.mid(lines.size() - errorLines);
+    }
+    QString tail = lines.join(u'\n');
+    for (const auto& [path, placeholder] : placeholders(option, step, input)) {
+        tail.replace(path, placeholder);
+    }
+    QStringList folders{QFileInfo(input).absolutePath() + u'/', QDir::homePath() + u'/'};
+    if (option.tempDir) {
+        folders.prepend(*option.tempDir + u'/');
+    }
+    for (const QString& folder : folders) {
+        tail.replace(folder, QString());
+    }
+    return tail;
+}
+
+} // namespace
 
 namespace AIPrompts {
 
@@ -67,6 +127,23 @@ QString user(const QString& request, const QString& task, const FileDetails& det
             lines.append(u"- "_s + fact.label + u": "_s + fact.value);
         }
     }
+    return lines.join(u'\n');
+}
+
+QString fixUser(const QString& user, const ResolvedOption& option, const QString& input, int failedStep,
+                const QString& errorText)
+{
+    QStringList lines{user, QString(), u"That plan was run on this computer and failed. The commands that ran:"_s};
+    for (int i = 0; i < option.steps.size(); ++i) {
+        lines.append(QString::number(i + 1) + u". "_s + neutralCommand(option, i, input));
+    }
+    // A step that ran but left a bad file has no step of its own: the last one wrote it.
+    const int last = int(option.steps.size()) - 1;
+    const int step = failedStep < 0 ? last : std::min(failedStep, last);
+    lines.append(u"Step "_s + QString::number(step + 1) + u" failed. The last lines it printed:"_s);
+    lines.append(neutralTail(errorText, option, step, input));
+    lines.append(QString());
+    lines.append(u"Answer with a corrected plan in the same JSON format. Change only what the error needs."_s);
     return lines.join(u'\n');
 }
 

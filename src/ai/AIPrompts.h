@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/FileDetails.h"
+#include "plans/ResolvedOption.h"
 
 #include <QString>
 #include <QStringList>
@@ -19,6 +20,11 @@ QString renameSystem();
 QString user(const QString& request, const QString& task, const FileDetails& details);
 // The user message of a name request: the request, today's date and the numbered file names.
 QString renameUser(const QString& request, const QStringList& files);
+// The user message that asks to fix a plan that failed when it ran: the first request's message, the plan's
+// commands as shown but with the placeholders in place of every path, the step that failed (zero-based) and
+// the last lines of what it printed, its paths replaced the same way, so no folder name leaves the machine.
+QString fixUser(const QString& user, const ResolvedOption& option, const QString& input, int failedStep,
+                const QString& errorText);
 // What the user sees before anything is sent: built from the very texts that are then sent.
 QString preview(const QString& provider, const QString& system, const QString& user);
 

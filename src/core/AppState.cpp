@@ -63,6 +63,11 @@ void AppState::selectOption(int index)
 void AppState::cancelThinking()
 {
     m_task.cancel();
+    // A cancelled fix request goes back to the failure it was about, still fixable.
+    if (m_failedRun) {
+        setStage(Stage::failed);
+        return;
+    }
     setStage(m_currentAction ? Stage::asking : Stage::idle);
 }
 
@@ -125,7 +130,15 @@ void AppState::setDetails(const std::optional<FileDetails>& details)
 
 void AppState::setStage(Stage stage)
 {
+    const bool couldFix = canTryFix();
+    // A failure can be fixed only from its own panel or while its fix request is thinking.
+    if (stage != Stage::failed && stage != Stage::thinking) {
+        dropFailedRun();
+    }
     assign(m_stage, stage, &AppState::stageChanged);
+    if (canTryFix() != couldFix) {
+        emit fixChanged();
+    }
 }
 
 void AppState::setCurrentAction(const std::optional<FileAction>& action)

@@ -51,6 +51,8 @@ class AppState : public QObject
     Q_PROPERTY(QString installText READ installText NOTIFY installTextChanged)
     Q_PROPERTY(QString toolsMessage READ toolsMessage NOTIFY toolsMessageChanged)
     Q_PROPERTY(QList<FileAction> actions READ actions NOTIFY actionsChanged)
+    Q_PROPERTY(bool canTryFix READ canTryFix NOTIFY fixChanged)
+    Q_PROPERTY(QString fixNote READ fixNote NOTIFY fixChanged)
 
 public:
     // Everything it needs from the computer comes in `services`, once: views may hold on to what it hands out.
@@ -133,6 +135,17 @@ public:
     // user was shown; otherwise the current prompt is.
     void askAI(std::optional<std::pair<QString, QString>> prompt = std::nullopt);
 
+    // "Try to fix" of the failed stage: offered after a run of an AI plan failed in a way a changed plan may
+    // mend, at most twice per request. `fixNote` says in one sentence why a failed AI plan cannot be mended.
+    bool canTryFix() const;
+    QString fixNote() const { return m_fixNote; }
+    // The fix request's system and user texts, exactly as they would go out; none when no fix is offered.
+    std::optional<std::pair<QString, QString>> fixPrompt() const;
+    // The button: asks at once, or first opens the settings or the consent dialog, as a request does.
+    void tryFix();
+    // Sends the fix request; the answer is checked like any plan and comes up for review, marked as a fix.
+    void askFix();
+
     // The run flow. A run that needs ffmpeg installs it first; every run that reaches the runner is
     // added to the history.
     void startRun();
@@ -200,6 +213,7 @@ signals:
     void installTextChanged();
     void toolsMessageChanged();
     void actionsChanged();
+    void fixChanged();
 
 private:
     template <typename T>
@@ -225,6 +239,19 @@ private:
     // Calls `then` once it is known which ffmpeg to use (at once unless the system's has yet to be run),
     // with toolsReady brought up to date.
     void whenToolsKnown(const std::function<void()>& then);
+    // Remembers what a fix request would need after a run failed, or why none can help.
+    void noteFailedRun(const ReviewState& review, const ResolvedOption& option, const QString& input,
+                       const RunError& error);
+    void dropFailedRun();
+
+    // A failed run of an AI plan that may be sent back to be fixed.
+    struct FailedRun
+    {
+        ReviewState review;
+        QString user; // the fix request's user message
+        QString input;
+        QString reason; // the failure, shown above the fixed plan
+    };
 
     QStringList m_files;
     FileKind m_kind = FileKind::other;
@@ -250,6 +277,8 @@ private:
     QString m_toolsMessage;
     Stage m_failureBack = Stage::idle;
     TaskSlot m_task;
+    std::optional<FailedRun> m_failedRun;
+    QString m_fixNote;
 
     Services m_services;
     // Only the newest probe may fill in the facts; an older one that finishes late is dropped.

@@ -27,6 +27,9 @@ QString providerName(const AIChannel& channel)
 
 std::optional<std::pair<QString, QString>> AppState::currentPrompt() const
 {
+    if (canTryFix()) {
+        return fixPrompt();
+    }
     if (!m_currentAction || !m_details) {
         return std::nullopt;
     }
@@ -71,6 +74,11 @@ void AppState::requestAI()
 
 void AppState::askAI(std::optional<std::pair<QString, QString>> prompt)
 {
+    // The consent dialog's Send, opened from the failed panel, sends the fix request it showed.
+    if (canTryFix()) {
+        askFix();
+        return;
+    }
     if (m_files.isEmpty()) {
         return;
     }
@@ -116,7 +124,7 @@ void AppState::askAI(std::optional<std::pair<QString, QString>> prompt)
             fail(answer.explanation.value_or(u"The AI could not do that."_s), QString());
             return;
         }
-        setReview(ReviewState{answer.options, 0, request, title, answer.model, answer.retried, true});
+        setReview(ReviewState{answer.options, 0, request, title, answer.model, answer.retried, true, 0, std::nullopt});
         setStage(Stage::review);
     });
     job->start();

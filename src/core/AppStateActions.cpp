@@ -79,7 +79,7 @@ void AppState::offer(const Result<ResolvedOption, PlanError>& plan)
 
 void AppState::putUnderReview(const ResolvedOption& option)
 {
-    setReview(ReviewState{{option}, 0, option.label, option.label, std::nullopt, false, false});
+    setReview(ReviewState{{option}, 0, option.label, option.label, std::nullopt, false, false, 0, std::nullopt});
     setStage(Stage::review);
 }
 

@@ -137,6 +137,7 @@ void AppState::finishRun(const RunRecord& record, const RunResult& run)
         result = u"Cancelled"_s;
     } else {
         setFailureBack(Stage::review);
+        noteFailedRun(record.review, record.option, record.inputPath, run.error());
         fail(run.error().message, run.error().details);
         result = u"Failed: "_s + run.error().message;
     }
@@ -229,7 +230,8 @@ void AppState::rerun(const HistoryEntry& entry)
         setMessage(resolved.error().message);
         return;
     }
-    setReview(ReviewState{{resolved.value()}, 0, entry.request, u"Re-run"_s, std::nullopt, false, false});
+    setReview(
+        ReviewState{{resolved.value()}, 0, entry.request, u"Re-run"_s, std::nullopt, false, false, 0, std::nullopt});
     setStage(Stage::review);
 }
 

@@ -15,6 +15,8 @@ struct ReviewState
     std::optional<QString> model; // the model that answered, AI plans only
     bool retried = false; // the first AI answer was rejected and this one came from the second try
     bool isAI = false;
+    int fixes = 0; // how many times a failed run of this request was sent back to be fixed
+    std::optional<QString> fixedAfter; // the failure this plan was asked to fix
 
     bool operator==(const ReviewState&) const = default;
 };

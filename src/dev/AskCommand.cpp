@@ -29,6 +29,53 @@ void printReview(const ReviewState& review, QTextStream& out)
     out << "Retried: " << (review.retried ? "yes" : "no") << Qt::endl;
 }
 
+// Waits until the state leaves `stage`.
+void waitWhile(AppState& state, Stage stage)
+{
+    if (state.stage() != stage) {
+        return;
+    }
+    QEventLoop loop;
+    QObject::connect(&state, &AppState::stageChanged, &loop, [&] {
+        if (state.stage() != stage) {
+            loop.quit();
+        }
+    });
+    loop.exec();
+}
+
+// Runs the first option under review; while it fails and a fix is offered, prints the fix request, sends it
+// and runs the fixed plan. Returns the exit status.
+int runAndFix(AppState& state, QTextStream& out)
+{
+    for (;;) {
+        state.selectOption(0);
+        state.startRun();
+        waitWhile(state, Stage::installing);
+        waitWhile(state, Stage::running);
+        if (state.stage() == Stage::finished) {
+            printChecked(out, *state.outcome());
+            return 0;
+        }
+        out << "Failed: " << state.failureText() << Qt::endl;
+        if (!state.canTryFix()) {
+            if (!state.fixNote().isEmpty()) {
+                out << "No fix: " << state.fixNote() << Qt::endl;
+            }
+            return 1;
+        }
+        out << "Fix request:\n" << state.fixPrompt()->second << Qt::endl;
+        state.askFix();
+        waitWhile(state, Stage::thinking);
+        if (state.stage() != Stage::review) {
+            out << "Failed: " << state.failureText() << Qt::endl;
+            return 1;
+        }
+        out << "Fixed after: " << state.review()->fixedAfter.value_or(QString()) << Qt::endl;
+        printReview(*state.review(), out);
+    }
+}
+
 } // namespace
 
 // Types a request for an AI action on one file and prints the plan the AI proposes, checked, or the failure.
@@ -36,14 +83,17 @@ void printReview(const ReviewState& review, QTextStream& out)
 int devAsk(const QStringList& args)
 {
     QTextStream out(stdout);
-    if (args.size() != 3) {
-        QTextStream(stderr) << "usage: trellick-dev ask ACTION-ID \"REQUEST\" PATH\n";
+    QStringList words = args;
+    // With --run the first option runs, and a failure is sent back to be fixed while a fix is offered.
+    const bool run = words.removeAll(u"--run"_s) > 0;
+    if (words.size() != 3) {
+        QTextStream(stderr) << "usage: trellick-dev ask [--run] ACTION-ID \"REQUEST\" PATH\n";
         return 2;
     }
-    const QString& actionId = args.at(0);
+    const QString& actionId = words.at(0);
     DevLoader loader;
     AppState state(loader.services());
-    loader.load(state, {QFileInfo(args.at(2)).absoluteFilePath()});
+    loader.load(state, {QFileInfo(words.at(2)).absoluteFilePath()});
     if (state.files().isEmpty()) {
         out << "Notice: " << state.message().value_or(QString()) << Qt::endl;
         return 1;
@@ -57,7 +107,7 @@ int devAsk(const QStringList& args)
         return 2;
     }
     state.perform(*action);
-    state.setRequestText(args.at(1));
+    state.setRequestText(words.at(1));
     state.requestAI();
     if (state.dialog() == DialogKind::whatWillBeSent) {
         state.setDialog(std::nullopt);
@@ -69,16 +119,10 @@ int devAsk(const QStringList& args)
     }
     out << "Thinking: " << state.thinkingText() << Qt::endl;
 
-    QEventLoop loop;
-    QObject::connect(&state, &AppState::stageChanged, &loop, [&] {
-        if (state.stage() != Stage::thinking) {
-            loop.quit();
-        }
-    });
-    loop.exec();
+    waitWhile(state, Stage::thinking);
     if (state.stage() == Stage::review) {
         printReview(*state.review(), out);
-        return 0;
+        return run ? runAndFix(state, out) : 0;
     }
     out << "Failed: " << state.failureText() << Qt::endl;
     return 1;

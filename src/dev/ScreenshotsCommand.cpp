@@ -261,9 +261,23 @@ int devScreenshots(const QStringList& args)
                                 u"Trim or cut parts"_s,
                                 u"meta-llama/llama-3.3-70b-instruct:free"_s,
                                 false,
-                                true});
+                                true,
+                                0,
+                                std::nullopt});
     state.setStage(Stage::review);
     shooter.shoot(u"06-review"_s);
+
+    // The same plan as it comes back from "Try to fix".
+    state.setReview(ReviewState{{exact},
+                                0,
+                                u"Keep from 0:10 to 0:40"_s,
+                                u"Trim or cut parts"_s,
+                                u"meta-llama/llama-3.3-70b-instruct:free"_s,
+                                false,
+                                true,
+                                1,
+                                u"ffmpeg stopped: the encoder could not be set up."_s});
+    shooter.shoot(u"06-review-fixed"_s);
 
     state.setStage(Stage::installing);
     state.setInstallFraction(0.35);

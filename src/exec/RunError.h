@@ -10,6 +10,7 @@ struct RunError
     QString message;
     QString details; // raw tool output, shown on request
     ErrorKind kind = ErrorKind::failed;
+    int step = -1; // the zero-based step that failed, when one did
 
     bool operator==(const RunError&) const = default;
 };

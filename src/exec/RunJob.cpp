@@ -374,7 +374,9 @@ void RunJob::cleanupStep()
 
 void RunJob::fail(const RunError& error)
 {
-    finish(error);
+    RunError failed = error;
+    failed.step = int(m_index);
+    finish(failed);
 }
 
 void RunJob::failCancelled()

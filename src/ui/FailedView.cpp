@@ -20,6 +20,8 @@ FailedView::FailedView(AppState* state, QWidget* parent)
     , m_state(state)
     , m_text(Style::selectable(QString(), Style::Text::body, this))
     , m_detailsText(new QPlainTextEdit(this))
+    , m_fixNote(Style::label(QString(), Style::Text::callout, this))
+    , m_tryFix(Style::button(u"Try to fix"_s, u"tryFix"_s, this))
 {
     setObjectName(u"failedView"_s);
     auto* headline = new SymbolLabel(u"xmark.octagon.fill"_s, u"That didn't work"_s, Style::Text::headline, this);
@@ -30,6 +32,8 @@ FailedView::FailedView(AppState* state, QWidget* parent)
     m_detailsText->setMaximumHeight(220);
     Style::name(m_detailsText, u"Details"_s, u"failureDetails"_s);
     m_details = new CollapsibleSection(u"Show Details"_s, u"showDetails"_s, m_detailsText, this);
+    m_fixNote->setObjectName(u"fixNote"_s);
+    Style::secondary(m_fixNote);
 
     QPushButton* back = Style::button(u"Back"_s, u"backFromFailure"_s, this);
     QPushButton* close = Style::button(u"Close"_s, u"closeFailure"_s, this);
@@ -37,6 +41,7 @@ FailedView::FailedView(AppState* state, QWidget* parent)
     buttons->setSpacing(8);
     buttons->addWidget(back);
     buttons->addWidget(close);
+    buttons->addWidget(m_tryFix);
     buttons->addStretch();
 
     auto* column = new QVBoxLayout(this);
@@ -45,11 +50,15 @@ FailedView::FailedView(AppState* state, QWidget* parent)
     column->addWidget(headline);
     column->addWidget(m_text);
     column->addWidget(m_details);
+    column->addWidget(m_fixNote);
     column->addLayout(buttons);
     connect(back, &QPushButton::clicked, m_state, &AppState::backFromFailure);
     connect(close, &QPushButton::clicked, m_state, &AppState::cancelPlan);
     connect(m_state, &AppState::failureTextChanged, this, &FailedView::refresh);
     connect(m_state, &AppState::failureDetailsChanged, this, &FailedView::refresh);
+    connect(m_tryFix, &QPushButton::clicked, m_state, &AppState::tryFix);
+    connect(m_state, &AppState::fixChanged, this, &FailedView::refresh);
+    connect(m_state, &AppState::stageChanged, this, &FailedView::refresh);
     refresh();
 }
 
@@ -58,6 +67,9 @@ void FailedView::refresh()
     m_text->setText(m_state->failureText());
     m_detailsText->setPlainText(m_state->failureDetails());
     m_details->setVisible(!m_state->failureDetails().isEmpty());
+    m_fixNote->setText(m_state->fixNote());
+    m_fixNote->setVisible(!m_state->fixNote().isEmpty());
+    m_tryFix->setVisible(m_state->canTryFix());
 }
 
 void FailedView::hideEvent(QHideEvent* event)

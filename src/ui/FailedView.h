@@ -6,8 +6,10 @@ class AppState;
 class CollapsibleSection;
 class QLabel;
 class QPlainTextEdit;
+class QPushButton;
 
-// The failed stage: the headline, the raw details on request, Back and Close.
+// The failed stage: the headline, the raw details on request, Back and Close, and "Try to fix" when a
+// failed AI plan may be mended by asking again (or the sentence saying why it cannot).
 class FailedView : public QWidget
 {
     Q_OBJECT
@@ -26,4 +28,6 @@ private:
     QLabel* m_text;
     CollapsibleSection* m_details;
     QPlainTextEdit* m_detailsText;
+    QLabel* m_fixNote;
+    QPushButton* m_tryFix;
 };

@@ -23,6 +23,7 @@ using namespace Qt::StringLiterals;
 PlanView::PlanView(AppState* state, QWidget* parent)
     : QWidget(parent)
     , m_state(state)
+    , m_fixedAfter(new SymbolLabel(u"arrow.triangle.2.circlepath"_s, QString(), Style::Text::callout, this))
     , m_versions(new QWidget(this))
     , m_versionGroup(new QButtonGroup(this))
     , m_summary(Style::label(QString(), Style::Text::body, this))
@@ -39,6 +40,7 @@ PlanView::PlanView(AppState* state, QWidget* parent)
     , m_change(Style::button(u"Change my request"_s, u"changeRequest"_s, this))
 {
     setObjectName(u"planView"_s);
+    m_fixedAfter->setObjectName(u"fixedAfter"_s);
     m_versions->setObjectName(u"versionPicker"_s);
     m_summary->setObjectName(u"planSummary"_s);
     Style::secondary(m_model);
@@ -83,6 +85,7 @@ PlanView::PlanView(AppState* state, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(10);
+    column->addWidget(m_fixedAfter);
     column->addWidget(m_versions, 0, Qt::AlignLeft);
     column->addWidget(m_summary);
     column->addWidget(m_model);
@@ -150,6 +153,8 @@ void PlanView::refresh()
         return;
     }
     const ResolvedOption& option = review->options[review->selected];
+    m_fixedAfter->setText(u"Fixed after: "_s + review->fixedAfter.value_or(QString()));
+    m_fixedAfter->setVisible(review->fixedAfter.has_value());
     m_summary->setText(option.summary);
     if (review->model) {
         m_model->setText(u"Answered by "_s + *review->model

@@ -26,6 +26,7 @@ private:
     void rebuildVersions();
 
     AppState* m_state;
+    SymbolLabel* m_fixedAfter; // the failure a fixed plan answers, above the options
     QWidget* m_versions;
     QButtonGroup* m_versionGroup;
     QLabel* m_summary;

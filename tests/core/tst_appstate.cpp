@@ -14,7 +14,8 @@ ReviewState someReview()
     ResolvedOption option;
     option.id = QUuid::createUuid();
     option.label = u"Fast"_s;
-    return ReviewState{{option, option}, 0, u"Keep from 0:10 to 0:40"_s, u"Trim or cut parts"_s, {}, false, true};
+    return ReviewState{{option, option}, 0, u"Keep from 0:10 to 0:40"_s, u"Trim or cut parts"_s, {}, false, true, 0,
+                       std::nullopt};
 }
 
 } // namespace

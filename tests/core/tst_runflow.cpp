@@ -167,7 +167,8 @@ private slots:
             u"Cut"_s, u"Cuts it."_s, {}, 30.0, {RawStep{u"ffmpeg"_s, args, output, u"Cuts."_s, false}}};
         auto resolved = PlanFactory().resolve(plan, input, false);
         QVERIFY(resolved.ok());
-        m_state->setReview(ReviewState{{resolved.value()}, 0, u"cut it"_s, u"Request"_s, u"model"_s, false, true});
+        m_state->setReview(
+            ReviewState{{resolved.value()}, 0, u"cut it"_s, u"Request"_s, u"model"_s, false, true, 0, std::nullopt});
         m_state->setStage(Stage::review);
         m_state->startRun();
         QVERIFY(waitForEnd());
@@ -219,8 +220,8 @@ private slots:
         m_state->load({a});
         auto resolved = PlanFactory().resolve(zipPlan(), a, false);
         QVERIFY(resolved.ok());
-        m_state->setReview(
-            ReviewState{{resolved.value()}, 0, u"Zip it please"_s, u"Request"_s, u"model"_s, false, true});
+        m_state->setReview(ReviewState{
+            {resolved.value()}, 0, u"Zip it please"_s, u"Request"_s, u"model"_s, false, true, 0, std::nullopt});
         m_state->setStage(Stage::review);
         m_state->startRun();
         QVERIFY(waitForEnd());

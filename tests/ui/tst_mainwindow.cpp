@@ -131,7 +131,9 @@ private slots:
                                        u"Trim or cut parts"_s,
                                        {},
                                        false,
-                                       true});
+                                       true,
+                                       0,
+                                       std::nullopt});
         for (Stage stage : allStages) {
             m_state->setStage(stage);
             QCOMPARE(shownByObjectName(m_window, u"stagePanel"_s) != nullptr, stage != Stage::idle);
@@ -299,8 +301,15 @@ private slots:
         QTest::keyClicks(edit, u"and fade out"_s);
         QCOMPARE(m_state->requestText(), u"Remove the sound\nand fade out"_s);
 
-        m_state->setReview(ReviewState{
-            {option(u"A"_s, u"Cut"_s, {step(u"Cut"_s, file(u"o.mp4"_s))})}, 0, u"r"_s, u"t"_s, {}, false, false});
+        m_state->setReview(ReviewState{{option(u"A"_s, u"Cut"_s, {step(u"Cut"_s, file(u"o.mp4"_s))})},
+                                       0,
+                                       u"r"_s,
+                                       u"t"_s,
+                                       {},
+                                       false,
+                                       false,
+                                       0,
+                                       std::nullopt});
         m_state->setStage(Stage::review);
         QSignalSpy run(shown<QPushButton>(m_window, u"Run"_s), &QPushButton::clicked);
         QTest::keyClick(m_window, Qt::Key_Return);
@@ -321,7 +330,9 @@ private slots:
             u"t"_s,
             {},
             false,
-            false});
+            false,
+            0,
+            std::nullopt});
         m_state->setStage(Stage::review);
         QVERIFY(!shownByObjectName(m_window, u"versionPicker"_s));
         QVERIFY(!shownByObjectName(m_window, u"planSteps"_s));
@@ -344,7 +355,9 @@ private slots:
                                        u"t"_s,
                                        u"free/model"_s,
                                        true,
-                                       true});
+                                       true,
+                                       0,
+                                       std::nullopt});
         m_state->setStage(Stage::review);
         QVERIFY(shownByObjectName(m_window, u"versionPicker"_s));
         QVERIFY(!shownByObjectName(m_window, u"planSteps"_s));
