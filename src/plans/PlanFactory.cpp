@@ -48,10 +48,16 @@ const QSet<QString> bannedFFmpegOptions{
     u"dump_attachment"_s, u"attach"_s,   u"vstats_file"_s,  u"vstats"_s,   u"report"_s,     u"progress"_s,
     u"sdp_file"_s,   u"headers"_s,       u"cookies"_s,      u"x264opts"_s, u"x264-params"_s, u"x265-params"_s,
     u"fpre"_s,       u"apre"_s,          u"vpre"_s,         u"spre"_s,     u"pre"_s,        u"stdin"_s,
-    u"init_hw_device"_s, u"filter_hw_device"_s, u"enc_stats_pre"_s, u"enc_stats_post"_s, u"stats_enc_pre"_s,
+    u"enc_stats_pre"_s, u"enc_stats_post"_s, u"stats_enc_pre"_s,
     u"stats_enc_post"_s, u"stats_mux_pre"_s, u"print_graphs_file"_s, u"format_whitelist"_s,
 };
 // clang-format on
+
+// Options that load the graphics drivers for decoding, filtering or encoding: plans run on the processor only.
+const QSet<QString> hardwareOptions{
+    u"hwaccel"_s,      u"hwaccel_device"_s, u"hwaccel_output_format"_s, u"init_hw_device"_s, u"filter_hw_device"_s,
+    u"vaapi_device"_s, u"qsv_device"_s,
+};
 
 // clang-format off
 const QSet<QString> allowedFormats{
@@ -298,6 +304,11 @@ Result<QStringList, PlanError> checkFFmpeg(const QStringList& args, bool probe, 
         if (arg.startsWith(u"-/") || bannedFFmpegOptions.contains(name) || name.endsWith(u"-params")) {
             return quoted(step, u" uses the option "_s, arg,
                           u", which is not allowed because it can read or write other files."_s);
+        }
+        if (hardwareOptions.contains(name)) {
+            return quoted(step, u" uses the option "_s, arg,
+                          u", which is not allowed because it uses the graphics hardware; only software encoders "
+                          u"are available."_s);
         }
         if (name == u"f") {
             if (i + 1 >= args.size() || !allowedFormats.contains(args[i + 1].toLower())) {

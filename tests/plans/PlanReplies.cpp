@@ -41,6 +41,12 @@ QString bannedMsg(const QString& arg)
 {
     return msg(u" uses the option "_s, arg, u", which is not allowed because it can read or write other files."_s);
 }
+QString hardwareMsg(const QString& arg)
+{
+    return msg(
+        u" uses the option "_s, arg,
+        u", which is not allowed because it uses the graphics hardware; only software encoders are available."_s);
+}
 QString filterMsg(const QString& name)
 {
     return msg(u" uses the filter "_s, name, u", which is not on the list of allowed filters."_s);
@@ -140,6 +146,13 @@ void PlanReplies::hostileRows()
     QTest::newRow("aom params") << ff(uR"("-aom-params","a=1")"_s) << bannedMsg(u"-aom-params"_s);
     QTest::newRow("vstats file") << ff(uR"("-vstats_file","a")"_s) << bannedMsg(u"-vstats_file"_s);
     QTest::newRow("progress") << ff(uR"("-progress","a")"_s) << bannedMsg(u"-progress"_s);
+    QTest::newRow("hardware decoding") << one(u"ffmpeg"_s, uR"("-hwaccel","vaapi","-i","{input}","{output}")"_s)
+                                       << hardwareMsg(u"-hwaccel"_s);
+    QTest::newRow("hardware device") << one(u"ffmpeg"_s, uR"("-hwaccel_device:v","1","-i","{input}","{output}")"_s)
+                                     << hardwareMsg(u"-hwaccel_device:v"_s);
+    QTest::newRow("hardware device made")
+        << ff(uR"("-init_hw_device","vaapi=gpu")"_s) << hardwareMsg(u"-init_hw_device"_s);
+    QTest::newRow("vaapi device") << ff(uR"("-vaapi_device","x")"_s) << hardwareMsg(u"-vaapi_device"_s);
 
     // Containers.
     QTest::newRow("segment") << ff(uR"("-f","segment")"_s) << formatMsg;
