@@ -1,19 +1,19 @@
 #include "ToolInstaller.h"
 
 #include "NetworkErrors.h"
+#include "NoReplace.h"
+#include "ToolArchive.h"
 #include "base/AppPaths.h"
+#include "base/FFmpegTools.h"
 #include "base/ProcessJob.h"
 #include "base/Sentence.h"
 #include "net/FileDownload.h"
-#include "plans/SystemTools.h"
 #include "platform/Sandbox.h"
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QLocale>
 #include <QStringDecoder>
-#include <QSysInfo>
 #include <QUuid>
 #include <QtConcurrent>
 
@@ -23,19 +23,11 @@ namespace {
 
 constexpr qint64 digestChunk = 4 * 1024 * 1024;
 constexpr int checksumTimeoutMs = 30000;
-constexpr qint64 checksumMaxBytes = 64 * 1024;
-constexpr int unpackTimeoutMs = 300000;
+// The release's list has a line for each of its few dozen archives.
+constexpr qint64 checksumMaxBytes = 256 * 1024;
 constexpr int startCheckTimeoutMs = 60000;
-
-// The build server's folder for this system, in place of "macos/arm64".
-QString platformSegment()
-{
-    const QString arch = QSysInfo::buildCpuArchitecture();
-    if (arch == u"x86_64"_s) {
-        return u"linux/amd64"_s;
-    }
-    return u"linux/"_s + arch;
-}
+// The download's share of the progress bar; checking, unpacking and starting take the rest.
+constexpr double downloadShare = 0.9;
 
 std::optional<QUrl> downloadUrl(const QString& text)
 {
@@ -55,26 +47,6 @@ bool isLowerHex64(const QString& piece)
                        [](QChar c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'); });
 }
 
-// The tool as a plain file anywhere in the unpacked folder: the shallowest one, so that a folder
-// named like the tool, or a link planted in the archive, is never taken for it.
-QString findTool(const QString& folder, const QString& tool)
-{
-    QStringList found;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        if (it.fileName() == tool) {
-            found << it.filePath();
-        }
-    }
-    std::sort(found.begin(), found.end(), [](const QString& a, const QString& b) {
-        const auto depthA = a.count(u'/');
-        const auto depthB = b.count(u'/');
-        return depthA != depthB ? depthA < depthB : a < b;
-    });
-    return found.value(0);
-}
-
 } // namespace
 
 ToolInstaller::ToolInstaller(QObject* parent)
@@ -82,25 +54,44 @@ ToolInstaller::ToolInstaller(QObject* parent)
     , m_checksum(this)
 {
     connect(&m_digest, &QFutureWatcherBase::finished, this, &ToolInstaller::onVerified);
+    connect(&m_unpack, &QFutureWatcherBase::finished, this, &ToolInstaller::onUnpacked);
 }
 
 ToolInstaller::~ToolInstaller()
 {
+    // Hashing and unpacking stop at their next block; their files go only once they have.
+    m_cancelled = true;
+    m_digest.waitForFinished();
+    m_unpack.waitForFinished();
     removeTemporaryFiles();
 }
 
-QStringList ToolInstaller::bases()
+QString ToolInstaller::releaseFolder()
 {
-    QString server = qEnvironmentVariable("TRELLICK_FFMPEG_SERVER");
-    if (server.isEmpty()) {
-        server = QStringLiteral(TRELLICK_FFMPEG_SERVER);
+    QString folder = qEnvironmentVariable("TRELLICK_FFMPEG_SERVER");
+    if (folder.isEmpty()) {
+        folder = QStringLiteral(TRELLICK_FFMPEG_RELEASE);
     }
-    while (server.endsWith(u'/')) {
-        server.chop(1);
-    }
-    const QString platform = platformSegment();
-    return {server + u"/download/"_s + platform + u"/1789931890_9.0.2/"_s,
-            server + u"/redirect/latest/"_s + platform + u"/release/"_s};
+    return folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+QString ToolInstaller::archiveName()
+{
+    // The release's "master" archives keep their names from one FFmpeg release to the next; the versioned
+    // ones ("ffmpeg-n7.1-latest-...") are replaced by the next version's and would vanish under us.
+#if defined(Q_PROCESSOR_X86_64)
+    return u"ffmpeg-master-latest-linux64-gpl.tar.xz"_s;
+#elif defined(Q_PROCESSOR_ARM_64)
+    return u"ffmpeg-master-latest-linuxarm64-gpl.tar.xz"_s;
+#else
+    return {};
+#endif
+}
+
+QString ToolInstaller::sourceDescription()
+{
+    return u"the BtbN FFmpeg-Builds release on GitHub (static Linux builds for x86-64 and arm64; GPL builds that "
+           "include codecs such as x264)"_s;
 }
 
 const QStringList& ToolInstaller::tools()
@@ -115,9 +106,23 @@ void ToolInstaller::install()
         return;
     }
     m_cancelled = false;
-    m_bases = bases();
-    m_base = 0;
-    startBase();
+    const auto listUrl = downloadUrl(releaseFolder() + u"checksums.sha256"_s);
+    if (archiveName().isEmpty()) {
+        finish(ToolError{u"No ffmpeg build is published for this computer's processor."_s});
+        return;
+    }
+    if (!listUrl || !downloadUrl(releaseFolder() + archiveName())) {
+        finish(ToolError{u"Bad download address."_s});
+        return;
+    }
+    m_step = Step::checksum;
+    emit progress(0, u"Reading the published checksum..."_s);
+    HttpRequest request;
+    request.url = *listUrl;
+    request.timeoutMs = checksumTimeoutMs;
+    // A checksum list is a few lines; anything much longer is not one, and is not read to its end.
+    request.maxBodyBytes = checksumMaxBytes;
+    m_checksum.send(request, [this](const HttpResult& answer) { onChecksum(answer); });
 }
 
 void ToolInstaller::cancel()
@@ -127,7 +132,7 @@ void ToolInstaller::cancel()
     }
     m_cancelled = true;
     // Aborting finishes the reply at once, stopping a child soon after; the step's handler then ends the
-    // install as cancelled. Hashing is not interrupted; its end sees the flag.
+    // install as cancelled. Hashing and unpacking see the flag at their next block.
     if (m_step == Step::checksum) {
         m_checksum.cancel();
     } else if (m_downloader) {
@@ -144,24 +149,26 @@ void ToolInstaller::remove()
     }
 }
 
-Result<QString, ToolError> ToolInstaller::parseChecksum(const QByteArray& body)
+Result<QString, ToolError> ToolInstaller::parseChecksum(const QByteArray& body, const QString& fileName)
 {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(body);
     if (decoder.hasError()) {
         return ToolError{u"Could not read the published checksum."_s};
     }
-    static const QRegularExpression separators(u"[ \\n\\t]+"_s);
-    for (const QString& piece : text.split(separators, Qt::SkipEmptyParts)) {
-        const QString lower = piece.toLower();
-        if (isLowerHex64(lower)) {
-            return lower;
+    // "digest  name", or "digest *name" from a list made in binary mode.
+    for (const QString& line : text.split(u'\n')) {
+        const QString digest = line.left(64).toLower();
+        const QString rest = line.mid(64).trimmed();
+        if (isLowerHex64(digest) && line.size() > 64 && line[64].isSpace()
+            && (rest == fileName || rest == u'*' + fileName)) {
+            return digest;
         }
     }
     return ToolError{u"The checksum file was not in the expected format."_s};
 }
 
-Result<QString, ToolError> ToolInstaller::sha256(const QString& path)
+Result<QString, ToolError> ToolInstaller::sha256(const QString& path, const std::atomic_bool* stop)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -169,6 +176,9 @@ Result<QString, ToolError> ToolInstaller::sha256(const QString& path)
     }
     QCryptographicHash hash(QCryptographicHash::Sha256);
     for (;;) {
+        if (stop && *stop) {
+            return ToolError::cancellation();
+        }
         const QByteArray chunk = file.read(digestChunk);
         if (chunk.isEmpty()) {
             if (file.error() != QFile::NoError) {
@@ -181,52 +191,23 @@ Result<QString, ToolError> ToolInstaller::sha256(const QString& path)
     return QString::fromLatin1(hash.result().toHex());
 }
 
-void ToolInstaller::startBase()
-{
-    m_tool = 0;
-    startTool();
-}
-
-void ToolInstaller::startTool()
-{
-    if (m_cancelled) {
-        failBase(ToolError::cancellation());
-        return;
-    }
-    const QString base = m_bases.at(m_base);
-    const auto checksumUrl = downloadUrl(base + tool() + u".zip.sha256"_s);
-    if (!checksumUrl || !downloadUrl(base + tool() + u".zip"_s)) {
-        failBase(ToolError{u"Bad download address."_s});
-        return;
-    }
-    m_step = Step::checksum;
-    emit progress(m_tool * 0.5, u"Reading the published checksum for "_s + tool() + u"..."_s);
-
-    HttpRequest request;
-    request.url = *checksumUrl;
-    request.timeoutMs = checksumTimeoutMs;
-    // A checksum file is a line; anything much longer is not one, and is not read to its end.
-    request.maxBodyBytes = checksumMaxBytes;
-    m_checksum.send(request, [this](const HttpResult& answer) { onChecksum(answer); });
-}
-
 void ToolInstaller::onChecksum(const HttpResult& answer)
 {
     if (m_cancelled) {
-        failBase(ToolError::cancellation());
+        finish(ToolError::cancellation());
         return;
     }
     if (!answer.ok()) {
-        failBase(NetworkErrors::checksumError(answer.error()));
+        finish(NetworkErrors::checksumError(answer.error()));
         return;
     }
     if (answer.value().status != 200) {
-        failBase(ToolError{u"Could not read the published checksum."_s});
+        finish(ToolError{u"Could not read the published checksum."_s});
         return;
     }
-    const Result<QString, ToolError> sum = parseChecksum(answer.value().body);
+    const Result<QString, ToolError> sum = parseChecksum(answer.value().body, archiveName());
     if (!sum.ok()) {
-        failBase(sum.error());
+        finish(sum.error());
         return;
     }
     m_expectedSum = sum.value();
@@ -234,12 +215,12 @@ void ToolInstaller::onChecksum(const HttpResult& answer)
     m_step = Step::download;
     m_downloader = new FileDownload(this);
     connect(m_downloader, &FileDownload::progress, this, [this](double fraction, qint64 bytes) {
-        emit progress((m_tool + fraction) * 0.5,
-                      u"Downloading "_s + tool() + u"... "_s
+        emit progress(fraction * downloadShare,
+                      u"Downloading ffmpeg and ffprobe... "_s
                           + QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat));
     });
     connect(m_downloader, &FileDownload::finished, this, &ToolInstaller::onDownloaded);
-    m_downloader->start(*downloadUrl(m_bases.at(m_base) + tool() + u".zip"_s));
+    m_downloader->start(*downloadUrl(releaseFolder() + archiveName()));
 }
 
 void ToolInstaller::onDownloaded(const Result<QString, NetError>& download)
@@ -247,133 +228,120 @@ void ToolInstaller::onDownloaded(const Result<QString, NetError>& download)
     m_downloader->deleteLater();
     m_downloader = nullptr;
     if (m_cancelled || !download.ok()) {
-        failBase(m_cancelled ? ToolError::cancellation() : NetworkErrors::downloadError(download.error()));
+        finish(m_cancelled ? ToolError::cancellation() : NetworkErrors::downloadError(download.error()));
         return;
     }
-    const QString path = download.value();
-    m_archive = path;
+    m_archive = download.value();
     m_step = Step::verify;
-    emit progress((m_tool + 1) * 0.5, u"Checking "_s + tool() + u"..."_s);
-    m_digest.setFuture(QtConcurrent::run(&ToolInstaller::sha256, path));
+    emit progress(downloadShare, u"Checking..."_s);
+    m_digest.setFuture(QtConcurrent::run(&ToolInstaller::sha256, m_archive, &m_cancelled));
 }
 
 void ToolInstaller::onVerified()
 {
     const Result<QString, ToolError> digest = m_digest.result();
     if (m_cancelled) {
-        failBase(ToolError::cancellation());
+        finish(ToolError::cancellation());
         return;
     }
     if (!digest.ok()) {
-        failBase(digest.error());
+        finish(digest.error());
         return;
     }
     if (digest.value() != m_expectedSum) {
-        failBase(ToolError{u"The downloaded "_s + tool()
-                           + u" did not match its published checksum, so it was not installed."_s});
+        finish(ToolError{u"The downloaded ffmpeg did not match its published checksum, so it was not installed."_s});
         return;
     }
+    // Beside the tool folder, so that the finished programs move into place by renaming.
     const QString folder
-        = QDir::tempPath() + u"/tw-unzip-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        = AppPaths::supportDir() + u"/tw-unpack-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     if (!QDir().mkdir(folder)) {
-        failBase(ToolError{u"Could not make a temporary folder to unpack "_s + tool() + u'.'});
+        finish(ToolError{u"Could not make a temporary folder to unpack ffmpeg."_s});
         return;
     }
-    m_unpackDir = folder;
+    m_stagingDir = folder;
     m_step = Step::unpack;
-    // The archive came from the network: ditto may read it and write into its own folder, nothing else.
-    SandboxPolicy unpacking;
-    unpacking.program = SystemTools::path(u"ditto"_s);
-    unpacking.readPaths = {m_archive};
-    unpacking.ownFolders = {m_unpackDir};
-    unpacking.fileSizeLimit = SandboxPolicy::fileSizeLimitFor(QFileInfo(m_archive).size());
-    runProcess(unpacking.program, {u"-x"_s, u"-k"_s, m_archive, m_unpackDir}, Sandbox(unpacking), unpackTimeoutMs,
-               &ToolInstaller::onUnpacked);
+    emit progress((1 + downloadShare) / 2, u"Unpacking..."_s);
+    m_unpack.setFuture(QtConcurrent::run(
+        [archive = m_archive, folder, this] { return ToolArchive::unpack(archive, folder, tools(), m_cancelled); }));
 }
 
-void ToolInstaller::runProcess(const QString& program, const QStringList& args, const Sandbox& sandbox, int deadlineMs,
-                               void (ToolInstaller::*then)(const ProcResult&))
+void ToolInstaller::onUnpacked()
 {
-    m_process = new ProcessJob(this);
-    m_process->setSandbox(sandbox);
-    m_process->setDeadline(deadlineMs);
-    connect(m_process, &ProcessJob::finished, this, [this, then](const ProcResult& result) {
-        m_process->deleteLater();
-        m_process = nullptr;
-        (this->*then)(result);
-    });
-    m_process->start(program, args);
-}
-
-void ToolInstaller::onUnpacked(const ProcResult& result)
-{
+    const Result<void, ToolError> unpacked = m_unpack.result();
     if (m_cancelled) {
-        failBase(ToolError::cancellation());
+        finish(ToolError::cancellation());
         return;
     }
-    if (result.status != 0) {
-        failBase(ToolError{u"Could not unpack "_s + tool() + u": "_s + result.err.trimmed()});
-        return;
-    }
-    const QString found = findTool(m_unpackDir, tool());
-    if (found.isEmpty()) {
-        failBase(ToolError{u"The download did not contain "_s + tool() + u'.'});
-        return;
-    }
-    const QString target = AppPaths::binDir() + u'/' + tool();
-    QFile::remove(target);
-    QFile file(found);
-    if (!file.rename(target)) {
-        failBase(ToolError{u"Could not install "_s + tool() + u": "_s + asSentence(file.errorString())});
-        return;
-    }
-    const auto mode0755 = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
-        | QFile::ReadOther | QFile::ExeOther;
-    if (!file.setPermissions(mode0755)) {
-        failBase(ToolError{u"Could not install "_s + tool() + u": "_s + asSentence(file.errorString())});
-        return;
-    }
-    // There is no download quarantine mark and no signing on this system.
-    removeTemporaryFiles();
-    if (++m_tool < tools().size()) {
-        startTool();
+    if (!unpacked.ok()) {
+        finish(unpacked.error());
         return;
     }
     m_step = Step::startCheck;
+    m_checked = 0;
+    m_versionOutputs.clear();
+    startCheck();
+}
+
+// Each new program must answer -version before it is put in place; it runs confined, like a plan's steps.
+void ToolInstaller::startCheck()
+{
     SandboxPolicy starting;
-    starting.program = AppPaths::binDir() + u"/ffmpeg"_s;
-    runProcess(starting.program, {u"-version"_s}, Sandbox(starting), startCheckTimeoutMs,
-               &ToolInstaller::onStartChecked);
+    starting.program = m_stagingDir + u'/' + tools().at(m_checked);
+    m_process = new ProcessJob(this);
+    m_process->setSandbox(Sandbox(starting));
+    m_process->setDeadline(startCheckTimeoutMs);
+    connect(m_process, &ProcessJob::finished, this, &ToolInstaller::onStartChecked);
+    m_process->start(starting.program, {u"-version"_s});
 }
 
 void ToolInstaller::onStartChecked(const ProcResult& result)
 {
+    m_process->deleteLater();
+    m_process = nullptr;
     if (m_cancelled) {
-        failBase(ToolError::cancellation());
+        finish(ToolError::cancellation());
         return;
     }
     if (result.status != 0) {
-        failBase(ToolError{u"ffmpeg was installed but would not start: "_s + result.err.trimmed()});
+        finish(ToolError{tools().at(m_checked) + u" was installed but would not start: "_s + result.err.trimmed()});
         return;
+    }
+    m_versionOutputs << result.out;
+    if (++m_checked < tools().size()) {
+        startCheck();
+        return;
+    }
+    publish();
+}
+
+void ToolInstaller::publish()
+{
+    const auto mode0755 = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+        | QFile::ReadOther | QFile::ExeOther;
+    for (qsizetype i = 0; i < tools().size(); ++i) {
+        const QString staged = m_stagingDir + u'/' + tools().at(i);
+        const QString target = AppPaths::binDir() + u'/' + tools().at(i);
+        // The earlier copy is replaced; a file that appears in its place meanwhile is not.
+        QFile::remove(target);
+        const Result<void, PlanError> moved = NoReplace::move(staged, target);
+        if (!moved.ok()) {
+            finish(ToolError{u"Could not install "_s + tools().at(i) + u": "_s + moved.error().message});
+            return;
+        }
+        if (!QFile::setPermissions(target, mode0755)) {
+            finish(ToolError{u"Could not install "_s + tools().at(i) + u"."_s});
+            return;
+        }
+        FFmpegTools::noteAnswer(target, true, m_versionOutputs.at(i));
     }
     emit progress(1.0, u"Done"_s);
     finish({});
 }
 
-void ToolInstaller::failBase(const ToolError& error)
-{
-    removeTemporaryFiles();
-    if (m_cancelled) {
-        finish(ToolError::cancellation());
-    } else if (++m_base < m_bases.size()) {
-        startBase();
-    } else {
-        finish(error);
-    }
-}
-
 void ToolInstaller::finish(const Result<void, ToolError>& result)
 {
+    removeTemporaryFiles();
     m_step = Step::idle;
     emit finished(result);
 }
@@ -384,8 +352,8 @@ void ToolInstaller::removeTemporaryFiles()
         QFile::remove(m_archive);
         m_archive.clear();
     }
-    if (!m_unpackDir.isEmpty()) {
-        QDir(m_unpackDir).removeRecursively();
-        m_unpackDir.clear();
+    if (!m_stagingDir.isEmpty()) {
+        QDir(m_stagingDir).removeRecursively();
+        m_stagingDir.clear();
     }
 }

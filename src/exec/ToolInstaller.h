@@ -9,19 +9,18 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <atomic>
 
 class FileDownload;
 class ProcessJob;
-class Sandbox;
 
-// Downloads ffmpeg and ffprobe from the build server into the tool folder.
+// Downloads ffmpeg and ffprobe, as one static build for this processor, into the tool folder.
 //
-// For each tool: read the published SHA-256, download the zip archive, compare the digest, unpack it
-// with the bundled ditto, take the tool out of it and install it with mode 0755. The pinned build is
-// tried first and the newest release second; the ffmpeg that was installed must then start. Everything
-// runs on the owner's thread except hashing, so there is no lock: `cancel` and the steps never race. The
-// archive is unpacked, and the new ffmpeg started, confined like a plan's steps. Temporary files are removed at the end
-// of each tool's turn, whatever happened.
+// Reads the release's checksum list, downloads the archive, compares its digest with the archive's own
+// line, takes the two programs out of it into a staging folder beside the tool folder, starts each with
+// -version (confined like a plan's steps), and only then moves them into place. Everything runs on the
+// owner's thread except hashing and unpacking, which stop at `cancel` too. Temporary files are removed at
+// the end, whatever happened.
 class ToolInstaller : public QObject
 {
     Q_OBJECT
@@ -30,8 +29,12 @@ public:
     explicit ToolInstaller(QObject* parent = nullptr);
     ~ToolInstaller() override;
 
-    // The two download folders, in the order they are tried.
-    static QStringList bases();
+    // The release folder the archive and its checksum list are read from, ending in "/".
+    static QString releaseFolder();
+    // The archive's file name for this processor; empty when no build is published for it.
+    static QString archiveName();
+    // One line on where the download comes from, for the settings window.
+    static QString sourceDescription();
     // "ffmpeg", then "ffprobe".
     static const QStringList& tools();
 
@@ -45,45 +48,40 @@ public:
     // Deletes both installed tools, ignoring errors.
     static void remove();
 
-    // The first piece of a checksum file that is 64 hexadecimal digits, lower-cased: a bare sum and
-    // the usual "sum  name" line both work.
-    static Result<QString, ToolError> parseChecksum(const QByteArray& body);
-    // The lower-case hexadecimal SHA-256 of a file, read in 4 MiB chunks. Blocks: call it off the main thread.
-    static Result<QString, ToolError> sha256(const QString& path);
+    // The lower-case digest on the line of a "sha256sum" list ("digest  name") that names the file.
+    static Result<QString, ToolError> parseChecksum(const QByteArray& body, const QString& fileName);
+    // The lower-case hexadecimal SHA-256 of a file, read in 4 MiB chunks, or a cancellation once `stop`
+    // is set. Blocks: call it off the main thread.
+    static Result<QString, ToolError> sha256(const QString& path, const std::atomic_bool* stop = nullptr);
 
 signals:
-    // fraction from 0 to 1 across both tools, and one line on what is being done.
+    // fraction from 0 to 1, and one line on what is being done.
     void progress(double fraction, const QString& text);
     void finished(const Result<void, ToolError>& result);
 
 private:
     enum class Step { idle, checksum, download, verify, unpack, startCheck };
 
-    void startBase();
-    void startTool();
     void onChecksum(const HttpResult& answer);
     void onDownloaded(const Result<QString, NetError>& download);
     void onVerified();
-    void runProcess(const QString& program, const QStringList& args, const Sandbox& sandbox, int deadlineMs,
-                    void (ToolInstaller::*then)(const ProcResult&));
-    void onUnpacked(const ProcResult& result);
+    void onUnpacked();
+    void startCheck();
     void onStartChecked(const ProcResult& result);
-    // Ends the current base with an error: the next base is tried unless the user cancelled.
-    void failBase(const ToolError& error);
+    void publish();
     void finish(const Result<void, ToolError>& result);
     void removeTemporaryFiles();
-    QString tool() const { return tools().at(m_tool); }
 
     Step m_step = Step::idle;
-    bool m_cancelled = false;
-    QStringList m_bases;
-    int m_base = 0;
-    int m_tool = 0;
+    std::atomic_bool m_cancelled = false;
     QString m_expectedSum;
     QString m_archive;
-    QString m_unpackDir;
+    QString m_stagingDir;
+    int m_checked = 0;
+    QStringList m_versionOutputs;
     HttpExchange m_checksum;
     QPointer<FileDownload> m_downloader;
     QFutureWatcher<Result<QString, ToolError>> m_digest;
+    QFutureWatcher<Result<void, ToolError>> m_unpack;
     QPointer<ProcessJob> m_process;
 };

@@ -263,9 +263,7 @@ void SettingsView::fillToolsGroup(QWidget* box)
             + Format::homeRelative(AppPaths::binDir())
             + u", checked against the checksum published next to the download, and never bundled in the app. "
               "Source: "_s
-            + QUrl(ToolInstaller::bases().constFirst()).host()
-            + u" (static Linux builds for x86-64 and arm64; GPL builds that include codecs such as x264, so check "
-              "the site's license notes)."_s,
+            + ToolInstaller::sourceDescription() + u"; check the release's license notes."_s,
         Style::Text::callout, box);
     explanation->setObjectName(u"toolsSource"_s);
     Style::secondary(explanation);

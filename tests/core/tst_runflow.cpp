@@ -82,10 +82,9 @@ class TestRunFlow : public QObject
     // ffmpeg's download is slow enough to act in the middle of it.
     static void serveSlowly(FfmpegBuildServer& builds)
     {
-        const QString pinned = ToolInstaller::bases().first().mid(builds.baseUrl().size());
-        builds.serveBoth(pinned);
-        builds.route(pinned + u"ffmpeg.zip"_s,
-                     LocalHttpServer::Reply::slowly(FfmpegBuildServer::zipOf(u"ffmpeg"_s), 4096, 20));
+        builds.serve();
+        builds.route(FfmpegBuildServer::archivePath(),
+                     LocalHttpServer::Reply::slowly(FfmpegBuildServer::archive(), 4096, 20));
     }
 
     HistoryEntry lastEntry() const { return m_state->history().entries().value(0); }
@@ -323,7 +322,7 @@ private slots:
     void installsFFmpegBeforeTheRun()
     {
         FfmpegBuildServer builds;
-        builds.serveBoth(ToolInstaller::bases().first().mid(builds.baseUrl().size()));
+        builds.serve();
         m_state->load({wav(u"song.wav"_s, 2)});
         QVERIFY(!m_state->toolsReady());
         m_state->prepareConvert(ActionId::convertAudio, u"mp3"_s);
@@ -409,7 +408,7 @@ private slots:
         QCOMPARE(m_state->toolsMessage(), u"Could not read the published checksum."_s);
         QCOMPARE(m_state->stage(), Stage::idle);
 
-        builds.serveBoth(ToolInstaller::bases().first().mid(builds.baseUrl().size()));
+        builds.serve();
         m_state->installToolsNow();
         QCOMPARE(m_state->toolsMessage(), QString());
         QTRY_VERIFY_WITH_TIMEOUT(!m_state->toolsInstalling(), timeoutMs);

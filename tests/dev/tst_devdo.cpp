@@ -2,7 +2,6 @@
 #include "TestFiles.h"
 #include "TestMain.h"
 #include "TestPdf.h"
-#include "exec/ToolInstaller.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -45,7 +44,7 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         m_builds = std::make_unique<FfmpegBuildServer>();
-        m_builds->serveBoth(ToolInstaller::bases().first().mid(m_builds->baseUrl().size()));
+        m_builds->serve();
 
         TestFiles::write(path(u"notes.txt"_s), "some notes\n");
         QImage picture(64, 48, QImage::Format_RGB32);

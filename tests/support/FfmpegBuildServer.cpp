@@ -1,19 +1,17 @@
 #include "FfmpegBuildServer.h"
 
-#include "TestFiles.h"
+#include "exec/ToolInstaller.h"
 
 #include <QCryptographicHash>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QHash>
-#include <QProcess>
+#include <archive.h>
+#include <archive_entry.h>
 
 using namespace Qt::StringLiterals;
 
 FfmpegBuildServer::FfmpegBuildServer()
 {
-    qputenv("TRELLICK_FFMPEG_SERVER", baseUrl().toUtf8());
+    qputenv("TRELLICK_FFMPEG_SERVER", (baseUrl() + u'/').toUtf8());
 }
 
 FfmpegBuildServer::~FfmpegBuildServer()
@@ -26,14 +24,14 @@ QString FfmpegBuildServer::baseUrl() const
     return m_http.url().toString();
 }
 
+QString FfmpegBuildServer::archivePath()
+{
+    return u'/' + ToolInstaller::archiveName();
+}
+
 void FfmpegBuildServer::route(const QString& path, const LocalHttpServer::Reply& reply)
 {
     m_http.route(path.toUtf8(), reply);
-}
-
-void FfmpegBuildServer::redirect(const QString& path, const QString& target)
-{
-    route(path, LocalHttpServer::Reply::redirect(target.toUtf8()));
 }
 
 bool FfmpegBuildServer::requested(const QString& path) const
@@ -41,47 +39,59 @@ bool FfmpegBuildServer::requested(const QString& path) const
     return !m_http.requests(path.toUtf8()).isEmpty();
 }
 
-void FfmpegBuildServer::serveBoth(const QString& folder)
+void FfmpegBuildServer::serve(const QByteArray& made)
 {
-    for (const QString& tool : {u"ffmpeg"_s, u"ffprobe"_s}) {
-        serve(folder, tool, zipOf(tool));
-    }
+    const QByteArray bytes = made.isEmpty() ? archive() : made;
+    route(archivePath(), LocalHttpServer::Reply::bytes(bytes));
+    route(u"/checksums.sha256"_s,
+          LocalHttpServer::Reply::text(checksumLine("another platform", u"ffmpeg-master-latest-win64-gpl.zip"_s)
+                                       + checksumLine(bytes, ToolInstaller::archiveName())));
 }
 
-void FfmpegBuildServer::serve(const QString& folder, const QString& tool, const QByteArray& zip)
+QByteArray FfmpegBuildServer::archive()
 {
-    route(folder + tool + u".zip"_s, LocalHttpServer::Reply::bytes(zip));
-    route(folder + tool + u".zip.sha256"_s, LocalHttpServer::Reply::text(checksumLine(zip, tool + u".zip"_s)));
+    static const QByteArray made = makeArchive({
+        {u"ffmpeg-build/bin/ffmpeg"_s, u"/usr/bin/ffmpeg"_s, {}},
+        {u"ffmpeg-build/bin/ffprobe"_s, u"/usr/bin/ffprobe"_s, {}},
+        {u"ffmpeg-build/LICENSE.txt"_s, u"/etc/hostname"_s, {}},
+    });
+    return made;
 }
 
-QByteArray FfmpegBuildServer::zipOf(const QString& tool)
+QByteArray FfmpegBuildServer::makeArchive(const QList<Entry>& entries)
 {
-    static QHash<QString, QByteArray> made;
-    if (!made.contains(tool)) {
-        made.insert(tool, makeZip({{u"/usr/bin/"_s + tool, tool}}));
+    QByteArray out;
+    ::archive* writer = archive_write_new();
+    archive_write_add_filter_xz(writer);
+    archive_write_set_format_pax_restricted(writer);
+    archive_write_open(
+        writer, &out, nullptr,
+        [](::archive*, void* data, const void* buffer, size_t length) -> la_ssize_t {
+            static_cast<QByteArray*>(data)->append(static_cast<const char*>(buffer), qsizetype(length));
+            return la_ssize_t(length);
+        },
+        nullptr);
+    for (const Entry& item : entries) {
+        QFile source(item.source);
+        const QByteArray data
+            = item.linkTo.isEmpty() && source.open(QIODevice::ReadOnly) ? source.readAll() : QByteArray();
+        archive_entry* entry = archive_entry_new();
+        archive_entry_set_pathname(entry, item.name.toUtf8().constData());
+        archive_entry_set_perm(entry, 0755);
+        if (item.linkTo.isEmpty()) {
+            archive_entry_set_filetype(entry, AE_IFREG);
+            archive_entry_set_size(entry, data.size());
+        } else {
+            archive_entry_set_filetype(entry, AE_IFLNK);
+            archive_entry_set_symlink(entry, item.linkTo.toUtf8().constData());
+        }
+        archive_write_header(writer, entry);
+        archive_write_data(writer, data.constData(), size_t(data.size()));
+        archive_entry_free(entry);
     }
-    return made.value(tool);
-}
-
-QByteArray FfmpegBuildServer::makeZip(const QList<QPair<QString, QString>>& entries)
-{
-    QTemporaryDir staging;
-    QStringList args{u"-q"_s, u"-r"_s, staging.path() + u"/out.zip"_s};
-    for (const auto& [source, inner] : entries) {
-        const QString target = staging.path() + u"/in/"_s + inner;
-        QDir().mkpath(QFileInfo(target).absolutePath());
-        QFile::copy(source, target);
-        args << inner;
-    }
-    QProcess zip;
-    zip.setWorkingDirectory(staging.path() + u"/in"_s);
-    zip.start(u"/usr/bin/zip"_s, args);
-    if (!zip.waitForFinished(60000) || zip.exitCode() != 0) {
-        qWarning("zip failed: %s", zip.readAllStandardError().constData());
-    }
-    QFile file(staging.path() + u"/out.zip"_s);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
+    archive_write_close(writer);
+    archive_write_free(writer);
+    return out;
 }
 
 QByteArray FfmpegBuildServer::checksumLine(const QByteArray& data, const QString& name)
