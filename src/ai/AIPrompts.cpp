@@ -1,5 +1,6 @@
 #include "AIPrompts.h"
 
+#include "base/FFmpegTools.h"
 #include "files/Format.h"
 
 #include <QDir>
@@ -65,6 +66,24 @@ QString neutralTail(const QString& text, const ResolvedOption& option, int step,
     return tail;
 }
 
+// The ffmpeg the plan will run: the version and the software encoders of the copy in use, or of the build a
+// download brings when none is there yet.
+QString ffmpegRule()
+{
+    static const QStringList software{u"libx264"_s, u"libx265"_s,    u"libvpx-vp9"_s, u"libaom-av1"_s,
+                                      u"aac"_s,     u"libmp3lame"_s, u"libopus"_s,    u"flac"_s};
+    QStringList present = software;
+    if (const std::optional<FFmpegPair> tools = FFmpegTools::chosen()) {
+        if (const std::optional<QStringList> encoders = FFmpegTools::encoders(tools->ffmpeg)) {
+            present.removeIf([&encoders](const QString& name) { return !encoders->contains(name); });
+        }
+    }
+    const QString version = FFmpegTools::chosenVersion();
+    return u"- This computer runs Linux with ffmpeg"_s + (version.isEmpty() ? QString() : u' ' + version)
+        + u". Only software encoders are available: "_s + present.join(u", "_s)
+        + u". There are no hardware encoders and no hardware acceleration."_s;
+}
+
 } // namespace
 
 namespace AIPrompts {
@@ -73,8 +92,8 @@ QString planSystem()
 {
     // The answer shape and, in plain words, the rules the plan checker enforces: a model that follows them is
     // accepted on the first try.
-    static const QString text = QStringList{
-        uR"(You turn a user's plain-words request about ONE file on a Mac into command-line steps. Reply with JSON only, no prose, no code fences.)"_s,
+    return QStringList{
+        uR"(You turn a user's plain-words request about ONE file on a Linux computer into command-line steps. Reply with JSON only, no prose, no code fences.)"_s,
         QString(),
         uR"(JSON shape:)"_s,
         uR"({"options":[{"label":"Fast","summary":"one plain sentence a non-technical person understands","warnings":["short plain warning"],"result_seconds":330,"steps":[{"program":"ffmpeg","args":["-ss","130","-i","{input}","-t","200","-c","copy","{output}"],"output":"name (cut).mp4","summary":"plain sentence for this step"}]}]})"_s,
@@ -90,6 +109,7 @@ QString planSystem()
         uR"(- afconvert handles audio only and cannot write mp3. Use ffmpeg with libmp3lame for mp3.)"_s,
         uR"(- zip: zip -r -X {output} {input})"_s,
         uR"(- Use common encoders only: libx264, aac, libmp3lame, libvpx-vp9, libopus, libwebp, gif.)"_s,
+        ffmpegRule(),
         uR"(- Trimming: use "-ss START -i {input} -t DURATION" with START and DURATION in seconds. Put -ss before -i. Without re-encoding (-c copy) the cut snaps to the nearest keyframe and may be about a second off. With re-encoding it is exact but slower.)"_s,
         uR"(- When trimming or cutting, give two options when it fits: label "Fast" (stream copy, no re-encode, may be slightly off) and label "Exact" (re-encode). For other requests one option is fine.)"_s,
         uR"(- Cutting out a middle part needs several steps (keep part 1, keep part 2, then join them): if you cannot do it with allowed arguments, use a single ffmpeg step with -filter_complex and trim/atrim and concat filters.)"_s,
@@ -97,8 +117,8 @@ QString planSystem()
         uR"(- result_seconds is the expected length in seconds of the finished result (used for a progress bar). Leave it out if unknown.)"_s,
         uR"(- warnings: honest short notes, for example "This re-encodes, so it takes longer" or "Cutting without re-encoding can be a second off".)"_s,
         uR"(- Use only facts you were given. Do not invent a duration.)"_s,
-    }.join(u'\n');
-    return text;
+    }
+        .join(u'\n');
 }
 
 QString renameSystem()

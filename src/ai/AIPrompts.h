@@ -10,7 +10,8 @@
 // facts ever leave the machine, never the file itself.
 namespace AIPrompts {
 
-// The system message of every plan request: the answer shape and the rules, 23 lines.
+// The system message of every plan request: the answer shape and the rules, 24 lines, one of which
+// describes the ffmpeg in use as far as its check has learnt it.
 QString planSystem();
 // The system message of every file-name request.
 QString renameSystem();

@@ -58,17 +58,53 @@ std::optional<Answer> answerFor(const QString& program)
     return *it;
 }
 
-QStringList unchecked()
+// Per build: the encoders it listed, or none when it could not list them (then nothing is refused for it).
+QHash<QString, std::optional<QStringList>>& encoderLists()
 {
-    QStringList programs;
-    if (const std::optional<FFmpegPair> system = FFmpegTools::systemCopy()) {
-        for (const QString& program : {system->ffmpeg, system->ffprobe}) {
-            if (!answerFor(program)) {
-                programs << program;
-            }
+    static QHash<QString, std::optional<QStringList>> known;
+    return known;
+}
+
+bool encodersChecked(const QString& ffmpeg)
+{
+    const QString key = identity(ffmpeg);
+    const QMutexLocker lock(&answersLock);
+    return !key.isEmpty() && encoderLists().contains(key);
+}
+
+const QStringList versionArgs{u"-version"_s};
+const QStringList encoderArgs{u"-hide_banner"_s, u"-encoders"_s};
+
+// The runs still needed: -version of both programs and -encoders of ffmpeg, of the own copy when there is
+// one, else of the system's.
+QList<QPair<QString, QStringList>> unchecked()
+{
+    QList<QPair<QString, QStringList>> runs;
+    std::optional<FFmpegPair> pair = FFmpegTools::ownCopy();
+    if (!pair) {
+        pair = FFmpegTools::systemCopy();
+    }
+    if (!pair) {
+        return runs;
+    }
+    for (const QString& program : {pair->ffmpeg, pair->ffprobe}) {
+        if (!answerFor(program)) {
+            runs.append({program, versionArgs});
         }
     }
-    return programs;
+    if (!encodersChecked(pair->ffmpeg)) {
+        runs.append({pair->ffmpeg, encoderArgs});
+    }
+    return runs;
+}
+
+void noteRun(const QString& program, const QStringList& args, const ProcResult& result)
+{
+    if (args == encoderArgs) {
+        FFmpegTools::noteEncoders(program, result.status == 0 ? result.out : QString());
+    } else {
+        FFmpegTools::noteAnswer(program, result.status == 0, result.out);
+    }
 }
 
 } // namespace
@@ -113,14 +149,13 @@ std::optional<FFmpegPair> chosen()
 
 bool needsCheck()
 {
-    return !ownCopy() && !unchecked().isEmpty();
+    return !unchecked().isEmpty();
 }
 
 void checkNow()
 {
-    for (const QString& program : unchecked()) {
-        const ProcResult result = ProcessJob::runBlocking(program, {u"-version"_s}, {}, versionTimeLimitMs);
-        noteAnswer(program, result.status == 0, result.out);
+    for (const auto& [program, args] : unchecked()) {
+        noteRun(program, args, ProcessJob::runBlocking(program, args, {}, versionTimeLimitMs));
     }
 }
 
@@ -154,6 +189,48 @@ void noteAnswer(const QString& program, bool answered, const QString& output)
     answers().insert(key, answer);
 }
 
+std::optional<QStringList> encoders(const QString& ffmpeg)
+{
+    const QString key = identity(ffmpeg);
+    const QMutexLocker lock(&answersLock);
+    const auto it = encoderLists().constFind(key);
+    if (key.isEmpty() || it == encoderLists().constEnd()) {
+        return std::nullopt;
+    }
+    return *it;
+}
+
+void noteEncoders(const QString& ffmpeg, const QString& output)
+{
+    // " V....D libx264   libx264 H.264 / AVC ..." under a legend that ends with a line of dashes.
+    static const QRegularExpression line(u"^ [VASFXBD.]{6} (\\S+)"_s);
+    QStringList names;
+    const QStringList lines = output.split(u'\n');
+    for (qsizetype i = lines.indexOf(u" ------"_s) + 1; i > 0 && i < lines.size(); ++i) {
+        if (const QRegularExpressionMatch match = line.match(lines[i]); match.hasMatch()) {
+            names << match.captured(1);
+        }
+    }
+    const QString key = identity(ffmpeg);
+    if (key.isEmpty()) {
+        return;
+    }
+    const QMutexLocker lock(&answersLock);
+    encoderLists().insert(key, names.isEmpty() ? std::nullopt : std::optional(names));
+}
+
+QString chosenVersion()
+{
+    const std::optional<FFmpegPair> pair = chosen();
+    return pair ? shortVersion(version(pair->ffmpeg)) : QString();
+}
+
+QString chosenFolder()
+{
+    const std::optional<FFmpegPair> pair = chosen();
+    return pair ? QFileInfo(pair->ffmpeg).absolutePath() : QString();
+}
+
 } // namespace FFmpegTools
 
 ToolCheck::ToolCheck(QObject* parent)
@@ -173,13 +250,13 @@ void ToolCheck::next()
         emit finished();
         return;
     }
-    const QString program = m_pending.takeFirst();
+    const QPair<QString, QStringList> run = m_pending.takeFirst();
     m_process = new ProcessJob(this);
     m_process->setDeadline(versionTimeLimitMs);
-    connect(m_process, &ProcessJob::finished, this, [this, program](const ProcResult& result) {
+    connect(m_process, &ProcessJob::finished, this, [this, run](const ProcResult& result) {
         m_process->deleteLater();
-        FFmpegTools::noteAnswer(program, result.status == 0, result.out);
+        noteRun(run.first, run.second, result);
         next();
     });
-    m_process->start(program, {u"-version"_s});
+    m_process->start(run.first, run.second);
 }

@@ -24,7 +24,8 @@ struct FFmpegPair
 // there do they have to be downloaded.
 //
 // Whether the system's copy answers is learnt by running it, which the window never waits for: until a
-// ToolCheck (or checkNow) has read it, that copy is not chosen. The answer is kept per file, so an
+// ToolCheck (or checkNow) has read it, that copy is not chosen. The same check reads the version and the
+// encoders of the copy in use. The answer is kept per file, so an
 // upgrade of the system's ffmpeg is checked again. Every function here may be called from any thread.
 namespace FFmpegTools {
 
@@ -33,7 +34,7 @@ std::optional<FFmpegPair> ownCopy();
 std::optional<FFmpegPair> systemCopy();
 // The pair to use, as above, or none.
 std::optional<FFmpegPair> chosen();
-// The system's copy is there but whether it answers is not known yet.
+// Something about the copy in use (or the system's, when there is no own copy) is not known yet.
 bool needsCheck();
 // Runs the system's copy to learn whether it answers, waiting for it: for command-line programs only.
 void checkNow();
@@ -47,10 +48,23 @@ QString shortVersion(const QString& version);
 // Records what a -version run printed; used by the checks and by the installer for what it installed.
 void noteAnswer(const QString& program, bool answered, const QString& output);
 
+// The encoders an ffmpeg listed in its "-hide_banner -encoders" answer, once a check has read it; none
+// while unknown, and for a build that could not list them.
+std::optional<QStringList> encoders(const QString& ffmpeg);
+// Records what such a run printed (nothing usable when it failed).
+void noteEncoders(const QString& ffmpeg, const QString& output);
+
+// The chosen ffmpeg's short version ("5.1"): empty when none is chosen, it has not answered yet or it is a
+// development build.
+QString chosenVersion();
+// The folder of the chosen ffmpeg ("/usr/bin"), or empty when none is chosen.
+QString chosenFolder();
+
 } // namespace FFmpegTools
 
-// Learns whether the system's ffmpeg and ffprobe answer -version, one child at a time on the owner's
-// thread. start() once; `finished` follows exactly once, never from inside start().
+// Learns whether the system's ffmpeg and ffprobe answer -version, and the versions and encoders of the
+// copy in use, one child at a time on the owner's thread. start() once; `finished` follows exactly once,
+// never from inside start().
 class ToolCheck : public QObject
 {
     Q_OBJECT
@@ -66,6 +80,6 @@ signals:
 private:
     void next();
 
-    QStringList m_pending;
+    QList<QPair<QString, QStringList>> m_pending;
     QPointer<ProcessJob> m_process;
 };

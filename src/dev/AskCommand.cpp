@@ -1,5 +1,7 @@
 #include "DevCommands.h"
 #include "DevLoader.h"
+#include "ai/AIPrompts.h"
+#include "base/FFmpegTools.h"
 #include "files/Actions.h"
 
 #include <QEventLoop>
@@ -78,18 +80,22 @@ int runAndFix(AppState& state, QTextStream& out)
 
 } // namespace
 
-// Types a request for an AI action on one file and prints the plan the AI proposes, checked, or the failure.
-// The provider and its credentials are the user's settings; consent to send is taken as given.
+// Types a request for an AI action on one file and prints the plan the AI proposes, checked, or the failure;
+// with --preview, prints what would be sent instead and sends nothing. The provider and its credentials are
+// the user's settings; consent to send is taken as given.
 int devAsk(const QStringList& args)
 {
     QTextStream out(stdout);
     QStringList words = args;
+    const bool preview = words.removeAll(u"--preview"_s) > 0;
     // With --run the first option runs, and a failure is sent back to be fixed while a fix is offered.
     const bool run = words.removeAll(u"--run"_s) > 0;
     if (words.size() != 3) {
-        QTextStream(stderr) << "usage: trellick-dev ask [--run] ACTION-ID \"REQUEST\" PATH\n";
+        QTextStream(stderr) << "usage: trellick-dev ask [--preview] [--run] ACTION-ID \"REQUEST\" PATH\n";
         return 2;
     }
+    // The prompt describes the ffmpeg in use, which the window learns in the background when it starts.
+    FFmpegTools::checkNow();
     const QString& actionId = words.at(0);
     DevLoader loader;
     AppState state(loader.services());
@@ -108,6 +114,11 @@ int devAsk(const QStringList& args)
     }
     state.perform(*action);
     state.setRequestText(words.at(1));
+    if (preview) {
+        const auto prompt = state.currentPrompt();
+        out << AIPrompts::preview(state.providerLabel(), prompt->first, prompt->second) << Qt::endl;
+        return 0;
+    }
     state.requestAI();
     if (state.dialog() == DialogKind::whatWillBeSent) {
         state.setDialog(std::nullopt);

@@ -24,7 +24,7 @@ const QList<DevCommand>& devCommands()
          u"ACTION-ID [--format F] [--pages TEXT] [--names A,B] [--keep-copy] PATH...   performs a direct action and runs its plan"_s,
          devDo},
         {u"ask"_s,
-         u"ACTION-ID \"REQUEST\" PATH   sends a request for an AI action with the configured provider and prints the checked plan"_s,
+         u"[--preview] ACTION-ID \"REQUEST\" PATH   sends a request for an AI action with the configured provider and prints the checked plan (--preview: what would be sent)"_s,
          devAsk},
     };
     return commands;

@@ -59,6 +59,12 @@ const QSet<QString> hardwareOptions{
     u"vaapi_device"_s, u"qsv_device"_s,
 };
 
+// Options whose value names an encoder.
+const QSet<QString> encoderOptions{u"c"_s, u"codec"_s, u"vcodec"_s, u"acodec"_s, u"scodec"_s};
+
+// Encoders that hand the work to graphics hardware, present in many builds whether or not the hardware is.
+const QRegularExpression hardwareEncoder(u"_(nvenc|vaapi|qsv|amf|v4l2m2m|videotoolbox|mediacodec|omx|vulkan|mf)$"_s);
+
 // clang-format off
 const QSet<QString> allowedFormats{
     u"mp4"_s,  u"mov"_s, u"matroska"_s, u"webm"_s, u"mp3"_s,    u"ipod"_s, u"wav"_s,  u"flac"_s, u"gif"_s, u"image2"_s,
@@ -287,8 +293,26 @@ Result<void, PlanError> checkFFmpegGrammar(const QStringList& args, bool probe, 
     return {};
 }
 
+// An encoder the ffmpeg in use has, or none to check against while it is not known.
+Result<void, PlanError> checkEncoder(const QString& encoder, const std::optional<QStringList>& known, int step)
+{
+    if (encoder == u"copy"_s) {
+        return {};
+    }
+    if (hardwareEncoder.match(encoder).hasMatch()) {
+        return quoted(step, u" uses the encoder "_s, encoder,
+                      u", which needs the graphics hardware; only software encoders are available."_s);
+    }
+    if (known && !known->contains(encoder)) {
+        return quoted(step, u" uses the encoder "_s, encoder, u", which the ffmpeg on this computer does not have."_s);
+    }
+    return {};
+}
+
 Result<QStringList, PlanError> checkFFmpeg(const QStringList& args, bool probe, int step)
 {
+    const std::optional<FFmpegPair> tools = probe ? std::nullopt : FFmpegTools::chosen();
+    const std::optional<QStringList> encoders = tools ? FFmpegTools::encoders(tools->ffmpeg) : std::nullopt;
     bool readsInput = false;
     for (qsizetype i = 0; i < args.size();) {
         const QString& arg = args[i];
@@ -309,6 +333,11 @@ Result<QStringList, PlanError> checkFFmpeg(const QStringList& args, bool probe, 
             return quoted(step, u" uses the option "_s, arg,
                           u", which is not allowed because it uses the graphics hardware; only software encoders "
                           u"are available."_s);
+        }
+        if (!probe && encoderOptions.contains(name) && i + 1 < args.size()) {
+            if (const Result<void, PlanError> encoder = checkEncoder(args[i + 1], encoders, step); !encoder.ok()) {
+                return encoder.error();
+            }
         }
         if (name == u"f") {
             if (i + 1 >= args.size() || !allowedFormats.contains(args[i + 1].toLower())) {

@@ -1,6 +1,7 @@
 #include "TestFiles.h"
 #include "TestMain.h"
 #include "ai/AIPrompts.h"
+#include "base/FFmpegTools.h"
 #include "files/Format.h"
 #include "plans/PlanParser.h"
 
@@ -57,6 +58,46 @@ private slots:
         QVERIFY(parsed.ok());
         const Result<QList<ResolvedOption>, PlanError> resolved = PlanParser::resolve(parsed.value().options, input);
         QVERIFY2(resolved.ok(), qPrintable(resolved.ok() ? QString() : resolved.error().message));
+    }
+
+    void planSystemPromptDescribesTheFFmpegInUse_data()
+    {
+        QTest::addColumn<QByteArray>("version");
+        QTest::addColumn<QStringList>("encoders");
+        QTest::addColumn<QString>("rule");
+        const QString none = u". There are no hardware encoders and no hardware acceleration."_s;
+        QTest::newRow("checked, with some encoders")
+            << QByteArray("6.1.2") << QStringList{u"aac"_s, u"h264_nvenc"_s, u"libx264"_s, u"libwebp"_s}
+            << u"- This computer runs Linux with ffmpeg 6.1. Only software encoders are available: libx264, aac"_s
+                + none;
+        QTest::newRow("development build") << QByteArray("N-118000-g1234abcd") << QStringList{u"flac"_s}
+                                           << u"- This computer runs Linux with ffmpeg. Only software encoders are "
+                                              "available: flac"_s
+                + none;
+        // Still to be downloaded: the build that comes has them all.
+        QTest::newRow("none yet") << QByteArray() << QStringList{}
+                                  << u"- This computer runs Linux with ffmpeg. Only software encoders are available: "
+                                     "libx264, libx265, libvpx-vp9, libaom-av1, aac, libmp3lame, libopus, flac"_s
+                + none;
+    }
+
+    void planSystemPromptDescribesTheFFmpegInUse()
+    {
+        QFETCH(QByteArray, version);
+        QFETCH(QStringList, encoders);
+        QFETCH(QString, rule);
+        QTemporaryDir dir;
+        const TestFiles::ScopedPath path(dir.path());
+        if (!version.isEmpty()) {
+            QVERIFY(path.writeTools(version, encoders));
+        }
+        FFmpegTools::checkNow();
+        const QStringList lines = AIPrompts::planSystem().split(u'\n');
+        QCOMPARE(lines.size(), 24);
+        QCOMPARE(lines[0],
+                 u"You turn a user's plain-words request about ONE file on a Linux computer into command-line "
+                 "steps. Reply with JSON only, no prose, no code fences."_s);
+        QCOMPARE(lines[16], rule);
     }
 
     void userMessageOfAVideo()

@@ -5,6 +5,7 @@
 
 #include <QJsonArray>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -113,6 +114,21 @@ private slots:
         const Run run = ask({u"trim"_s, request, m_video});
         QCOMPARE(run.status, 1);
         QCOMPARE(run.out, u"Notice: AI is not set up yet. Sign in to OpenRouter in Settings to use free models.\n"_s);
+    }
+
+    void previewNamesThisComputer()
+    {
+        const qsizetype sent = m_openRouter.chatRequests().size();
+        const Run run = ask({u"--preview"_s, u"trim"_s, request, m_video});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.out.startsWith(u"Sent to: OpenRouter\n\nInstructions (the same every time):\nYou turn a user's "
+                                    "plain-words request about ONE file on a Linux computer"_s),
+                 qPrintable(run.out));
+        // Debian's ffmpeg, found on PATH.
+        static const QRegularExpression rule(u"\n- This computer runs Linux with ffmpeg [0-9]+\\.[0-9]+\\. Only "
+                                             "software encoders are available: libx264, "_s);
+        QVERIFY2(rule.match(run.out).hasMatch(), qPrintable(run.out));
+        QCOMPARE(m_openRouter.chatRequests().size(), sent);
     }
 
     void notAnAIAction()

@@ -2,6 +2,7 @@
 #include "TestFiles.h"
 #include "TestMain.h"
 #include "base/AppPaths.h"
+#include "base/FFmpegTools.h"
 #include "plans/PlanFactory.h"
 #include "plans/PlanParser.h"
 #include "plans/SystemTools.h"
@@ -344,6 +345,36 @@ private slots:
         QFETCH(QString, argument);
         QFETCH(bool, accepted);
         QCOMPARE(PlanFactory::checkGeneric(argument, 1).ok(), accepted);
+    }
+
+    void encodersOfTheFFmpegInUse_data()
+    {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("listed") << uR"("-c:v","libx264","-c:a","aac")"_s << u"(accepted)"_s;
+        QTest::newRow("stream copy") << uR"("-c","copy")"_s << u"(accepted)"_s;
+        QTest::newRow("not listed") << uR"("-c:v","libx264","-acodec","libopus")"_s
+                                    << u"Step 1 uses the encoder “libopus”, which the ffmpeg on this computer does not "
+                                       "have."_s;
+        QTest::newRow("another system's") << uR"("-vcodec","h264_videotoolbox")"_s
+                                          << u"Step 1 uses the encoder “h264_videotoolbox”, which needs the graphics "
+                                             "hardware; only software encoders are available."_s;
+        QTest::newRow("listed, but hardware") << uR"("-codec:v:0","h264_nvenc")"_s
+                                              << u"Step 1 uses the encoder “h264_nvenc”, which needs the graphics "
+                                                 "hardware; only software encoders are available."_s;
+    }
+
+    void encodersOfTheFFmpegInUse()
+    {
+        QFETCH(QString, args);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const TestFiles::ScopedPath path(dir.path());
+        QVERIFY(path.writeTools("6.1.2", {u"libx264"_s, u"aac"_s, u"h264_nvenc"_s}));
+        FFmpegTools::checkNow();
+        QCOMPARE(outcome(uR"({"steps":[{"program":"ffmpeg","args":["-i","{input}",)"_s + args
+                         + uR"(,"{output}"],"output":"x.mp4"}]})"_s),
+                 message);
     }
 };
 

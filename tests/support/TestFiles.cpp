@@ -60,4 +60,21 @@ bool ScopedPath::linkDebianTools() const
     return true;
 }
 
+bool ScopedPath::writeTools(const QByteArray& version, const QStringList& encoders) const
+{
+    QByteArray list = "Encoders:\\n V..... = Video\\n ------\\n";
+    for (const QString& name : encoders) {
+        list += " V....D " + name.toUtf8() + "  made for a test\\n";
+    }
+    for (const QString& tool : {u"ffmpeg"_s, u"ffprobe"_s}) {
+        const QString path = write(m_folder + u'/' + tool,
+                                   "#!/bin/sh\ncase \"$*\" in\n*-encoders*) printf '" + list + "' ;;\n*) echo '"
+                                       + tool.toUtf8() + " version " + version + " Copyright' ;;\nesac\n");
+        if (!QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace TestFiles

@@ -26,6 +26,9 @@ public:
 
     // Links Debian's ffmpeg and ffprobe into the folder.
     bool linkDebianTools() const;
+    // Writes an ffmpeg and an ffprobe into the folder that answer -version with `version` and -encoders
+    // with `encoders`, and do nothing else.
+    bool writeTools(const QByteArray& version, const QStringList& encoders) const;
 
 private:
     QString m_folder;
