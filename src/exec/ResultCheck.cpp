@@ -104,6 +104,15 @@ QString warning(FileKind kind, const MediaFacts& facts, const ExpectedOutput& ex
     return {};
 }
 
+QString folderWarning(qsizetype count, const ExpectedOutput& expected)
+{
+    if (!expected.pages || count == *expected.pages) {
+        return {};
+    }
+    return u"Expected "_s + counted(*expected.pages, u"picture"_s, u"pictures"_s) + u", got "_s + QString::number(count)
+        + u"."_s;
+}
+
 QString quoted(const QString& path)
 {
     return u"“"_s + QFileInfo(path).fileName() + u"”"_s;
@@ -124,15 +133,41 @@ struct Check
     QPointer<QObject> context;
     std::function<void(const RunResult&)> done;
     qsizetype index = 0;
+    // The page counts of the current output's `pagesOf`, as far as they are probed; none when unknown.
+    QList<std::optional<int>> sourcePages;
 };
+
+// Probes `path` off the context's thread and hands the facts to `then` on it.
+void probe(const std::shared_ptr<Check>& check, const QString& path, FileKind kind,
+           const std::function<void(const MediaFacts&)>& then)
+{
+    auto* watcher = new QFutureWatcher<MediaFacts>(check->context);
+    QObject::connect(watcher, &QFutureWatcherBase::finished, check->context, [watcher, then] {
+        watcher->deleteLater();
+        const QFuture<MediaFacts> future = watcher->future();
+        then(future.isValid() && future.resultCount() > 0 ? future.result() : MediaFacts{});
+    });
+    watcher->setFuture(check->prober(path, kind));
+}
+
+ExpectedOutput expectedOf(const Check& check, const QString& path)
+{
+    ExpectedOutput expected = ResultCheck::expected(check.option, path);
+    if (!expected.pagesOf.isEmpty() && !check.sourcePages.contains(std::nullopt)) {
+        expected.pages = 0;
+        for (const std::optional<int>& pages : check.sourcePages) {
+            *expected.pages += *pages;
+        }
+    }
+    return expected;
+}
 
 void next(const std::shared_ptr<Check>& check);
 
 void judged(const std::shared_ptr<Check>& check, const MediaFacts& facts)
 {
     const QString path = check->outcome.outputs.at(check->index);
-    const Result<CheckedOutput, QString> result
-        = ResultCheck::judge(path, facts, ResultCheck::expected(check->option, path));
+    const Result<CheckedOutput, QString> result = ResultCheck::judge(path, facts, expectedOf(*check, path));
     if (!result.ok()) {
         QStringList kept;
         for (const QString& other : check->outcome.outputs) {
@@ -149,6 +184,7 @@ void judged(const std::shared_ptr<Check>& check, const MediaFacts& facts)
     }
     check->outcome.checked << result.value();
     ++check->index;
+    check->sourcePages.clear();
     next(check);
 }
 
@@ -164,17 +200,19 @@ void next(const std::shared_ptr<Check>& check)
     const QString path = check->outcome.outputs.at(check->index);
     const FileKind kind = FileKinds::detect(path);
     const QFileInfo info(path);
-    if (!isProbed(kind) || !info.isFile() || info.size() == 0 || ResultCheck::expected(check->option, path).asIs) {
+    const ExpectedOutput expected = ResultCheck::expected(check->option, path);
+    if (check->sourcePages.size() < expected.pagesOf.size() && info.exists()) {
+        probe(check, expected.pagesOf.at(check->sourcePages.size()), FileKind::pdf, [check](const MediaFacts& facts) {
+            check->sourcePages << facts.pages;
+            next(check);
+        });
+        return;
+    }
+    if (!isProbed(kind) || !info.isFile() || info.size() == 0 || expected.asIs) {
         judged(check, {});
         return;
     }
-    auto* watcher = new QFutureWatcher<MediaFacts>(check->context);
-    QObject::connect(watcher, &QFutureWatcherBase::finished, check->context, [check, watcher] {
-        watcher->deleteLater();
-        const QFuture<MediaFacts> future = watcher->future();
-        judged(check, future.isValid() && future.resultCount() > 0 ? future.result() : MediaFacts{});
-    });
-    watcher->setFuture(check->prober(path, kind));
+    probe(check, path, kind, [check](const MediaFacts& facts) { judged(check, facts); });
 }
 
 } // namespace
@@ -199,6 +237,10 @@ ExpectedOutput expected(const ResolvedOption& option, const QString& output)
             expected.pages = int(extract->pages.size());
         } else if (const auto* shrink = std::get_if<NativeJobs::PdfShrink>(&*step.native)) {
             expected.originalBytes = QFileInfo(shrink->src).size();
+        } else if (const auto* merge = std::get_if<NativeJobs::PdfMerge>(&*step.native)) {
+            expected.pagesOf = merge->sources;
+        } else if (const auto* images = std::get_if<NativeJobs::PdfImages>(&*step.native)) {
+            expected.pagesOf = {images->src};
         } else {
             expected.asIs = std::holds_alternative<NativeJobs::Copy>(*step.native)
                 || std::holds_alternative<NativeJobs::Move>(*step.native);
@@ -219,7 +261,7 @@ Result<CheckedOutput, QString> judge(const QString& path, const MediaFacts& fact
         if (count == 0) {
             return fault(path, u"is empty."_s);
         }
-        return CheckedOutput{path, counted(count, u"item"_s, u"items"_s), {}};
+        return CheckedOutput{path, counted(count, u"item"_s, u"items"_s), folderWarning(count, expected)};
     }
     if (!info.isFile()) {
         return fault(path, u"is not a file."_s);
@@ -237,7 +279,7 @@ Result<CheckedOutput, QString> judge(const QString& path, const MediaFacts& fact
 void check(const ResolvedOption& option, const RunOutcome& outcome, const Prober& prober, QObject* context,
            const std::function<void(const RunResult&)>& done)
 {
-    auto run = std::make_shared<Check>(Check{option, outcome, prober, context, done});
+    auto run = std::make_shared<Check>(Check{option, outcome, prober, context, done, 0, {}});
     run->outcome.checked.clear();
     next(run);
 }

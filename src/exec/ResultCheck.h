@@ -6,6 +6,7 @@
 #include "plans/ResolvedOption.h"
 
 #include <QFuture>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -17,6 +18,9 @@ struct ExpectedOutput
     std::optional<double> seconds;
     std::optional<int> pages;
     std::optional<qint64> originalBytes; // the size of the file it is a smaller copy of
+    // The PDFs whose pages it holds all of: a merge's sources, or the PDF saved as one picture per page.
+    // Their page count becomes `pages` once they are probed.
+    QStringList pagesOf;
     // A renamed or copied file of the user's: its content is theirs as it was, not something the run made.
     bool asIs = false;
 
