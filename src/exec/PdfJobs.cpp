@@ -23,6 +23,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <set>
 #include <unistd.h>
 #include <vector>
 #include <zlib.h>
@@ -36,17 +37,69 @@ const PlanError noRoom{NoReplace::diskFullText};
 // A smaller copy must save at least this share of the original's size to be worth a new file.
 constexpr double worthSaving = 0.95;
 
-std::unique_ptr<QPDF> openPdf(const QString& path)
+// More pages than any real document has. A page listed many times over is copied once for each listing,
+// so a small hostile file could otherwise make millions of pages and take gigabytes.
+constexpr size_t maxPages = 100000;
+
+// Whether the page tree is a tree of at most maxPages pages, walked without qpdf's own page list (which
+// copies every repeated page before anything could refuse it).
+bool pageTreeBounded(QPDF& pdf)
+{
+    std::set<QPDFObjGen> seen;
+    std::vector<QPDFObjectHandle> pending{pdf.getRoot().getKey("/Pages")};
+    size_t pages = 0;
+    while (!pending.empty()) {
+        QPDFObjectHandle node = pending.back();
+        pending.pop_back();
+        QPDFObjectHandle kids = node.isDictionary() ? node.getKey("/Kids") : QPDFObjectHandle::newNull();
+        if (!kids.isArray()) {
+            if (++pages > maxPages) {
+                return false;
+            }
+            continue;
+        }
+        // A page node reached twice is a loop (or a shared branch, which readers disagree about).
+        if ((node.isIndirect() && !seen.insert(node.getObjGen()).second)
+            || size_t(kids.getArrayNItems()) > maxPages - pages) {
+            return false;
+        }
+        for (const QPDFObjectHandle& kid : kids.aitems()) {
+            pending.push_back(kid);
+        }
+    }
+    return true;
+}
+
+// Null when qpdf cannot read the file; `hostile` is set when it could, and the page tree is refused (no
+// repair is then tried: it would only rebuild the same pages).
+std::unique_ptr<QPDF> openPdf(const QString& path, bool* hostile = nullptr)
 {
     auto pdf = std::make_unique<QPDF>();
     pdf->setSuppressWarnings(true); // damaged files are repaired quietly where qpdf can
     try {
         pdf->processFile(QFile::encodeName(path).constData());
+        if (!pageTreeBounded(*pdf)) {
+            if (hostile) {
+                *hostile = true;
+            }
+            return nullptr;
+        }
         pdf->getAllPages(); // a page tree qpdf cannot read counts as not opened
     } catch (const std::exception&) {
         return nullptr;
     }
     return pdf;
+}
+
+// The renderer for the jobs that draw pages, with no more pages than openPdf allows: MuPDF would draw a
+// page listed two million times two million times.
+std::unique_ptr<PdfRenderer> openRenderer(const QString& path)
+{
+    std::unique_ptr<PdfRenderer> renderer = PdfRenderer::open(path);
+    if (!renderer || renderer->pageCount() <= 0 || size_t(renderer->pageCount()) > maxPages) {
+        return nullptr;
+    }
+    return renderer;
 }
 
 // Appends a page of another document whole: its content, resources, annotations and rotation, with form
@@ -333,8 +386,10 @@ bool pagesAsPicturesCopy(PdfRenderer& renderer, const QString& path, double scal
 
 Result<void, PlanError> shrink(const QString& src, const QString& dest, double scale, double quality)
 {
-    const std::unique_ptr<PdfRenderer> renderer = PdfRenderer::open(src);
-    if (!renderer || renderer->pageCount() == 0) {
+    bool hostile = false;
+    std::unique_ptr<QPDF> pdf = openPdf(src, &hostile);
+    const std::unique_ptr<PdfRenderer> renderer = hostile ? nullptr : openRenderer(src);
+    if (!renderer) {
         return notOpened;
     }
     const PlanError notCreated{u"The new PDF could not be created."_s};
@@ -343,7 +398,6 @@ Result<void, PlanError> shrink(const QString& src, const QString& dest, double s
     if (!scratch.isValid()) {
         return notCreated;
     }
-    std::unique_ptr<QPDF> pdf = openPdf(src);
     const QString repaired = scratch.filePath(u"repaired.pdf"_s);
     if (!pdf && renderer->saveRepaired(repaired)) {
         pdf = openPdf(repaired);
@@ -376,8 +430,10 @@ Result<void, PlanError> shrink(const QString& src, const QString& dest, double s
 
 Result<void, PlanError> pagesToImages(const QString& src, const QString& destDir)
 {
-    const std::unique_ptr<PdfRenderer> renderer = PdfRenderer::open(src);
-    if (!renderer || renderer->pageCount() == 0) {
+    bool hostile = false;
+    openPdf(src, &hostile);
+    const std::unique_ptr<PdfRenderer> renderer = hostile ? nullptr : openRenderer(src);
+    if (!renderer) {
         return notOpened;
     }
     const int digits = int(QString::number(renderer->pageCount()).size());

@@ -57,6 +57,23 @@ QString pdfText(const QString& path)
     return QString::fromUtf8(process.readAllStandardOutput()).simplified();
 }
 
+// A PDF whose page tree is `kids` under the root page node (object 2); object 3 is a page.
+QString hostilePdf(const QString& path, const QByteArray& kids)
+{
+    const QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>",
+                                    "<< /Type /Pages /Kids [" + kids + "] /Count 1 >>",
+                                    "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>"};
+    QByteArray text = "%PDF-1.4\n";
+    QByteArray xref = "xref\n0 4\n0000000000 65535 f \n";
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        xref += QByteArray::number(text.size()).rightJustified(10, '0') + " 00000 n \n";
+        text += QByteArray::number(i + 1) + " 0 obj\n" + objects.at(i) + "\nendobj\n";
+    }
+    const QByteArray start = QByteArray::number(text.size());
+    return TestFiles::write(path,
+                            text + xref + "trailer\n<< /Size 4 /Root 1 0 R >>\nstartxref\n" + start + "\n%%EOF\n");
+}
+
 const timespec agedRead{1'000'000'000, 250};
 const timespec agedChange{1'100'000'000, 750};
 
@@ -408,6 +425,32 @@ private slots:
         QCOMPARE(failure(NativeOps::shrink(path(u"cut.pdf"_s), path(u"cut-small.pdf"_s))), std::nullopt);
         QCOMPARE(facts(path(u"cut-small.pdf"_s)).pages, 3);
         QCOMPARE(pdfText(path(u"cut-small.pdf"_s)), pdfText(path(u"whole.pdf"_s)));
+    }
+
+    // Every PDF job refuses a page tree that holds itself or lists a page more often than any document has
+    // pages, quickly and without copying it, and leaves nothing.
+    void hostilePageTreesAreNotOpened_data()
+    {
+        QTest::addColumn<QByteArray>("kids");
+        QTest::newRow("holds itself") << QByteArray("2 0 R 3 0 R");
+        QTest::newRow("one page listed 150000 times") << QByteArray("3 0 R ").repeated(150000);
+    }
+
+    void hostilePageTreesAreNotOpened()
+    {
+        QFETCH(QByteArray, kids);
+        const QString dir = path(u"hostile-"_s + QString::fromUtf8(QTest::currentDataTag()));
+        const QString src = hostilePdf(dir + u"/in.pdf"_s, kids);
+        QVERIFY(QDir(dir).mkdir(u"pages"_s));
+        const QString notOpened = u"The PDF could not be opened."_s;
+        QCOMPARE(failure(NativeOps::pdfExtract(src, {0}, dir + u"/x.pdf"_s)), notOpened);
+        QCOMPARE(failure(NativeOps::pdfMerge({m_mixed, src}, dir + u"/m.pdf"_s)),
+                 u"“in.pdf” could not be opened as a PDF."_s);
+        QCOMPARE(failure(NativeOps::shrink(src, dir + u"/s.pdf"_s)), notOpened);
+        QCOMPARE(failure(NativeOps::pagesToImages(src, dir + u"/pages"_s)), notOpened);
+        QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 (QStringList{u"in.pdf"_s, u"pages"_s}));
+        QVERIFY(QDir(dir + u"/pages"_s).isEmpty());
     }
 
     void mergeKeepsSourceOrder()
