@@ -353,8 +353,9 @@ std::optional<bool> keptPagesCopy(QPDF& pdf, const QString& path, double density
 }
 
 // The smaller copy of a scan or photo book: every page rendered at `scale` pixels per point and stored as
-// one JPEG of `quality` on a page of the source page's size.
-bool pagesAsPicturesCopy(PdfRenderer& renderer, const QString& path, double scale, double quality)
+// one JPEG of `quality` on a page of the source page's size. Every one of the source's `pages` must be
+// drawn: a copy short of a page would lose it, however small it is.
+bool pagesAsPicturesCopy(PdfRenderer& renderer, const QString& path, double scale, double quality, size_t pages)
 {
     auto spool = std::make_shared<JpegSpool>();
     if (!spool->open()) {
@@ -364,21 +365,17 @@ bool pagesAsPicturesCopy(PdfRenderer& renderer, const QString& path, double scal
         QPDF out;
         out.emptyPDF();
         QPDFPageDocumentHelper outPages(out);
-        int added = 0;
+        size_t added = 0;
         const bool complete = renderer.renderPages(
             scale, [quality](const PdfRenderer::Raster& raster) { return PageEncoder::jpeg(raster, quality); },
             [&](const PdfRenderer::Page& page) {
-                if (page.encoded.isEmpty()) {
-                    return true; // a page that did not render is left out
-                }
-                if (!addPicturePage(out, outPages, *spool, spool, page)) {
+                if (page.encoded.isEmpty() || !addPicturePage(out, outPages, *spool, spool, page)) {
                     return false;
                 }
                 ++added;
                 return true;
             });
-        // A copy without a single page would only look like success.
-        return complete && added > 0 && writeNew(out, path, [](QPDFWriter&) {});
+        return complete && added == pages && writeNew(out, path, [](QPDFWriter&) {});
     } catch (const std::exception&) {
     }
     return false;
@@ -410,7 +407,8 @@ Result<void, PlanError> shrink(const QString& src, const QString& dest, double s
         copies << kept;
     }
     const QString redrawn = scratch.filePath(u"redrawn.pdf"_s);
-    if (allPictures.value_or(false) && pagesAsPicturesCopy(*renderer, redrawn, scale, quality)) {
+    if (allPictures.value_or(false)
+        && pagesAsPicturesCopy(*renderer, redrawn, scale, quality, QPDFPageDocumentHelper(*pdf).getAllPages().size())) {
         copies << redrawn;
     }
     if (copies.isEmpty()) {
