@@ -80,8 +80,6 @@ private slots:
 
         QTest::newRow("video") << u"clip.mp4"_s << u"video"_s << 0.0 << u"^0:02 · 320 × 240 · \\d+ kB$"_s << QString();
         QTest::newRow("within a second") << u"near.mp4"_s << u"video"_s << 2.9 << u"^0:02 · "_s << QString();
-        QTest::newRow("far from the plan")
-            << u"far.mp4"_s << u"video"_s << 30.0 << u"^0:02 · "_s << u"Expected about 0:30, got 0:02."_s;
         QTest::newRow("undecodable video") << u"broken.mp4"_s << u"not a video at all"_s << 0.0 << QString()
                                            << u"“broken.mp4” can't be read as a video."_s;
         QTest::newRow("undecodable sound")
