@@ -1,31 +1,42 @@
-// probe-bench KIND PATH COUNT: reads the file's facts COUNT times with the reader `probe` picks for KIND
-// (video, audio, image, pdf), then prints the facts once. With no ffprobe in the tools folder, video and
-// audio go to libavformat in-process.
-#include "base/EnumNames.h"
-#include "readers/ProbeService.h"
+// probe-bench COUNT PATH...: loads the files one after the other into an AppState made as the application
+// makes it, COUNT times over, each time waiting until the file's facts are applied on the main thread, as
+// the card shows them. COUNT 0 only starts up; the first load also starts the probe worker.
+#include "core/AppState.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QTextStream>
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    const std::optional<FileKind> kind = args.size() == 4 ? EnumNames::value<FileKind>(args[1]) : std::nullopt;
     bool ok = false;
-    const int count = args.size() == 4 ? args[3].toInt(&ok) : 0;
-    if (!kind || !ok || count < 1) {
-        QTextStream(stderr) << "usage: probe-bench video|audio|image|pdf PATH COUNT\n";
+    const int count = args.size() >= 3 ? args[1].toInt(&ok) : 0;
+    if (!ok || count < 0) {
+        QTextStream(stderr) << "usage: probe-bench COUNT PATH...\n";
         return 2;
     }
-    MediaFacts facts;
+    AppState state(Services::system());
+    QEventLoop loop;
+    // Every reader names itself, so a set source means the facts of this load have arrived.
+    QObject::connect(&state, &AppState::detailsChanged, &loop, [&] {
+        if (state.details() && !state.details()->facts.source.isEmpty()) {
+            loop.quit();
+        }
+    });
     for (int i = 0; i < count; ++i) {
-        facts = ProbeService::probeNow(args[2], *kind);
+        for (const QString& path : args.mid(2)) {
+            state.load({path});
+            loop.exec();
+        }
     }
-    QTextStream out(stdout);
-    for (const FactLine& line : facts.lines()) {
-        out << line.label << ": " << line.value << '\n';
+    if (count > 0) {
+        QTextStream out(stdout);
+        for (const FactLine& line : state.details()->facts.lines()) {
+            out << line.label << ": " << line.value << '\n';
+        }
+        out << "Read with: " << state.details()->facts.source << '\n';
     }
-    out << "Read with: " << facts.source << '\n';
-    return facts.lines().isEmpty() ? 1 : 0;
+    return 0;
 }

@@ -1,26 +1,31 @@
-// trellick-probe KIND PATH: prints the file's facts as one JSON object. The window runs it for every
-// file it shows, so that the media readers and their libraries stay out of the window's process.
-#include "base/EnumNames.h"
-#include "files/ProbeHelper.h"
+// trellick-probe: the window's probe worker. Started once with a connected socket as its descriptor 3, it
+// reads the facts of every file the window opens and passes to it (readers/ProbeService), so that the media
+// readers and their libraries stay out of the window's process. It loads them first, then confines itself
+// so that a hostile file that took it over could open nothing and reach nothing.
+#include "platform/SelfConfinement.h"
 #include "readers/ProbeService.h"
 
-#include <QCoreApplication>
-#include <QJsonDocument>
 #include <cstdio>
+#include <sys/stat.h>
 
-int main(int argc, char** argv)
+int main(int argc, char**)
 {
-    // Read before the application object sees them: a path is never taken for an option.
-    const std::optional<FileKind> kind
-        = argc == 3 ? EnumNames::value<FileKind>(QString::fromLocal8Bit(argv[1])) : std::nullopt;
-    const QString path = argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString();
-    QCoreApplication app(argc, argv);
-    if (!kind) {
-        std::fputs("usage: trellick-probe KIND PATH\n", stderr);
+    struct stat socket
+    {
+    };
+    if (argc != 1 || fstat(3, &socket) != 0 || !S_ISSOCK(socket.st_mode)) {
+        std::fputs("trellick-probe is started by trellick, with a socket as its descriptor 3.\n", stderr);
         return 2;
     }
-    const QByteArray json
-        = QJsonDocument(ProbeHelper::encode(ProbeService::probeNow(path, *kind))).toJson(QJsonDocument::Compact);
-    std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
-    return 0;
+    ProbeService::prepare();
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr std::uint64_t addressSpace = 0; // the sanitizer reserves terabytes of address space
+#else
+    constexpr std::uint64_t addressSpace = std::uint64_t(4) << 30;
+#endif
+    if (!SelfConfinement::lockDown(addressSpace)) {
+        std::fputs("trellick-probe could not confine itself.\n", stderr);
+        return 126;
+    }
+    return ProbeService::serve(3);
 }

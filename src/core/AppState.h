@@ -283,6 +283,7 @@ private:
     Services m_services;
     // Only the newest probe may fill in the facts; an older one that finishes late is dropped.
     quint64 m_probeGeneration = 0;
+    QFuture<MediaFacts> m_probe;
     bool m_probing = false;
     // What the user asked for that needs the facts still being read; done when the newest probe ends, whether
     // it read them or not, and dropped only with the files it was asked of.

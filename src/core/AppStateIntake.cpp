@@ -81,6 +81,7 @@ void AppState::load(const QStringList& paths)
 void AppState::clearFiles()
 {
     m_task.cancel();
+    m_probe.cancel();
     m_afterProbe = {};
     dropPlayer();
     setFiles({});
@@ -131,7 +132,10 @@ void AppState::reprobe()
             pending();
         }
     });
-    watcher->setFuture(m_services.prober(path, FileKinds::detect(path)));
+    // The files of an older reading wait no longer for their turn.
+    m_probe.cancel();
+    m_probe = m_services.prober(path, FileKinds::detect(path));
+    watcher->setFuture(m_probe);
 }
 
 FileDetails AppState::basicDetails(const QString& path)

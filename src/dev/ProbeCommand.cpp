@@ -1,6 +1,6 @@
 #include "DevCommands.h"
 #include "core/AppState.h"
-#include "readers/ProbeService.h"
+#include "files/ProbeHelper.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -20,7 +20,7 @@ int devProbe(const QStringList& args)
         return 1;
     }
     const FileDetails details = AppState::basicDetails(path);
-    const MediaFacts facts = ProbeService::probeNow(path, details.kind);
+    const MediaFacts facts = ProbeHelper::probeNow(path, details.kind);
     QTextStream out(stdout);
     out << "Name: " << details.name << '\n';
     out << "Kind: " << details.kindText << '\n';

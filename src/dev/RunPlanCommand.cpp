@@ -5,7 +5,6 @@
 #include "exec/ToolRunner.h"
 #include "files/FileKind.h"
 #include "files/ProbeHelper.h"
-#include "readers/ProbeService.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -28,7 +27,7 @@ int devRunPlan(const QStringList& args)
     out << option.label << '\n' << option.commandText() << '\n';
     out.flush();
     // The input's own duration measures progress when the plan gives none, as in the application.
-    const std::optional<double> duration = ProbeService::probeNow(plan->input, FileKinds::detect(plan->input)).duration;
+    const std::optional<double> duration = ProbeHelper::probeNow(plan->input, FileKinds::detect(plan->input)).duration;
 
     ToolRunner runner;
     std::optional<RunResult> outcome;

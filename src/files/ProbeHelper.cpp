@@ -2,22 +2,26 @@
 
 #include "FilesLog.h"
 #include "base/EnumNames.h"
-#include "base/ProcessJob.h"
+#include "platform/FdChannel.h"
 #include "platform/HelperFolder.h"
+#include "platform/Sandbox.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QJsonDocument>
+#include <QPointer>
+#include <QProcess>
 #include <QPromise>
+#include <QTimer>
 #include <cmath>
+#include <deque>
 #include <limits>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// ffprobe's own limit, and as long again for the reader that follows when it fails.
-constexpr int helperTimeLimitMs = 2 * ProbeHelper::ffprobeTimeLimitMs;
 
 // Values longer than this are not facts anyone reads on a file card.
 constexpr qsizetype maxTextLength = 200;
@@ -53,6 +57,188 @@ std::optional<int> wholeOf(const QJsonObject& object, const QString& key)
     return static_cast<int>(*number);
 }
 
+int timeLimitForTesting = 0;
+
+// The one worker and its queue, on the main thread.
+class ProbeWorker : public QObject
+{
+public:
+    static ProbeWorker& instance()
+    {
+        static QPointer<ProbeWorker> worker;
+        if (!worker) {
+            // Goes with the application, which ends the worker.
+            worker = new ProbeWorker(QCoreApplication::instance());
+        }
+        return *worker;
+    }
+
+    QFuture<MediaFacts> probe(const QString& path, FileKind kind)
+    {
+        Request request{std::make_shared<QPromise<MediaFacts>>(), kind, {}};
+        request.promise->start();
+        const QFuture<MediaFacts> future = request.promise->future();
+        if (kind == FileKind::video || kind == FileKind::audio || kind == FileKind::image || kind == FileKind::pdf) {
+            // The file the user chose, wherever a link to it points; opened without following any link
+            // that replaced it since.
+            request.file = Descriptor::openRegularFile(QFileInfo(path).canonicalFilePath());
+        }
+        if (!request.file.isValid()) {
+            finish(request, {});
+            return future;
+        }
+        m_queue.push_back(std::move(request));
+        pump();
+        return future;
+    }
+
+private:
+    struct Request
+    {
+        std::shared_ptr<QPromise<MediaFacts>> promise;
+        FileKind kind;
+        Descriptor file;
+    };
+
+    explicit ProbeWorker(QObject* parent)
+        : QObject(parent)
+    {
+        m_timer.setSingleShot(true);
+        connect(&m_timer, &QTimer::timeout, this, [this] { fail("took too long"); });
+    }
+
+    ~ProbeWorker() override
+    {
+        if (m_process) {
+            m_process->disconnect(this);
+            m_process->kill();
+            m_process->waitForFinished(1000);
+        }
+    }
+
+    static void finish(const Request& request, const MediaFacts& facts)
+    {
+        request.promise->addResult(facts);
+        request.promise->finish();
+    }
+
+    void pump()
+    {
+        if (m_current) {
+            return;
+        }
+        while (!m_queue.empty() && m_queue.front().promise->future().isCanceled()) {
+            finish(m_queue.front(), {});
+            m_queue.pop_front();
+        }
+        if (m_queue.empty() || !(m_channel || start())) {
+            for (Request& request : m_queue) {
+                finish(request, {});
+            }
+            m_queue.clear();
+            return;
+        }
+        m_current = std::move(m_queue.front());
+        m_queue.pop_front();
+        const QJsonObject request{{u"kind"_s, EnumNames::name(m_current->kind)}};
+        m_timer.start(timeLimitForTesting > 0 ? timeLimitForTesting : ProbeHelper::timeLimitMs);
+        if (!m_channel->send(QJsonDocument(request).toJson(QJsonDocument::Compact), m_current->file.get())) {
+            fail("could not be reached");
+            return;
+        }
+        m_current->file = {};
+    }
+
+    bool start()
+    {
+        std::optional<std::pair<Descriptor, Descriptor>> ends = FdChannel::makePair();
+        if (!ends) {
+            return false;
+        }
+        SandboxPolicy policy;
+        policy.program = ProbeHelper::program();
+#if defined(__SANITIZE_ADDRESS__)
+        policy.limitAddressSpace = false; // built like this program, with the address sanitizer
+#endif
+        m_process = new QProcess(this);
+        m_process->setStandardInputFile(QProcess::nullDevice());
+        m_process->setStandardOutputFile(QProcess::nullDevice());
+        m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        Sandbox(policy).applyTo(*m_process, ends->second.get());
+#if defined(__SANITIZE_ADDRESS__)
+        // Leak checking at the end would need ptrace, which the worker's confinement refuses.
+        QProcessEnvironment environment = m_process->processEnvironment();
+        environment.insert(u"ASAN_OPTIONS"_s, u"detect_leaks=0"_s);
+        m_process->setProcessEnvironment(environment);
+#endif
+        connect(m_process, &QProcess::finished, this, [this] { fail("ended"); });
+        connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart) {
+                fail("could not be started");
+            }
+        });
+        m_process->start(policy.program, {});
+        ends->second = {}; // the worker has its copy
+        if (m_process->state() == QProcess::NotRunning) {
+            stop();
+            return false;
+        }
+        m_channel = new FdChannel(std::move(ends->first), this);
+        connect(m_channel, &FdChannel::received, this, &ProbeWorker::answer);
+        connect(m_channel, &FdChannel::broken, this, [this] { fail("closed its end"); });
+        return true;
+    }
+
+    void stop()
+    {
+        if (m_channel) {
+            m_channel->disconnect(this);
+            std::exchange(m_channel, nullptr)->deleteLater();
+        }
+        if (m_process) {
+            m_process->disconnect(this);
+            QProcess* process = std::exchange(m_process, nullptr);
+            QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+            if (process->state() == QProcess::NotRunning) {
+                process->deleteLater();
+            } else {
+                process->kill();
+            }
+        }
+    }
+
+    void answer(const QByteArray& body)
+    {
+        QJsonParseError error{};
+        const QJsonDocument reply = QJsonDocument::fromJson(body, &error);
+        if (!m_current || error.error != QJsonParseError::NoError || !reply.isObject()) {
+            fail("answered something that is not facts");
+            return;
+        }
+        m_timer.stop();
+        finish(*std::exchange(m_current, std::nullopt), ProbeHelper::decode(reply.object()));
+        pump();
+    }
+
+    // The worker is ended; the file it was reading gets no facts and the next file a new worker.
+    void fail(const char* what)
+    {
+        qCWarning(lcFiles, "the probe worker %s; it is started again for the next file", what);
+        m_timer.stop();
+        stop();
+        if (m_current) {
+            finish(*std::exchange(m_current, std::nullopt), {});
+        }
+        pump();
+    }
+
+    std::deque<Request> m_queue;
+    std::optional<Request> m_current;
+    QProcess* m_process = nullptr;
+    FdChannel* m_channel = nullptr;
+    QTimer m_timer;
+};
+
 } // namespace
 
 QString ProbeHelper::program()
@@ -62,27 +248,24 @@ QString ProbeHelper::program()
 
 QFuture<MediaFacts> ProbeHelper::probe(const QString& path, FileKind kind)
 {
-    auto promise = std::make_shared<QPromise<MediaFacts>>();
-    promise->start();
-    // The job lives until the application does at most, which ends a helper still running.
-    auto* job = new ProcessJob(QCoreApplication::instance());
-    job->setDeadline(helperTimeLimitMs);
-    QObject::connect(job, &ProcessJob::finished, job, [promise, job, path](const ProcResult& result) {
-        job->deleteLater();
-        if (result.status != 0) {
-            qCDebug(lcFiles, "the probe helper failed on %s (status %d): %s", qUtf8Printable(path), result.status,
-                    qUtf8Printable(result.err));
-        }
-        promise->addResult(result.status == 0 ? decode(QJsonDocument::fromJson(result.out.toUtf8()).object())
-                                              : MediaFacts());
-        promise->finish();
-    });
-    // A caller that gives up on the facts stops the helper.
-    auto* cancelled = new QFutureWatcher<MediaFacts>(job);
-    QObject::connect(cancelled, &QFutureWatcherBase::canceled, job, &ProcessJob::cancel);
-    cancelled->setFuture(promise->future());
-    job->start(program(), {EnumNames::name(kind), path});
-    return promise->future();
+    return ProbeWorker::instance().probe(path, kind);
+}
+
+MediaFacts ProbeHelper::probeNow(const QString& path, FileKind kind)
+{
+    QEventLoop loop;
+    QFutureWatcher<MediaFacts> watcher;
+    QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+    watcher.setFuture(probe(path, kind));
+    if (!watcher.isFinished()) {
+        loop.exec();
+    }
+    return watcher.future().resultCount() > 0 ? watcher.future().result() : MediaFacts();
+}
+
+void ProbeHelper::setTimeLimitForTesting(int milliseconds)
+{
+    timeLimitForTesting = milliseconds;
 }
 
 QJsonObject ProbeHelper::encode(const MediaFacts& facts)

@@ -7,25 +7,32 @@
 #include <QJsonObject>
 #include <QString>
 
-// Probes a file in the helper program `trellick-probe` beside this executable. The readers it uses
-// (libavformat, libvips) bring some hundred shared libraries along; keeping them out of the window's
-// process keeps its start quick, and a file that crashes a reader takes only the helper down.
+// Probes files in the worker program `trellick-probe` beside this executable, started at the first probe
+// and kept for the life of the program. The readers it uses (libavformat, libvips, qpdf) bring some
+// hundred shared libraries along; keeping them out of the window's process keeps its start quick, and a
+// file that takes a reader over finds itself in a confined process that can open nothing. This process
+// opens each file and passes the open descriptor; the worker opens nothing by name.
 // Like the readers themselves, it never fails: what cannot be read is simply absent.
 namespace ProbeHelper {
 
-// Time limit for one ffprobe child, so a file that makes it hang cannot keep a probe running forever.
-inline constexpr int ffprobeTimeLimitMs = 15000;
+// How long one file may take. A worker that passes it, crashes or answers garbage is ended, that file
+// gets no facts, and the next file gets a new worker.
+inline constexpr int timeLimitMs = 15000;
 
 QString program();
-// Runs the helper as a child of this thread, driven by this thread's event loop: the future is ready when
-// the loop has seen the helper end, so wait for it with a watcher, never with waitForFinished(). Cancelling
-// the future stops the helper.
+// Queues the file for the worker; the files are probed one after the other, in order. Runs on this
+// thread's event loop, which must be the main thread's: wait for the future with a watcher, never with
+// waitForFinished(). Cancelling the future takes the file off the queue.
 QFuture<MediaFacts> probe(const QString& path, FileKind kind);
+// probe(), waited for in an event loop of its own: for command-line tools and tests only.
+MediaFacts probeNow(const QString& path, FileKind kind);
+// Tests shorten the time limit to try a hanging worker; 0 restores it.
+void setTimeLimitForTesting(int milliseconds);
 
-// The form the helper prints: one key per known fact.
+// The form the worker replies in: one key per known fact.
 QJsonObject encode(const MediaFacts& facts);
 // Reads that form back, keeping only fields of the right type and in range: a damaged reply, or one
-// from a helper taken over by a hostile file, gives fewer facts, never wrong kinds of values.
+// from a worker taken over by a hostile file, gives fewer facts, never wrong kinds of values.
 MediaFacts decode(const QJsonObject& object);
 
 } // namespace ProbeHelper

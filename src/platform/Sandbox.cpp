@@ -6,6 +6,8 @@
 #include "SyscallFilter.h"
 
 #include <QProcess>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -79,8 +81,8 @@ Sandbox::Sandbox(const SandboxPolicy& policy)
 {
     const SandboxSupport support = SandboxSupport::current();
     auto child = std::make_shared<ChildConfinement>();
-    child->setLimits(
-        {addressSpace, static_cast<std::uint64_t>(std::max<qint64>(policy.fileSizeLimit, 1)), cpuSeconds, openFiles});
+    child->setLimits({policy.limitAddressSpace ? addressSpace : 0,
+                      static_cast<std::uint64_t>(std::max<qint64>(policy.fileSizeLimit, 1)), cpuSeconds, openFiles});
     m_layers = SandboxLayer::resourceLimits | SandboxLayer::noNewPrivileges;
     if (support.systemCallFilter) {
         child->setSyscallFilter(SyscallFilter::standard().program());
@@ -100,9 +102,15 @@ Sandbox::Sandbox(const SandboxPolicy& policy)
     m_child = std::move(child);
 }
 
-void Sandbox::applyTo(QProcess& process) const
+void Sandbox::applyTo(QProcess& process, int shared) const
 {
     process.setProcessEnvironment(m_environment);
     // The lambda keeps the prepared state (and its open rule set) alive as long as the process needs it.
-    process.setChildProcessModifier([child = m_child] { child->apply(); });
+    process.setChildProcessModifier([child = m_child, shared] {
+        child->apply();
+        // dup2 onto itself would leave close-on-exec set.
+        if (shared >= 0 && (shared == 3 ? fcntl(3, F_SETFD, 0) : dup2(shared, 3)) < 0) {
+            _exit(126);
+        }
+    });
 }

@@ -23,8 +23,9 @@ public:
     const QProcessEnvironment& environment() const { return m_environment; }
 
     // Gives the process the environment and confines it when it starts. The process keeps what it needs,
-    // so this object may go away before the process is started.
-    void applyTo(QProcess& process) const;
+    // so this object may go away before the process is started. A `shared` descriptor is handed to the
+    // process as its descriptor 3 (the caller closes its own copy once the process has started).
+    void applyTo(QProcess& process, int shared = -1) const;
 
 private:
     SandboxLayers m_layers;

@@ -17,6 +17,8 @@ struct SandboxPolicy
     QString scratchDir;
     // The largest file the tool may write.
     qint64 fileSizeLimit = fileSizeFloor;
+    // Off only for a program built with the address sanitizer, which reserves terabytes of address space.
+    bool limitAddressSpace = true;
 
     static constexpr qint64 fileSizeFloor = qint64(1) << 30;
     // A generous multiple of the input's size, never below the floor: a decoded or re-encoded medium

@@ -1,18 +1,73 @@
 #include "PdfPageReader.h"
 
-#include <QPdfDocument>
+#include "platform/FdChannel.h"
+
+#include <QDeadlineTimer>
+#include <qpdf/QPDF.hh>
+#include <set>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+std::optional<int> countPages(QPDF& pdf)
+{
+    const QDeadlineTimer deadline(PdfPageReader::timeLimitMs);
+    std::set<QPDFObjGen> seen;
+    std::vector<QPDFObjectHandle> todo{pdf.getRoot().getKey("/Pages")};
+    int nodes = 0;
+    int pages = 0;
+    while (!todo.empty()) {
+        if (++nodes > PdfPageReader::maxNodes || deadline.hasExpired()) {
+            return std::nullopt;
+        }
+        QPDFObjectHandle node = todo.back();
+        todo.pop_back();
+        if (!node.isDictionary()) {
+            return std::nullopt;
+        }
+        QPDFObjectHandle kids = node.getKey("/Kids");
+        if (!kids.isArray()) {
+            ++pages; // a page may be listed more than once, and is then printed more than once
+            continue;
+        }
+        if (node.isIndirect() && !seen.insert(node.getObjGen()).second) {
+            return std::nullopt;
+        }
+        for (int i = kids.getArrayNItems() - 1; i >= 0; --i) {
+            todo.push_back(kids.getArrayItem(i));
+        }
+    }
+    return pages;
+}
+
+} // namespace
+
 namespace PdfPageReader {
 
-MediaFacts read(const QString& path)
+MediaFacts read(int fd)
 {
     MediaFacts facts;
-    facts.source = u"Qt PDF"_s;
-    QPdfDocument document;
-    if (document.load(path) == QPdfDocument::Error::None) {
-        facts.pages = document.pageCount();
+    facts.source = u"qpdf"_s;
+    // Without its signature near the start, qpdf would look for objects through the whole file, however large.
+    QByteArray head(1024, Qt::Uninitialized);
+    head.resize(std::max<qint64>(Descriptor::readAt(fd, head.data(), head.size(), 0), 0));
+    if (!head.contains("%PDF-")) {
+        return facts;
+    }
+    FILE* stream = Descriptor::streamOf(fd);
+    if (!stream) {
+        return facts;
+    }
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        // The document closes the stream from here on, however it ends.
+        pdf.processFile("the file", stream, true);
+        facts.pages = countPages(pdf);
+    } catch (const std::exception&) {
+        // Damaged, locked with a password, or not a PDF: no count.
     }
     return facts;
 }

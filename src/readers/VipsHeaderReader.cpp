@@ -5,9 +5,13 @@
 
 #include "VipsHeaderReader.h"
 
-#include <QFile>
+#include "platform/FdChannel.h"
+
+#include <QtEndian>
+#include <limits>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -60,42 +64,61 @@ bool started()
     return ok;
 }
 
-void takeSize(VipsImage* image, MediaFacts& facts)
+// A BMP file's size from its info header (the old 12-byte form or any later one); libvips would hand BMP
+// to ImageMagick, a large guesser of formats that has no place beside a hostile file.
+std::optional<std::pair<int, int>> bmpSize(const QByteArray& head)
 {
-    facts.width = vips_image_get_width(image);
-    facts.height = vips_image_get_height(image);
+    if (head.size() < 26 || !head.startsWith("BM")) {
+        return std::nullopt;
+    }
+    const auto bytes = reinterpret_cast<const uchar*>(head.constData());
+    const quint32 infoSize = qFromLittleEndian<quint32>(bytes + 14);
+    qint64 width = 0;
+    qint64 height = 0;
+    if (infoSize == 12) {
+        width = qFromLittleEndian<quint16>(bytes + 18);
+        height = qFromLittleEndian<quint16>(bytes + 20);
+    } else if (infoSize >= 40) {
+        width = qFromLittleEndian<qint32>(bytes + 18);
+        height = qAbs(qint64(qFromLittleEndian<qint32>(bytes + 22))); // negative: stored top row first
+    }
+    if (width <= 0 || height <= 0 || width > std::numeric_limits<int>::max()
+        || height > std::numeric_limits<int>::max()) {
+        return std::nullopt;
+    }
+    return std::pair(int(width), int(height));
 }
 
 } // namespace
 
 namespace VipsHeaderReader {
 
-MediaFacts read(const QString& path)
+void prepare()
+{
+    started();
+}
+
+MediaFacts read(int fd)
 {
     MediaFacts facts;
     facts.source = u"libvips"_s;
-    if (!started()) {
+    QByteArray head(26, Qt::Uninitialized);
+    head.resize(std::max<qint64>(Descriptor::readAt(fd, head.data(), head.size(), 0), 0));
+    if (const std::optional<std::pair<int, int>> size = bmpSize(head)) {
+        facts.width = size->first;
+        facts.height = size->second;
         return facts;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const SourceLoader loader = loaderFor(head);
+    if (!loader || !started()) {
         return facts;
     }
-    const QByteArray head = file.read(12);
-    const QByteArray name = QFile::encodeName(path);
     VipsImage* raw = nullptr;
-    if (const SourceLoader loader = loaderFor(head)) {
-        // A source, not a file name: libvips would read "[...]" in a file name as load options.
-        const Ref<VipsSource> source(vips_source_new_from_file(name.constData()));
-        if (source && loader(source.get(), &raw, nullptr) == 0) {
-            takeSize(Ref<VipsImage>(raw).get(), facts);
-        }
-    } else if (head.startsWith("BM")) {
-        // libvips reads BMP only through ImageMagick, which guesses formats on its own; it gets only files
-        // that start with the BMP signature.
-        if (vips_magickload(name.constData(), &raw, nullptr) == 0) {
-            takeSize(Ref<VipsImage>(raw).get(), facts);
-        }
+    const Ref<VipsSource> source(vips_source_new_from_descriptor(fd));
+    if (source && loader(source.get(), &raw, nullptr) == 0) {
+        const Ref<VipsImage> image(raw);
+        facts.width = vips_image_get_width(image.get());
+        facts.height = vips_image_get_height(image.get());
     }
     vips_error_clear();
     return facts;

@@ -58,9 +58,26 @@ dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "the package's lib
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
-# The installed probe helper reads a real file.
+# The installed probe worker, confined, reads a file passed to it over its socket.
 printf 'hello\n' > "$work/note.txt"
-"$root/usr/libexec/trellick/trellick-probe" other "$work/note.txt" >/dev/null || fail "the installed probe helper failed"
+python3 - "$root/usr/libexec/trellick/trellick-probe" "$work/note.txt" <<'PY' || fail "the installed probe worker failed"
+import json, os, socket, struct, subprocess, sys
+os.dup2(os.open("/dev/null", os.O_RDONLY), 3)  # so that neither end of the pair is descriptor 3
+mine, theirs = socket.socketpair()
+os.dup2(theirs.fileno(), 3)
+worker = subprocess.Popen([sys.argv[1]], pass_fds=[3])
+os.close(3)
+theirs.close()
+request = b'{"kind":"image"}'
+with open(sys.argv[2], "rb") as note:
+    socket.send_fds(mine, [struct.pack("=I", len(request)) + request], [note.fileno()])
+reply = mine.makefile("rb")
+length = struct.unpack("=I", reply.read(4))[0]
+assert json.loads(reply.read(length)) == {"source": "libvips"}
+reply.close()
+mine.close()
+sys.exit(worker.wait(10))
+PY
 # The installed program, given a file as Open With gives it, takes its helpers from libexec, never from PATH,
 # and knows that the desktop reads its entry.
 QT_LOGGING_RULES="trellick.platform.debug=true" XDG_DATA_DIRS="$root/usr/share" \
