@@ -139,8 +139,15 @@ bool writeNew(QPDF& pdf, const QString& dest, const std::function<void(QPDFWrite
         writer.setOutputFile(name.constData(), file, false);
         configure(writer);
         writer.write();
-        written = std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
-        lastWriteError = written ? 0 : errno;
+        // A write that failed inside the stream's buffer shows only in its error flag, with errno still
+        // telling why; the flush after it may well succeed with nothing left to write.
+        const int code = errno;
+        if (std::ferror(file)) {
+            lastWriteError = code ? code : EIO;
+        } else {
+            written = std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
+            lastWriteError = written ? 0 : errno;
+        }
     } catch (const QPDFSystemError& error) {
         lastWriteError = error.getErrno();
     } catch (const std::exception&) {

@@ -287,7 +287,7 @@ private slots:
                                   {{0, 0, 1224, 792}, 0, -1}});
     }
 
-    void aFullDiskFailsExtractAndPictures()
+    void aFullDiskFailsEveryPdfJob()
     {
         const QString thick = TestPdf::write(path(u"thick.pdf"_s), 400);
         QList<int> every(400);
@@ -305,9 +305,11 @@ private slots:
         filler.close();
         const std::optional<QString> extracted = failure(NativeOps::pdfExtract(thick, every, disk + u"/x.pdf"_s));
         const std::optional<QString> pictures = failure(NativeOps::pagesToImages(thick, disk + u"/pages"_s));
+        const std::optional<QString> smaller = failure(NativeOps::shrink(thick, disk + u"/s.pdf"_s));
         const QStringList left = QDir(disk).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         QCOMPARE(extracted, NoReplace::diskFullText);
         QCOMPARE(pictures, NoReplace::diskFullText);
+        QCOMPARE(smaller, NoReplace::diskFullText);
         QCOMPARE(left, (QStringList{u"filler"_s, u"pages"_s})); // no PDF, whole or cut
     }
 
