@@ -17,24 +17,18 @@ RunError describe(const QString& errorText, int status, const std::function<qint
     static const QString denied = u"The system did not allow writing there. Check the folder's permissions."_s;
     static const QString damaged = u"The file looks damaged or is not the type it claims to be."_s;
     static const QString list = u"That file is a list of other files, not a video or audio file."_s;
+    static const QString tooDeep = u"That archive has folders nested too deeply to unpack."_s;
     static const QString misunderstood = u"The tool did not understand the command. Try changing your request."_s;
     // Order matters: the first phrase found decides.
     static const QList<std::pair<QString, QString>> table{
-        {u"unknown encoder"_s, codec},
-        {u"encoder not found"_s, codec},
-        {u"unknown decoder"_s, codec},
-        {u"already exists"_s, exists},
-        {u"not overwriting"_s, exists},
-        {u"no such file"_s, missing},
-        {u"permission denied"_s, denied},
-        {u"operation not permitted"_s, denied},
-        {u"not on whitelist"_s, list},
-        {u"invalid data found"_s, damaged},
-        {u"moov atom not found"_s, damaged},
-        {u"invalid argument"_s, misunderstood},
-        {u"unrecognized option"_s, misunderstood},
-        {u"error parsing"_s, misunderstood},
-        {u"error opening"_s, misunderstood},
+        {u"unknown encoder"_s, codec},          {u"encoder not found"_s, codec},
+        {u"unknown decoder"_s, codec},          {u"already exists"_s, exists},
+        {u"not overwriting"_s, exists},         {u"no such file"_s, missing},
+        {u"permission denied"_s, denied},       {u"operation not permitted"_s, denied},
+        {u"not on whitelist"_s, list},          {u"nested too deeply"_s, tooDeep},
+        {u"invalid data found"_s, damaged},     {u"moov atom not found"_s, damaged},
+        {u"invalid argument"_s, misunderstood}, {u"unrecognized option"_s, misunderstood},
+        {u"error parsing"_s, misunderstood},    {u"error opening"_s, misunderstood},
     };
     const QString lower = errorText.toLower();
     // Killed by the file-size limit (the signal's number stands in for the status), or told so.

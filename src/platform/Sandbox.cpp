@@ -15,7 +15,8 @@ namespace {
 
 constexpr std::uint64_t addressSpace = std::uint64_t(4) << 30;
 constexpr std::uint64_t cpuSeconds = 12 * 3600; // a long video on a slow machine, not a runaway loop
-constexpr std::uint64_t openFiles = 256;
+// The unpacker holds a folder open for each level of a deep archive, up to 256.
+constexpr std::uint64_t openFiles = 1024;
 
 // Read-only system folders: libraries, programs and their shared data.
 const QStringList systemTrees{u"/usr"_s, u"/lib"_s, u"/lib64"_s, u"/lib32"_s, u"/bin"_s, u"/sbin"_s};

@@ -70,7 +70,7 @@ private slots:
         QTest::newRow("character device") << QList<Entry>{Entry{"tty", {}, 020644}} << u"device"_s;
         QTest::newRow("block device") << QList<Entry>{Entry{"disk", {}, 060644}} << u"device"_s;
         QByteArrayList deep(300, "d");
-        QTest::newRow("too deep") << QList<Entry>{file(deep.join('/') + "/x.txt")} << u"256 folders deep"_s;
+        QTest::newRow("too deep") << QList<Entry>{file(deep.join('/') + "/x.txt")} << u"nested too deeply"_s;
     }
 
     void refusesHostileArchives()
@@ -186,12 +186,29 @@ private slots:
         QCOMPARE(tree(dest), QStringList{u"song.txt"_s});
     }
 
+    // Folders 255 levels deep, their path twice as long as the system takes at once, unpack whole.
+    void unpacksDeepTrees()
+    {
+        const QByteArrayList deep(255, QByteArray(30, 'f'));
+        const QString zip = at(u"deep.zip"_s);
+        QVERIFY(ZipMaker::write(zip,
+                                {ZipMaker::file(deep.join('/') + "/bottom.txt"),
+                                 ZipMaker::file(deep.mid(0, 100).join('/') + "/middle.txt"),
+                                 ZipMaker::softLink(deep.mid(0, 2).join('/') + "/link", "f")}));
+        const QString dest = at(u"deep"_s);
+        const ProcResult r = StandIns::run(u"ditto"_s, {u"-x"_s, u"-k"_s, zip, dest});
+        QCOMPARE(r.err, QString());
+        QCOMPARE(StandIns::output(u"find"_s, {dest, u"-type"_s, u"f"_s}).count(u".txt"_s), 2);
+    }
+
     void damagedEntryLeavesNothingBehind()
     {
         const QString zip = at(u"damaged.zip"_s);
-        QVERIFY(ZipMaker::write(zip,
-                                {ZipMaker::file("one/first.txt", QByteArray(1000, 'A')),
-                                 ZipMaker::file("two/second.txt", QByteArray(1000, 'B'))}));
+        // Deep enough that removing what was made must go folder by folder.
+        QVERIFY(ZipMaker::write(
+            zip,
+            {ZipMaker::file(QByteArrayList(200, QByteArray(30, 'f')).join('/') + "/first.txt", QByteArray(1000, 'A')),
+             ZipMaker::file("two/second.txt", QByteArray(1000, 'B'))}));
         QFile file(zip);
         QVERIFY(file.open(QIODevice::ReadWrite));
         QByteArray bytes = file.readAll();

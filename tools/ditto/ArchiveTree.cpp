@@ -59,8 +59,10 @@ std::vector<std::string> ArchiveTree::split(const std::string& name)
 void ArchiveTree::add(const std::vector<std::string>& parts, Kind kind, const std::string& linkTarget)
 {
     const std::string path = join(parts, parts.size());
-    for (size_t count = 1; count < parts.size(); ++count) {
-        const auto it = m_nodes.find(join(parts, count));
+    std::string folder;
+    for (size_t count = 1; count < parts.size() && m_links > 0; ++count) {
+        folder += (count > 1 ? "/" : "") + parts[count - 1];
+        const auto it = m_nodes.find(folder);
         if (it != m_nodes.end() && it->second.kind == Kind::link) {
             throw Failure("The archive holds " + quoted(path) + ", which would be written through the link "
                           + quoted(it->first) + ".");
@@ -73,13 +75,14 @@ void ArchiveTree::add(const std::vector<std::string>& parts, Kind kind, const st
     if (kind == Kind::link) {
         // A link is checked against its own place, so the names written through it are caught above
         // whichever comes first in the archive.
-        for (const auto& [other, node] : m_nodes) {
-            if (other.size() > path.size() && other.compare(0, path.size(), path) == 0 && other[path.size()] == '/') {
-                throw Failure("The archive holds " + quoted(other) + ", which would be written through the link "
-                              + quoted(path) + ".");
-            }
+        // The names below it sort right after "path/".
+        const auto below = m_nodes.lower_bound(path + '/');
+        if (below != m_nodes.end() && below->first.compare(0, path.size() + 1, path + '/') == 0) {
+            throw Failure("The archive holds " + quoted(below->first) + ", which would be written through the link "
+                          + quoted(path) + ".");
         }
     }
+    m_links += kind == Kind::link ? 1 : 0;
     m_nodes[path] = Node{kind, linkTarget};
 }
 

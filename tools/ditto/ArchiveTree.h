@@ -37,4 +37,5 @@ private:
 
     std::filesystem::path m_dest;
     std::map<std::string, Node> m_nodes;
+    std::size_t m_links = 0; // no name needs checking against links until there is one
 };
