@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -148,10 +150,46 @@ void removeItem(const QString& path)
 {
     const QFileInfo info(path);
     if (info.isDir() && !info.isSymLink()) {
-        QDir(path).removeRecursively();
+        NoReplace::removeTree(path);
     } else {
         QFile::remove(path);
     }
+}
+
+// Empties the open folder `dir` one level at a time, each name relative to its own folder.
+bool removeContents(int dir)
+{
+    const int listed = ::dup(dir);
+    DIR* listing = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!listing) {
+        if (listed >= 0) {
+            ::close(listed);
+        }
+        return false;
+    }
+    // Read whole before anything goes: removing while reading may skip names.
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    }
+    ::closedir(listing);
+    bool removed = true;
+    for (const std::string& name : names) {
+        if (::unlinkat(dir, name.c_str(), 0) == 0 || errno == ENOENT) {
+            continue;
+        }
+        const int sub
+            = errno == EISDIR ? ::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+        const bool emptied = sub >= 0 && removeContents(sub);
+        if (sub >= 0) {
+            ::close(sub);
+        }
+        removed = emptied && ::unlinkat(dir, name.c_str(), AT_REMOVEDIR) == 0 && removed;
+    }
+    return removed;
 }
 
 } // namespace
@@ -213,6 +251,18 @@ Result<void, PlanError> move(const QString& from, const QString& to)
     // The item is in its new place now; what cannot be removed of the original stays rather than failing.
     removeItem(from);
     return {};
+}
+
+bool removeTree(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int dir = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir < 0) {
+        return errno == ENOENT;
+    }
+    const bool emptied = removeContents(dir);
+    ::close(dir);
+    return emptied && ::rmdir(name.constData()) == 0;
 }
 
 } // namespace NoReplace

@@ -22,5 +22,8 @@ Result<void, PlanError> writeNew(const QString& path, const QByteArray& bytes);
 Result<void, PlanError> copy(const QString& from, const QString& to);
 // Renames in one step when both are on one file system, else copies and then removes the original.
 Result<void, PlanError> move(const QString& from, const QString& to);
+// Removes a folder and everything in it however deep (an unpacked archive may be deeper than one path can
+// name), never following a link; true when nothing is left, a missing folder included.
+bool removeTree(const QString& path);
 
 } // namespace NoReplace

@@ -1,5 +1,6 @@
 #include "RunFolders.h"
 
+#include "NoReplace.h"
 #include "plans/NameReserver.h"
 
 #include <QDir>
@@ -195,11 +196,11 @@ Result<QString, PlanError> RunFolders::publish(const QString& staged, const QStr
 void RunFolders::removeAll()
 {
     for (const QString& staging : std::as_const(m_staging)) {
-        QDir(staging).removeRecursively();
+        NoReplace::removeTree(staging);
     }
     m_staging.clear();
     if (!m_lockDir.isEmpty() && !m_ownsScratch) {
-        QDir(m_lockDir).removeRecursively();
+        NoReplace::removeTree(m_lockDir);
     }
 }
 
@@ -226,12 +227,12 @@ int RunFolders::removeLeftovers(const QString& tempRoot)
                 }
                 const int stagingFd = lockedFolder(entry, false);
                 if (stagingFd >= 0) {
-                    removed += QDir(staging).removeRecursively() ? 1 : 0;
+                    removed += NoReplace::removeTree(staging) ? 1 : 0;
                     ::close(stagingFd);
                 }
             }
         }
-        removed += QDir(scratch).removeRecursively() ? 1 : 0;
+        removed += NoReplace::removeTree(scratch) ? 1 : 0;
         ::close(fd);
     }
     return removed;

@@ -364,7 +364,7 @@ void RunJob::cleanupStep()
     // Only what this step made: a folder made here, or a tool's file. An in-process job removes its own.
     const ResolvedStep& step = m_option.steps.at(m_index);
     if (step.outputIsFolder) {
-        if (m_madeOutputFolder && !QDir(step.outputPath).removeRecursively()) {
+        if (m_madeOutputFolder && !NoReplace::removeTree(step.outputPath)) {
             qCDebug(lcExec, "could not remove all of %s", qUtf8Printable(step.outputPath));
         }
     } else if (!step.native && !QFile::remove(step.outputPath) && QFileInfo::exists(step.outputPath)) {
@@ -390,7 +390,7 @@ void RunJob::finish(const RunResult& result)
     if (RunFolders* const folders = foldersOf(this)) {
         folders->removeAll();
     }
-    if (m_ownsTempDir && !QDir(*m_option.tempDir).removeRecursively()) {
+    if (m_ownsTempDir && !NoReplace::removeTree(*m_option.tempDir)) {
         qCDebug(lcExec, "could not remove all of %s", qUtf8Printable(*m_option.tempDir));
     }
     emit finished(result);

@@ -103,7 +103,11 @@ private slots:
             return it.hasNext();
         });
         QVERIFY(!QFile::exists(path(u"thick (pages)"_s)));
-        QVERIFY(!leftovers().isEmpty());
+        // What a killed unpack leaves may lie deeper than one path can name: it goes too.
+        const QStringList staging = QDir(m_dir.path()).entryList({u".trellick-*"_s}, QDir::Dirs | QDir::Hidden);
+        QCOMPARE(staging.size(), 1);
+        const QString deep = QStringList(200, QString(30, u'd')).join(u'/');
+        QVERIFY(TestFiles::runTool(u"/bin/mkdir"_s, {u"-p"_s, path(staging.first()) + u'/' + deep}));
         RunFolders::removeLeftovers(m_temp);
         QCOMPARE(leftovers(), QStringList());
     }
