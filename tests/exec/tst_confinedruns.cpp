@@ -6,6 +6,7 @@
 #include "exec/ToolRunner.h"
 #include "plans/PlanFactory.h"
 #include "plans/PlanParser.h"
+#include "plans/Recipes.h"
 #include "platform/SandboxSupport.h"
 
 #include <QDir>
@@ -201,10 +202,12 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("output");
+        QTest::addColumn<bool>("direct"); // the action "Convert to mp3", else a plan copying the streams
         const QByteArray hls = "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\n%1\n#EXT-X-ENDLIST\n";
         const QByteArray concat = "ffconcat version 1.0\nfile '%1'\n";
-        QTest::newRow("HLS song, sibling") << u"innocent.wav"_s << hls << u"innocent.mp3"_s;
-        QTest::newRow("ffconcat video, other folder") << u"clip.mp4"_s << concat << u"clip (copy).mp4"_s;
+        QTest::newRow("HLS song, sibling") << u"innocent.wav"_s << hls << u"innocent.mp3"_s << false;
+        QTest::newRow("HLS song, sibling, converted") << u"song.wav"_s << hls << u"song (converted).mp3"_s << true;
+        QTest::newRow("ffconcat video, other folder") << u"clip.mp4"_s << concat << u"clip (copy).mp4"_s << false;
     }
 
     void listsOfOtherFilesAreRefused()
@@ -214,6 +217,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QByteArray, contents);
         QFETCH(QString, output);
+        QFETCH(bool, direct);
         const QString memo = QString::fromUtf8(QTest::currentDataTag()).contains(u"other folder"_s)
             ? path(u"private/memo.mp3"_s)
             : path(u"lists/memo.mp3"_s);
@@ -228,7 +232,9 @@ private slots:
             = PlanParser::parse(reply(u"Copy"_s, step(u"ffmpeg"_s, args, output)));
         QVERIFY(parsed.ok());
         PlanFactory factory;
-        const Result<ResolvedOption, PlanError> option = factory.resolve(parsed.value().options.first(), input, false);
+        const Result<ResolvedOption, PlanError> option = direct
+            ? Recipes::convert(ActionId::convertAudio, {input}, u"mp3"_s, true)
+            : factory.resolve(parsed.value().options.first(), input, false);
         QVERIFY2(option.ok(), qPrintable(option.ok() ? QString() : option.error().message));
         const Result<QStringList, QString> outputs = run(option.value());
         QVERIFY(!outputs.ok());
