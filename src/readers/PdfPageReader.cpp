@@ -39,7 +39,7 @@ std::optional<int> countPages(QPDF& pdf)
             todo.push_back(kids.getArrayItem(i));
         }
     }
-    return pages;
+    return pages <= PdfPageReader::maxPages ? std::optional(pages) : std::nullopt;
 }
 
 } // namespace
