@@ -65,8 +65,12 @@ FailedView::FailedView(AppState* state, QWidget* parent)
 void FailedView::refresh()
 {
     m_text->setText(m_state->failureText());
-    m_detailsText->setPlainText(m_state->failureDetails());
-    m_details->setVisible(!m_state->failureDetails().isEmpty());
+    // Details that only repeat the sentence above would say it twice.
+    const QString details = m_state->failureDetails().trimmed();
+    m_detailsText->setPlainText(details);
+    // A tool says what went wrong last, under pages of what it read first.
+    m_detailsText->moveCursor(QTextCursor::End);
+    m_details->setVisible(!details.isEmpty() && !m_state->failureText().contains(details));
     m_fixNote->setText(m_state->fixNote());
     m_fixNote->setVisible(!m_state->fixNote().isEmpty());
     m_tryFix->setVisible(m_state->canTryFix());

@@ -414,6 +414,8 @@ private slots:
         m_state->fail(u"ffmpeg stopped."_s, QString());
         QCOMPARE(shownByObjectName<QLabel>(m_window, u"failureText"_s)->text(), u"ffmpeg stopped."_s);
         QVERIFY(!shown(m_window, u"Show Details"_s));
+        m_state->fail(u"That did not work: ffmpeg stopped."_s, u"ffmpeg stopped.\n"_s);
+        QVERIFY(!shown(m_window, u"Show Details"_s));
         m_state->setStage(Stage::idle);
         m_state->fail(u"ffmpeg stopped."_s, u"Invalid data found"_s);
         QWidget* toggle = shown(m_window, u"Show Details"_s);
