@@ -11,9 +11,12 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
@@ -101,7 +104,10 @@ public:
         }
         settle();
         QImage image = m_window->grab().toImage();
-        if (QDialog* sheet = m_window->dialogRouter()->current()) {
+        QDialog* sheet = m_window->dialogRouter()->current();
+        if (!sheet) {
+            paintVideo(image);
+        } else {
             sheet->adjustSize();
             settle();
             const QImage front = sheet->grab().toImage();
@@ -117,21 +123,75 @@ public:
     }
 
 private:
+    // A video is drawn in a window of its own, which grab() leaves black: take its pixels from the screen.
+    void paintVideo(QImage& image) const
+    {
+        QPainter painter(&image);
+        for (QWidget* view : m_window->findChildren<QWidget*>()) {
+            if (!view->inherits("QVideoWidget") || !view->isVisible()) {
+                continue;
+            }
+            const QRect shown = view->visibleRegion().boundingRect();
+            const QPoint onScreen = view->mapToGlobal(shown.topLeft());
+            const QPixmap pixels
+                = view->screen()->grabWindow(0, onScreen.x(), onScreen.y(), shown.width(), shown.height());
+            painter.drawPixmap(view->mapTo(m_window, shown.topLeft()), pixels);
+        }
+    }
+
     AppState* m_state;
     MainWindow* m_window;
     QString m_folder;
 };
 
-// Plays a local Ollama with two models: every request gets the model list.
-void serveOllamaModels(QTcpServer& server)
+// A re-encode with a preset libx264 refuses: it passes every check and fails only when ffmpeg runs it.
+QString smallerPlan(const QString& preset)
+{
+    return u"{\"options\":[{\"label\":\"Smaller\",\"summary\":\"Re-encodes the video at a lower quality.\","
+           "\"steps\":[{\"program\":\"ffmpeg\",\"args\":[\"-i\",\"{input}\",\"-c:v\",\"libx264\",\"-preset\",\"%1\","
+           "\"-crf\",\"28\",\"-c:a\",\"aac\",\"-n\",\"{output}\"],\"output\":\"holiday (smaller).mp4\","
+           "\"summary\":\"Re-encodes the video.\"}]}]}"_s.arg(preset);
+}
+
+// Plays a local Ollama: the model list, and a non-streamed chat answer whose first plan fails when it runs
+// and whose later ones (the fix) run.
+void serveOllama(QTcpServer& server)
 {
     server.listen(QHostAddress::LocalHost);
-    QObject::connect(&server, &QTcpServer::newConnection, &server, [&server] {
+    auto chats = std::make_shared<int>(0);
+    QObject::connect(&server, &QTcpServer::newConnection, &server, [&server, chats] {
         while (QTcpSocket* socket = server.nextPendingConnection()) {
             QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-                socket->readAll();
-                const QByteArray body = R"({"models":[{"name":"llama3.2:latest"},{"name":"qwen2.5:7b"}]})";
+            auto received = std::make_shared<QByteArray>();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, received, chats] {
+                received->append(socket->readAll());
+                const qsizetype headerEnd = received->indexOf("\r\n\r\n");
+                if (headerEnd < 0) {
+                    return;
+                }
+                const QByteArray head = received->left(headerEnd).toLower();
+                const qsizetype lengthAt = head.indexOf("content-length:");
+                const qsizetype length
+                    = lengthAt < 0 ? 0 : head.mid(lengthAt + 15).split('\r').first().trimmed().toLongLong();
+                if (received->size() < headerEnd + 4 + length) {
+                    return;
+                }
+                QByteArray body;
+                if (received->startsWith("POST /api/chat")) {
+                    const QJsonObject request = QJsonDocument::fromJson(received->mid(headerEnd + 4)).object();
+                    body = QJsonDocument(
+                               QJsonObject{{u"model"_s, request.value(u"model"_s)},
+                                           {u"created_at"_s, u"2025-01-12T10:35:41.123456789Z"_s},
+                                           {u"message"_s,
+                                            QJsonObject{{u"role"_s, u"assistant"_s},
+                                                        {u"content"_s,
+                                                         smallerPlan((*chats)++ == 0 ? u"sluggish"_s : u"fast"_s)}}},
+                                           {u"done_reason"_s, u"stop"_s},
+                                           {u"done"_s, true}})
+                               .toJson(QJsonDocument::Compact);
+                } else {
+                    body = R"({"models":[{"name":"llama3.2:latest"},{"name":"qwen2.5:7b"}]})";
+                }
                 socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
                               "Content-Length: "
                               + QByteArray::number(body.size()) + "\r\n\r\n" + body);
@@ -139,6 +199,17 @@ void serveOllamaModels(QTcpServer& server)
             });
         }
     });
+}
+
+// Waits, handling events, until the stage is reached or a minute has gone.
+bool waitForStage(const AppState& state, Stage stage)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 60'000 && state.stage() != stage) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return state.stage() == stage;
 }
 
 void writePdf(const QString& path, int pages)
@@ -203,7 +274,7 @@ int devScreenshots(const QStringList& args)
 
     // The settings window finds this one instead of a real Ollama.
     QTcpServer ollama;
-    serveOllamaModels(ollama);
+    serveOllama(ollama);
     Services services = Services::system();
     services.endpoints.ollamaBase = AIEndpoints::ollamaBaseFrom(u"127.0.0.1:"_s + QString::number(ollama.serverPort()));
     AppState state(std::move(services));
@@ -267,18 +338,6 @@ int devScreenshots(const QStringList& args)
     state.setStage(Stage::review);
     shooter.shoot(u"06-review"_s);
 
-    // The same plan as it comes back from "Try to fix".
-    state.setReview(ReviewState{{exact},
-                                0,
-                                u"Keep from 0:10 to 0:40"_s,
-                                u"Trim or cut parts"_s,
-                                u"meta-llama/llama-3.3-70b-instruct:free"_s,
-                                false,
-                                true,
-                                1,
-                                u"ffmpeg stopped: the encoder could not be set up."_s});
-    shooter.shoot(u"06-review-fixed"_s);
-
     state.setStage(Stage::installing);
     state.setInstallFraction(0.35);
     state.setInstallText(u"Downloading ffmpeg... 12.4 of 35.1 MB"_s);
@@ -307,6 +366,43 @@ int devScreenshots(const QStringList& args)
     }
     shooter.shoot(u"10-failed-details"_s);
     state.cancelPlan();
+
+    // A real run of an AI plan that fails, which offers "Try to fix", and the review of the plan the fix brings.
+    state.settings().setProvider(AIProviderKind::ollama);
+    state.settings().setOllamaModel(u"llama3.2:latest"_s);
+    state.settings().setAcknowledgedSend(true);
+    const QList<FileAction> actions = state.actions();
+    const auto makeSmaller
+        = std::find_if(actions.begin(), actions.end(), [](const FileAction& a) { return a.id == ActionId::smaller; });
+    if (makeSmaller == actions.end()) {
+        err << "the video offers no \"Make smaller\"\n";
+        return 1;
+    }
+    state.perform(*makeSmaller);
+    state.setRequestText(u"Make it smaller"_s);
+    state.requestAI();
+    if (!waitForStage(state, Stage::review)) {
+        err << "the local model's plan did not reach the review: " << state.failureText() << '\n';
+        return 1;
+    }
+    state.startRun();
+    if (!waitForStage(state, Stage::failed) || !state.canTryFix()) {
+        err << "the plan was meant to fail at Run and offer \"Try to fix\"\n";
+        return 1;
+    }
+    shooter.shoot(u"10-failed-fixable"_s);
+    for (QToolButton* toggle : window.findChildren<QToolButton*>(u"showDetails"_s)) {
+        toggle->click();
+    }
+    shooter.shoot(u"10-failed-fixable-details"_s);
+    state.tryFix();
+    if (!waitForStage(state, Stage::review)) {
+        err << "the fixed plan did not reach the review: " << state.failureText() << '\n';
+        return 1;
+    }
+    shooter.shoot(u"10-review-fixed"_s);
+    state.cancelPlan();
+    state.settings().setProvider(AIProviderKind::openRouter);
 
     state.setDialog(DialogKind::info);
     shooter.shoot(u"11-info"_s);
