@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSlider>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTcpServer>
@@ -60,13 +61,21 @@ QPalette darkPalette()
     return p;
 }
 
-// Loads files the way the window does and waits for the probe to fill in the facts.
-void loadAndProbe(AppState& state, const QStringList& paths)
+// Loads files the way the window does and waits for the probe to fill in the facts, and for a video's
+// player to have read the file, so that its first frame is on screen.
+void loadAndProbe(AppState& state, const QWidget& window, const QStringList& paths)
 {
     state.load(paths);
+    const auto waiting = [&] {
+        if (!state.details() || state.details()->facts.lines().isEmpty()) {
+            return true;
+        }
+        const auto* position = window.findChild<QSlider*>(u"playbackPosition"_s);
+        return position && position->isVisible() && position->maximum() == 0;
+    };
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < 10'000 && (!state.details() || state.details()->facts.lines().isEmpty())) {
+    while (clock.elapsed() < 10'000 && waiting()) {
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     }
 }
@@ -285,7 +294,7 @@ int devScreenshots(const QStringList& args)
 
     shooter.shoot(u"01-first-screen"_s);
 
-    loadAndProbe(state, {video});
+    loadAndProbe(state, window, {video});
     shooter.shoot(u"02-video-card"_s);
 
     state.setMessage(u"Path copied."_s);
@@ -420,7 +429,7 @@ int devScreenshots(const QStringList& args)
     state.setDialog(DialogKind::convertAudio);
     shooter.shoot(u"14-convert-audio"_s);
 
-    loadAndProbe(state, {pdf, pdf2});
+    loadAndProbe(state, window, {pdf, pdf2});
     state.setDialog(DialogKind::pdfExtract);
     shooter.shoot(u"15-extract-pages"_s);
     state.setDialog(DialogKind::pdfMerge);
