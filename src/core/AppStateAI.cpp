@@ -57,19 +57,36 @@ QString AppState::providerLabel() const
 
 void AppState::requestAI()
 {
-    if (m_requestText.trimmed().isEmpty()) {
-        return;
+    if (!m_requestText.trimmed().isEmpty() && mayAskNow(&AppState::requestAI)) {
+        askAI();
+    }
+}
+
+bool AppState::mayAskNow(void (AppState::*again)())
+{
+    const bool openRouter = m_settings->provider() == AIProviderKind::openRouter;
+    if (openRouter && m_settings->readingKey()) {
+        // Just after start the key may still be on its way from the keyring: ask once it has come.
+        setMessage(u"Reading the OpenRouter key from your keyring..."_s);
+        connect(m_settings.get(), &AISettings::keyRead, this, again, Qt::SingleShotConnection);
+        return false;
+    }
+    if (openRouter && m_settings->keyUnavailable() && m_settings->provider() == AIProviderKind::openRouter) {
+        // Asking again lets the keyring offer to unlock; the next try then finds the key.
+        setMessage(AISettings::keyringUnavailableText());
+        m_settings->readKey();
+        return false;
     }
     if (!m_settings->channel()) {
         setMessage(u"AI is not set up yet. "_s + m_settings->setupHint());
         setDialog(DialogKind::settings);
-        return;
+        return false;
     }
-    if (m_settings->acknowledgedSend()) {
-        askAI();
-    } else {
+    if (!m_settings->acknowledgedSend()) {
         setDialog(DialogKind::whatWillBeSent);
+        return false;
     }
+    return true;
 }
 
 void AppState::askAI(std::optional<std::pair<QString, QString>> prompt)

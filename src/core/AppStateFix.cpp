@@ -78,18 +78,8 @@ std::optional<std::pair<QString, QString>> AppState::fixPrompt() const
 
 void AppState::tryFix()
 {
-    if (!canTryFix()) {
-        return;
-    }
-    if (!m_settings->channel()) {
-        setMessage(u"AI is not set up yet. "_s + m_settings->setupHint());
-        setDialog(DialogKind::settings);
-        return;
-    }
-    if (m_settings->acknowledgedSend()) {
+    if (canTryFix() && mayAskNow(&AppState::tryFix)) {
         askFix();
-    } else {
-        setDialog(DialogKind::whatWillBeSent);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "DevLoader.h"
 
 #include "files/ProbeHelper.h"
+#include "store/AISettings.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -16,6 +17,12 @@ Services DevLoader::services()
 
 void DevLoader::load(AppState& state, const QStringList& paths)
 {
+    // The key comes from the keyring off the main thread, as in the window: a request needs it first.
+    if (state.settings().readingKey()) {
+        QEventLoop reading;
+        QObject::connect(&state.settings(), &AISettings::keyRead, &reading, &QEventLoop::quit);
+        reading.exec();
+    }
     m_probing = {};
     state.load(paths);
     if (m_probing.isValid()) {

@@ -12,7 +12,7 @@ class DevLoader
 public:
     // The system's services without a player, probing through this loader.
     Services services();
-    // Loads `paths` into `state` and returns once the first file's facts have reached it.
+    // Loads `paths` into `state` and returns once the key and the first file's facts have reached it.
     void load(AppState& state, const QStringList& paths);
 
 private:

@@ -131,24 +131,41 @@ bool SecretServiceKeychain::save(const QString& value, const QString& account)
     return saved;
 }
 
-std::optional<QString> SecretServiceKeychain::load(const QString& account)
+KeychainRead SecretServiceKeychain::load(const QString& account)
 {
-    GError* error = nullptr;
-    gchar* secret = secret_password_lookupv_sync(schema(), attributes(account.toUtf8()).get(), nullptr, &error);
-    if (error) {
-        qCDebug(lcPlatform, "reading the keyring failed: %s", error->message);
+    SecretService* service = openService();
+    if (!service) {
+        return {KeychainRead::State::unavailable, {}};
     }
-    g_clear_error(&error);
-    if (!secret) {
-        return std::nullopt;
+    // The search asks the service to unlock what it finds; an item that stays locked is a keyring the user
+    // has not opened, which must not read as having no key.
+    Items items;
+    KeychainRead read{KeychainRead::State::unavailable, {}};
+    if (findItems(service, account.toUtf8(), SECRET_SEARCH_LOAD_SECRETS, items)) {
+        read.state = items ? KeychainRead::State::unavailable : KeychainRead::State::absent;
+        for (GList* node = items.get(); node && read.state == KeychainRead::State::unavailable; node = node->next) {
+            auto* item = static_cast<SecretItem*>(node->data);
+            SecretValue* secret = secret_item_get_locked(item) ? nullptr : secret_item_get_secret(item);
+            if (!secret) {
+                continue;
+            }
+            gsize length = 0;
+            const gchar* bytes = secret_value_get(secret, &length);
+            QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            read.value = decoder.decode(QByteArrayView(bytes, qsizetype(length)));
+            // A value that is not text is no key: signing in again replaces it.
+            read.state = decoder.hasError() ? KeychainRead::State::absent : KeychainRead::State::found;
+            secret_value_unref(secret);
+        }
+        if (read.state == KeychainRead::State::unavailable) {
+            qCDebug(lcPlatform, "the keyring item stayed locked");
+        }
     }
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString value = decoder.decode(QByteArrayView(secret));
-    secret_password_free(secret);
-    if (decoder.hasError()) {
-        return std::nullopt;
+    if (read.state != KeychainRead::State::found) {
+        read.value.clear();
     }
-    return value;
+    g_object_unref(service);
+    return read;
 }
 
 void SecretServiceKeychain::remove(const QString& account)

@@ -8,6 +8,6 @@ class SecretServiceKeychain : public Keychain
 {
 public:
     bool save(const QString& value, const QString& account) override;
-    std::optional<QString> load(const QString& account) override;
+    KeychainRead load(const QString& account) override;
     void remove(const QString& account) override;
 };

@@ -39,9 +39,14 @@ QList<AIProviderKind> AISettings::offeredProviders()
     return kinds;
 }
 
-AISettings::AISettings(Keychain& keychain, const AIEndpoints& endpoints, QObject* parent)
+QString AISettings::keyringUnavailableText()
+{
+    return u"Your keyring is locked or not running, so the OpenRouter key cannot be read. Unlock it and try again."_s;
+}
+
+AISettings::AISettings(std::shared_ptr<Keychain> keychain, const AIEndpoints& endpoints, QObject* parent)
     : QObject(parent)
-    , m_keychain(keychain)
+    , m_keychain(std::move(keychain))
     , m_endpoints(endpoints)
 {
     const QSettings settings = store();
@@ -51,8 +56,38 @@ AISettings::AISettings(Keychain& keychain, const AIEndpoints& endpoints, QObject
     m_provider = stored && offeredProviders().contains(*stored) ? *stored : AIProviderKind::openRouter;
     m_ollamaModel = settings.value(ollamaModelKey).toString();
     m_acknowledgedSend = settings.value(acknowledgedSendKey, false).toBool();
-    // An empty stored key still counts as signed in; `channel` is what refuses it.
-    m_signedIn = m_keychain.load(keyAccount()).has_value();
+    readKey();
+}
+
+void AISettings::readKey()
+{
+    const quint64 read = ++m_keyReads;
+    m_readingKey = true;
+    Keychain::readLater(m_keychain, keyAccount(), this, [this, read](const KeychainRead& key) {
+        // A later read, sign-in or sign-out has the last word.
+        if (read != m_keyReads) {
+            return;
+        }
+        m_readingKey = false;
+        setKey(key);
+        if (key.state == KeychainRead::State::unavailable) {
+            setNotice(keyringUnavailableText());
+        }
+        emit keyRead();
+    });
+}
+
+void AISettings::setKey(const KeychainRead& key)
+{
+    if (key == m_key) {
+        return;
+    }
+    const bool wasSignedIn = signedIn();
+    m_key = key;
+    if (wasSignedIn != signedIn()) {
+        emit signedInChanged();
+    }
+    emit channelChanged();
 }
 
 template <typename T>
@@ -86,13 +121,6 @@ void AISettings::setAcknowledgedSend(bool acknowledged)
 {
     assign(m_acknowledgedSend, acknowledged, &AISettings::acknowledgedSendChanged);
     store().setValue(acknowledgedSendKey, acknowledged);
-}
-
-void AISettings::setSignedIn(bool signedIn)
-{
-    if (assign(m_signedIn, signedIn, &AISettings::signedInChanged)) {
-        emit channelChanged();
-    }
 }
 
 void AISettings::setLastModel(const QString& model)
@@ -129,7 +157,7 @@ QString AISettings::setupHint() const
 {
     switch (m_provider) {
     case AIProviderKind::openRouter:
-        return u"Sign in to OpenRouter in Settings to use free models."_s;
+        return keyUnavailable() ? keyringUnavailableText() : u"Sign in to OpenRouter in Settings to use free models."_s;
     case AIProviderKind::ollama:
         return u"Pick an Ollama model in Settings (Ollama must be running)."_s;
     case AIProviderKind::apple:
@@ -150,11 +178,10 @@ std::optional<AIChannel> AISettings::channel() const
 {
     switch (m_provider) {
     case AIProviderKind::openRouter: {
-        const std::optional<QString> key = m_keychain.load(keyAccount());
-        if (!key || key->isEmpty()) {
+        if (!signedIn() || m_key.value.isEmpty()) {
             return std::nullopt;
         }
-        return AIChannel{AIProviderKind::openRouter, *key, QString()};
+        return AIChannel{AIProviderKind::openRouter, m_key.value, QString()};
     }
     case AIProviderKind::ollama:
         if (m_ollamaModel.isEmpty()) {
@@ -177,15 +204,15 @@ void AISettings::signIn()
     }
     setBusy(true);
     setNotice(u"Your browser opened. Approve the sign-in there, then come back."_s);
-    auto* auth = new OpenRouterAuth(m_keychain, m_endpoints, this);
+    auto* auth = new OpenRouterAuth(*m_keychain, m_endpoints, this);
     if (m_signInTimeLimitMs) {
         auth->setTimeLimit(*m_signInTimeLimitMs);
     }
     connect(auth, &OpenRouterAuth::finished, this, [this, auth](const SignInOutcome& outcome) {
         auth->deleteLater();
         if (outcome.ok()) {
-            setSignedIn(true);
             setNotice(u"Signed in. The key is kept in your keyring."_s);
+            readKey();
         } else if (outcome.error().kind != ErrorKind::cancelled) {
             setNotice(outcome.error().message);
         }
@@ -196,9 +223,12 @@ void AISettings::signIn()
 
 void AISettings::signOut()
 {
-    m_keychain.remove(keyAccount());
-    setSignedIn(false);
+    // Nothing goes out with the key from now on; the read after the removal shows what the keyring kept.
+    ++m_keyReads;
+    m_readingKey = true;
+    setKey({});
     setNotice(u"Signed out. The key was removed from your keyring."_s);
+    Keychain::removeLater(m_keychain, keyAccount(), this, [this] { readKey(); });
 }
 
 void AISettings::checkFreeModels()

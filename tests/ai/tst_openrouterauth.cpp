@@ -122,7 +122,7 @@ private slots:
         const auto outcome = runJob<SignInOutcome>(auth);
         QCOMPARE(failure(outcome), message);
         QCOMPARE(service.keyRequests(), keyRequests);
-        QCOMPARE(keychain.load(account), u"earlier"_s);
+        QCOMPARE(keychain.load(account), storedKey(u"earlier"_s));
         QVERIFY(portClosed(service));
     }
 
@@ -131,13 +131,14 @@ private slots:
         FakeSignIn service;
         MemoryKeychain keychain;
         QVERIFY(keychain.save(u"earlier"_s, account));
-        keychain.setRefuseSaves(true);
+        keychain.setUnavailable(true);
         OpenRouterAuth auth(keychain, endpointsFor(service));
         const auto outcome = runJob<SignInOutcome>(auth);
         QCOMPARE(failure(outcome),
                  u"OpenRouter gave a key, but it could not be stored in your keyring. Check that a keyring "
                  "is running and unlocked, then sign in again."_s);
-        QCOMPARE(keychain.load(account), u"earlier"_s);
+        keychain.setUnavailable(false);
+        QCOMPARE(keychain.load(account), storedKey(u"earlier"_s));
         QVERIFY(portClosed(service));
     }
 
@@ -151,7 +152,8 @@ private slots:
         OpenRouterAuth auth(keychain, endpointsFor(service));
         const auto outcome = runJob<SignInOutcome>(auth);
         QVERIFY2(succeeded(outcome), qPrintable(failure(outcome)));
-        QCOMPARE(keychain.load(account), u"sk-or-v1-second"_s); // a successful sign-in replaces the earlier key
+        QCOMPARE(keychain.load(account),
+                 storedKey(u"sk-or-v1-second"_s)); // a successful sign-in replaces the earlier key
         QVERIFY(portClosed(service));
     }
 
@@ -166,7 +168,7 @@ private slots:
             const auto outcome = runJob<SignInOutcome>(auth);
             QCOMPARE(failure(outcome), u"Sign-in was not finished in time. Try again."_s);
             QCOMPARE(service.keyRequests(), 0);
-            QCOMPARE(keychain.load(account), std::nullopt);
+            QCOMPARE(keychain.load(account), KeychainRead());
             QVERIFY(portClosed(service));
         }
     }
@@ -192,7 +194,7 @@ private slots:
         OpenRouterAuth auth(keychain, endpointsFor(service));
         const auto outcome = runJob<SignInOutcome>(auth, 60'000);
         QVERIFY2(succeeded(outcome), qPrintable(failure(outcome)));
-        QCOMPARE(SecretServiceKeychain().load(account), u"sk-or-v1-test-key"_s);
+        QCOMPARE(SecretServiceKeychain().load(account), storedKey(u"sk-or-v1-test-key"_s));
         QCOMPARE(service.server().requests("/auth").size(), 1);
         QVERIFY(portClosed(service));
         keychain.remove(account);

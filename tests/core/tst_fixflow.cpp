@@ -103,6 +103,7 @@ private slots:
         fakes.services.endpoints.chatTimeoutMs = 5000;
         fakes.services.makePlayer = [](const QString&, QObject*) -> MediaPlayer* { return nullptr; };
         m_state = std::make_unique<AppState>(fakes.services);
+        QTRY_VERIFY(m_state->settings().signedIn());
         m_state->settings().setAcknowledgedSend(true);
     }
 

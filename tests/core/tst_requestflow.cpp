@@ -99,6 +99,7 @@ private slots:
         fakes.services.endpoints.chatTimeoutMs = 5000;
         fakes.services.makePlayer = [](const QString&, QObject*) -> MediaPlayer* { return nullptr; };
         m_state = std::make_unique<AppState>(fakes.services);
+        QTRY_VERIFY(settings().signedIn());
         settings().setAcknowledgedSend(true);
     }
 
@@ -136,12 +137,34 @@ private slots:
         QFETCH(AIProviderKind, provider);
         QFETCH(QString, message);
         m_keychain->remove(account);
+        settings().readKey();
+        QTRY_VERIFY(!settings().readingKey());
         settings().setProvider(provider);
         askingWith(u"Keep from 0:10 to 0:40"_s);
         m_state->requestAI();
         QCOMPARE(m_state->stage(), Stage::asking);
         QCOMPARE(m_state->message(), message);
         QCOMPARE(m_state->dialog(), DialogKind::settings);
+    }
+
+    // A locked keyring is not "signed out": it says so, and asking again lets the keyring offer to unlock.
+    void lockedKeyringSaysSoUntilUnlocked()
+    {
+        m_keychain->setUnavailable(true);
+        settings().readKey();
+        QTRY_VERIFY(settings().keyUnavailable());
+        m_openRouter->answerEveryChat(trimPlan(u"Fast"_s));
+        askingWith(u"Keep from 0:10 to 0:40"_s);
+        m_state->requestAI();
+        QCOMPARE(m_state->message(), AISettings::keyringUnavailableText());
+        QCOMPARE(m_state->dialog(), std::nullopt);
+        QCOMPARE(m_state->stage(), Stage::asking);
+        QTRY_VERIFY(!settings().readingKey());
+        m_keychain->setUnavailable(false); // the user unlocks it
+        m_state->requestAI();
+        QTRY_VERIFY(settings().signedIn());
+        m_state->requestAI();
+        QTRY_COMPARE(m_state->stage(), Stage::review);
     }
 
     void answerBecomesAPlanUnderReview()

@@ -31,7 +31,7 @@ private slots:
         }
         SecretServiceKeychain keychain;
         QVERIFY(!keychain.save(u"sk-1"_s, u"openrouter-api-key"_s));
-        QCOMPARE(keychain.load(u"openrouter-api-key"_s), std::nullopt);
+        QCOMPARE(keychain.load(u"openrouter-api-key"_s).state, KeychainRead::State::unavailable);
         keychain.remove(u"openrouter-api-key"_s);
     }
 
@@ -39,13 +39,13 @@ private slots:
     {
         const QString account = u"openrouter-api-key"_s;
         SecretServiceKeychain keychain;
-        QCOMPARE(keychain.load(account), std::nullopt);
+        QCOMPARE(keychain.load(account), KeychainRead());
         QVERIFY(keychain.save(u"sk-or-v1-abc"_s, account));
         // Another instance sees it: the value lives in the service, not in the object.
-        QCOMPARE(SecretServiceKeychain().load(account), u"sk-or-v1-abc"_s);
+        QCOMPARE(SecretServiceKeychain().load(account), found(u"sk-or-v1-abc"_s));
         QVERIFY(QFile::exists(qEnvironmentVariable("TRELLICK_TEST_KEYRINGS") + u"/login.keyring"_s));
         keychain.remove(account);
-        QCOMPARE(keychain.load(account), std::nullopt);
+        QCOMPARE(keychain.load(account), KeychainRead());
         QCOMPARE(itemCount(account), 0);
         keychain.remove(account); // removing what is not there is harmless
     }
@@ -60,7 +60,7 @@ private slots:
         QCOMPARE(itemCount(account), 2);
         QVERIFY(keychain.save(u"second"_s, account));
         QCOMPARE(itemCount(account), 1);
-        QCOMPARE(keychain.load(account), u"second"_s);
+        QCOMPARE(keychain.load(account), found(u"second"_s));
         QVERIFY(storeInSessionCollection(u"revoked"_s, account));
         keychain.remove(account);
         QCOMPARE(itemCount(account), 0);
@@ -70,15 +70,14 @@ private slots:
     {
         SecretServiceKeychain keychain;
         QVERIFY(keychain.save(QString(), u"empty"_s));
-        QCOMPARE(keychain.load(u"empty"_s), QString()); // an empty value is still an item
-        QVERIFY(keychain.load(u"empty"_s).has_value());
+        QCOMPARE(keychain.load(u"empty"_s), found(QString())); // an empty value is still an item
         const QString unicode = u"ключ “ü” 🔑"_s;
         QVERIFY(keychain.save(unicode, u"unicode"_s));
-        QCOMPARE(keychain.load(u"unicode"_s), unicode);
+        QCOMPARE(keychain.load(u"unicode"_s), found(unicode));
         // Accounts are separate items.
         keychain.remove(u"empty"_s);
-        QCOMPARE(keychain.load(u"empty"_s), std::nullopt);
-        QCOMPARE(keychain.load(u"unicode"_s), unicode);
+        QCOMPARE(keychain.load(u"empty"_s), KeychainRead());
+        QCOMPARE(keychain.load(u"unicode"_s), found(unicode));
         keychain.remove(u"unicode"_s);
     }
 
@@ -89,16 +88,17 @@ private slots:
         QVERIFY(keychain.save(u"earlier"_s, account));
         QVERIFY(setDefaultCollectionLocked(true));
         // No one can answer the unlock prompt here: the save is refused without deleting the locked item,
-        // and reading gives nothing.
+        // and reading says the keyring is locked, not that there is no key.
         QVERIFY(!keychain.save(u"later"_s, account));
         keychain.remove(account);
-        QCOMPARE(keychain.load(account), std::nullopt);
+        QCOMPARE(keychain.load(account), (KeychainRead{KeychainRead::State::unavailable, {}}));
         QVERIFY(setDefaultCollectionLocked(false));
-        QCOMPARE(keychain.load(account), u"earlier"_s);
+        QCOMPARE(keychain.load(account), found(u"earlier"_s));
         keychain.remove(account);
     }
 
 private:
+    static KeychainRead found(const QString& value) { return {KeychainRead::State::found, value}; }
     static bool withoutService() { return qEnvironmentVariableIsSet("TRELLICK_TEST_NO_SECRET_SERVICE"); }
     // Items of the Trellick service for `account`, counted by the Secret Service itself.
     static int itemCount(const QString& account)

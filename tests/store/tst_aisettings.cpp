@@ -77,7 +77,7 @@ private slots:
         if (raw.isValid()) {
             stored().setValue(u"aiProvider"_s, raw);
         }
-        MemoryKeychain keychain;
+        auto keychain = std::make_shared<MemoryKeychain>();
         AISettings settings(keychain, endpointsWith(nowhere));
         QCOMPARE(settings.provider(), provider);
         QCOMPARE(settings.ollamaModel(), QString());
@@ -89,7 +89,7 @@ private slots:
 
     void assignmentsAreWrittenAndSurvive()
     {
-        MemoryKeychain keychain;
+        auto keychain = std::make_shared<MemoryKeychain>();
         {
             AISettings settings(keychain, endpointsWith(nowhere));
             settings.setProvider(AIProviderKind::ollama);
@@ -109,41 +109,46 @@ private slots:
     void channelsAndHints_data()
     {
         QTest::addColumn<AIProviderKind>("provider");
-        QTest::addColumn<std::optional<QString>>("key");
+        QTest::addColumn<KeychainRead>("key");
         QTest::addColumn<QString>("ollamaModel");
         QTest::addColumn<std::optional<AIChannel>>("channel");
         QTest::addColumn<QString>("hint");
 
         const std::optional<AIChannel> none;
         QTest::newRow("openRouter without key")
-            << AIProviderKind::openRouter << std::optional<QString>() << u"m"_s << none << signInHint;
+            << AIProviderKind::openRouter << KeychainRead() << u"m"_s << none << signInHint;
         QTest::newRow("openRouter with empty key")
-            << AIProviderKind::openRouter << std::optional(u""_s) << u""_s << none << signInHint;
+            << AIProviderKind::openRouter << storedKey(u""_s) << u""_s << none << signInHint;
         QTest::newRow("ollama without model")
-            << AIProviderKind::ollama << std::optional(u"k"_s) << u""_s << none << ollamaHint;
-        QTest::newRow("apple") << AIProviderKind::apple << std::optional(u"k"_s) << u"m"_s << none
+            << AIProviderKind::ollama << storedKey(u"k"_s) << u""_s << none << ollamaHint;
+        QTest::newRow("apple") << AIProviderKind::apple << storedKey(u"k"_s) << u"m"_s << none
                                << u"Not available on this computer."_s;
         QTest::newRow("openRouter with key")
-            << AIProviderKind::openRouter << std::optional(u"sk-or"_s) << u"m"_s
+            << AIProviderKind::openRouter << storedKey(u"sk-or"_s) << u"m"_s
             << std::optional(AIChannel{AIProviderKind::openRouter, u"sk-or"_s, QString()}) << signInHint;
+        QTest::newRow("openRouter with a locked keyring")
+            << AIProviderKind::openRouter << KeychainRead{KeychainRead::State::unavailable, {}} << u"m"_s << none
+            << AISettings::keyringUnavailableText();
         QTest::newRow("ollama model untrimmed")
-            << AIProviderKind::ollama << std::optional<QString>() << u" qwen "_s
+            << AIProviderKind::ollama << KeychainRead() << u" qwen "_s
             << std::optional(AIChannel{AIProviderKind::ollama, QString(), u" qwen "_s}) << ollamaHint;
     }
 
     void channelsAndHints()
     {
         QFETCH(AIProviderKind, provider);
-        QFETCH(std::optional<QString>, key);
+        QFETCH(KeychainRead, key);
         QFETCH(QString, ollamaModel);
         QFETCH(std::optional<AIChannel>, channel);
         QFETCH(QString, hint);
 
-        MemoryKeychain keychain;
-        if (key) {
-            QVERIFY(keychain.save(*key, account));
+        auto keychain = std::make_shared<MemoryKeychain>();
+        if (key.state == KeychainRead::State::found) {
+            QVERIFY(keychain->save(key.value, account));
         }
+        keychain->setUnavailable(key.state == KeychainRead::State::unavailable);
         AISettings settings(keychain, endpointsWith(nowhere));
+        QTRY_VERIFY(!settings.readingKey());
         settings.setProvider(provider);
         settings.setOllamaModel(ollamaModel);
         QCOMPARE(settings.channel(), channel);
@@ -152,20 +157,23 @@ private slots:
 
     void emptyStoredKey()
     {
-        MemoryKeychain keychain;
-        QVERIFY(keychain.save(QString(), account));
+        auto keychain = std::make_shared<MemoryKeychain>();
+        QVERIFY(keychain->save(QString(), account));
         AISettings settings(keychain, endpointsWith(nowhere));
-        QVERIFY(settings.signedIn());
+        QTRY_VERIFY(settings.signedIn());
         QCOMPARE(settings.channel(), std::nullopt);
-        // The key is read afresh for every request, never cached.
-        QVERIFY(keychain.save(u"sk-later"_s, account));
+        // What the keyring holds counts from the next read on.
+        QVERIFY(keychain->save(u"sk-later"_s, account));
+        QCOMPARE(settings.channel(), std::nullopt);
+        settings.readKey();
+        QTRY_VERIFY(!settings.readingKey());
         QCOMPARE(settings.channel()->apiKey, u"sk-later"_s);
     }
 
     void signInTwiceQuicklyStartsOne()
     {
         FakeSignIn service;
-        MemoryKeychain keychain;
+        auto keychain = std::make_shared<MemoryKeychain>();
         AISettings settings(keychain, endpointsWith(service.url()));
         QSignalSpy busySpy(&settings, &AISettings::busyChanged);
         settings.signIn();
@@ -173,23 +181,24 @@ private slots:
         QTRY_VERIFY(!settings.busy());
         QCOMPARE(busySpy.size(), 2);
         QCOMPARE(service.keyRequests(), 1);
-        QCOMPARE(keychain.saves(), 1);
+        QCOMPARE(keychain->saves(), 1);
     }
 
     void signInWithAWrongStateKeepsTheEarlierKey()
     {
         FakeSignIn service;
         service.setBrowser(FakeSignIn::Browser::redirectWithWrongState);
-        MemoryKeychain keychain;
-        QVERIFY(keychain.save(u"earlier"_s, account));
+        auto keychain = std::make_shared<MemoryKeychain>();
+        QVERIFY(keychain->save(u"earlier"_s, account));
         AISettings settings(keychain, endpointsWith(service.url()));
+        QTRY_VERIFY(settings.signedIn());
         settings.setSignInTimeLimit(300);
-        settings.setSignedIn(false); // as after a failed read at start: a failure must not set it
         settings.signIn();
         QTRY_VERIFY(!settings.busy());
         QCOMPARE(settings.notice(), u"The sign-in answer did not match this request, so it was ignored."_s);
-        QVERIFY(!settings.signedIn());
-        QCOMPARE(keychain.load(account), u"earlier"_s);
+        QVERIFY(settings.signedIn());
+        QCOMPARE(settings.channel()->apiKey, u"earlier"_s);
+        QCOMPARE(keychain->load(account), storedKey(u"earlier"_s));
     }
 
     void resultsDroppedWhenTheSettingsAreGone()
@@ -198,7 +207,7 @@ private slots:
         service.setKeyReply(LocalHttpServer::Reply::hang());
         FakeOpenRouter openRouter;
         openRouter.setModelsReply(LocalHttpServer::Reply::hang());
-        MemoryKeychain keychain;
+        auto keychain = std::make_shared<MemoryKeychain>();
         auto* settings = new AISettings(keychain, endpointsWith(service.url()));
         settings->signIn();
         QTRY_COMPARE(service.server().openConnections(), 1); // the key exchange is under way
@@ -213,14 +222,14 @@ private slots:
         QTRY_COMPARE(service.server().openConnections(), 0);
         QTRY_COMPARE(openRouter.server().openConnections(), 0);
         QTest::qWait(50);
-        QCOMPARE(keychain.saves(), 0);
+        QCOMPARE(keychain->saves(), 0);
     }
 
     void freeModelNote()
     {
         FakeOpenRouter openRouter;
         openRouter.setModels(freeModels(10));
-        MemoryKeychain keychain;
+        auto keychain = std::make_shared<MemoryKeychain>();
         AISettings settings(keychain, endpointsWith(openRouter.url()));
         settings.checkFreeModels();
         QCOMPARE(settings.freeModelNote(), u"Looking..."_s);
@@ -233,7 +242,7 @@ private slots:
 
     void freeModelsUnreachable()
     {
-        MemoryKeychain keychain;
+        auto keychain = std::make_shared<MemoryKeychain>();
         AISettings settings(keychain, endpointsWith(nowhere));
         settings.checkFreeModels();
         QTRY_VERIFY(settings.freeModelNote() != u"Looking..."_s);
@@ -256,7 +265,7 @@ private slots:
         QFETCH(QString, chosen);
         FakeOllama ollama;
         ollama.setModels({u"gemma3:4b"_s, u"llama3.2:latest"_s, u"qwen3:8b"_s});
-        MemoryKeychain keychain;
+        auto keychain = std::make_shared<MemoryKeychain>();
         AISettings settings(keychain, endpointsWith(nowhere, ollama.url()));
         settings.setProvider(AIProviderKind::ollama);
         settings.setOllamaModel(saved);
@@ -273,7 +282,7 @@ private slots:
     {
         FakeOllama ollama;
         ollama.setModels({});
-        MemoryKeychain keychain;
+        auto keychain = std::make_shared<MemoryKeychain>();
         AISettings settings(keychain, endpointsWith(nowhere, ollama.url()));
         settings.setOllamaModel(u"llama3.2"_s);
         settings.refreshOllama();
@@ -287,7 +296,7 @@ private slots:
     {
         FakeOllama ollama;
         ollama.setModels({u"a"_s});
-        MemoryKeychain keychain;
+        auto keychain = std::make_shared<MemoryKeychain>();
         AIEndpoints endpoints = endpointsWith(nowhere, ollama.url());
         AISettings settings(keychain, endpoints);
         settings.refreshOllama();
@@ -304,8 +313,8 @@ private slots:
     // removes it.
     void keyringRoundTrip()
     {
-        SecretServiceKeychain keychain;
-        keychain.remove(account);
+        auto keychain = std::make_shared<SecretServiceKeychain>();
+        keychain->remove(account);
         FakeSignIn service;
         {
             AISettings settings(keychain, endpointsWith(service.url()));
@@ -315,19 +324,20 @@ private slots:
             QCOMPARE(settings.notice(), u"Your browser opened. Approve the sign-in there, then come back."_s);
             QTRY_VERIFY(!settings.busy());
             QCOMPARE(settings.notice(), u"Signed in. The key is kept in your keyring."_s);
-            QVERIFY(settings.signedIn());
+            QTRY_VERIFY(settings.signedIn());
         }
         {
             AISettings settings(keychain, endpointsWith(service.url()));
-            QVERIFY(settings.signedIn());
+            QTRY_VERIFY(settings.signedIn());
             QCOMPARE(settings.channel(), (AIChannel{AIProviderKind::openRouter, u"sk-or-v1-test-key"_s, QString()}));
             settings.signOut();
             QVERIFY(!settings.signedIn());
             QCOMPARE(settings.notice(), u"Signed out. The key was removed from your keyring."_s);
             QCOMPARE(settings.channel(), std::nullopt);
+            QTRY_VERIFY(!settings.readingKey());
+            QVERIFY(!settings.signedIn());
         }
-        QCOMPARE(SecretServiceKeychain().load(account), std::nullopt);
-        QVERIFY(!AISettings(keychain, endpointsWith(service.url())).signedIn());
+        QCOMPARE(SecretServiceKeychain().load(account), KeychainRead());
     }
 };
 

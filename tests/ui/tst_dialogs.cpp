@@ -78,7 +78,12 @@ class TestDialogs : public QObject
         m_state->setRequestText(request);
     }
 
-    void signInToOpenRouter() { QVERIFY(m_keychain->save(u"sk-or-test"_s, u"openrouter-api-key"_s)); }
+    void signInToOpenRouter()
+    {
+        QVERIFY(m_keychain->save(u"sk-or-test"_s, u"openrouter-api-key"_s));
+        m_state->settings().readKey();
+        QTRY_VERIFY(m_state->settings().signedIn());
+    }
 
 private slots:
     void init()
@@ -92,6 +97,7 @@ private slots:
         fakes.services.endpoints.openRouterBase = m_openRouter->url();
         fakes.services.endpoints.ollamaBase = m_ollama->url();
         m_state = new AppState(fakes.services);
+        QTRY_VERIFY(!m_state->settings().readingKey());
         m_window = new MainWindow(m_state);
         m_window->show();
         m_window->activateWindow();
@@ -413,7 +419,6 @@ private slots:
         // Once signed in, the form no longer says it is not set up.
         shown<QPushButton>(m_window->dialogRouter()->current(), u"Done"_s)->click();
         signInToOpenRouter();
-        m_state->settings().setSignedIn(true);
         QVERIFY(!WidgetFinder::shownByObjectName<SymbolLabel>(m_window, u"setupHint"_s));
     }
 };
