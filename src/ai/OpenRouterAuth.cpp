@@ -4,12 +4,10 @@
 #include "platform/Keychain.h"
 
 #include <QCryptographicHash>
-#include <QFutureWatcher>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QUrlQuery>
-#include <QtConcurrent>
 
 using namespace Qt::StringLiterals;
 
@@ -20,9 +18,9 @@ constexpr auto base64url = QByteArray::Base64UrlEncoding | QByteArray::OmitTrail
 
 } // namespace
 
-OpenRouterAuth::OpenRouterAuth(Keychain& keychain, const AIEndpoints& endpoints, QObject* parent)
+OpenRouterAuth::OpenRouterAuth(std::shared_ptr<Keychain> keychain, const AIEndpoints& endpoints, QObject* parent)
     : QObject(parent)
-    , m_keychain(keychain)
+    , m_keychain(std::move(keychain))
     , m_endpoints(endpoints)
     , m_http(this)
 {
@@ -144,22 +142,17 @@ void OpenRouterAuth::save(const QString& key)
 {
     m_step = Step::saving;
     // The secret store may ask the user to unlock it: that must not hold up the window.
-    auto* watcher = new QFutureWatcher<bool>(this);
-    connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher] {
-        watcher->deleteLater();
+    Keychain::saveLater(m_keychain, key, QStringView(account).toString(), this, [this](bool saved) {
         if (m_step != Step::saving) {
             return;
         }
-        if (watcher->result()) {
+        if (saved) {
             finish({});
         } else {
             finish(AIError{u"OpenRouter gave a key, but it could not be stored in your keyring. Check that a "
                            "keyring is running and unlocked, then sign in again."_s});
         }
     });
-    Keychain& keychain = m_keychain;
-    watcher->setFuture(
-        QtConcurrent::run([&keychain, key] { return keychain.save(key, QStringView(account).toString()); }));
 }
 
 void OpenRouterAuth::finish(const SignInOutcome& outcome)

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <memory>
 
 class Keychain;
 
@@ -24,7 +25,7 @@ class OpenRouterAuth : public QObject
 public:
     static constexpr char16_t account[] = u"openrouter-api-key";
 
-    OpenRouterAuth(Keychain& keychain, const AIEndpoints& endpoints, QObject* parent = nullptr);
+    OpenRouterAuth(std::shared_ptr<Keychain> keychain, const AIEndpoints& endpoints, QObject* parent = nullptr);
 
     // How long the browser may take; tests shorten it.
     void setTimeLimit(int milliseconds) { m_timeLimitMs = milliseconds; }
@@ -54,7 +55,7 @@ private:
     // Reports from the event loop, never from inside start().
     void finishLater(const SignInOutcome& outcome);
 
-    Keychain& m_keychain;
+    std::shared_ptr<Keychain> m_keychain;
     AIEndpoints m_endpoints;
     LoopbackServer m_server;
     Http m_http;

@@ -44,6 +44,15 @@ void Keychain::readLater(std::shared_ptr<Keychain> keychain, const QString& acco
              context, std::move(done));
 }
 
+void Keychain::saveLater(std::shared_ptr<Keychain> keychain, const QString& value, const QString& account,
+                         QObject* context, std::function<void(bool)> done)
+{
+    answerOn(
+        QtConcurrent::run(keychainThread(),
+                          [keychain = std::move(keychain), value, account] { return keychain->save(value, account); }),
+        context, std::move(done));
+}
+
 void Keychain::removeLater(std::shared_ptr<Keychain> keychain, const QString& account, QObject* context,
                            std::function<void()> done)
 {

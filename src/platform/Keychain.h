@@ -39,6 +39,8 @@ public:
     // `context` is gone. The keychain is kept alive until the operation has run.
     static void readLater(std::shared_ptr<Keychain> keychain, const QString& account, QObject* context,
                           std::function<void(const KeychainRead&)> done);
+    static void saveLater(std::shared_ptr<Keychain> keychain, const QString& value, const QString& account,
+                          QObject* context, std::function<void(bool)> done);
     static void removeLater(std::shared_ptr<Keychain> keychain, const QString& account, QObject* context,
                             std::function<void()> done);
 };

@@ -204,7 +204,7 @@ void AISettings::signIn()
     }
     setBusy(true);
     setNotice(u"Your browser opened. Approve the sign-in there, then come back."_s);
-    auto* auth = new OpenRouterAuth(*m_keychain, m_endpoints, this);
+    auto* auth = new OpenRouterAuth(m_keychain, m_endpoints, this);
     if (m_signInTimeLimitMs) {
         auth->setTimeLimit(*m_signInTimeLimitMs);
     }

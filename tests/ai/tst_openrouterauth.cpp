@@ -116,29 +116,29 @@ private slots:
         if (keyReply) {
             service.setKeyReply(*keyReply);
         }
-        MemoryKeychain keychain;
-        QVERIFY(keychain.save(u"earlier"_s, account));
+        auto keychain = std::make_shared<MemoryKeychain>();
+        QVERIFY(keychain->save(u"earlier"_s, account));
         OpenRouterAuth auth(keychain, endpointsFor(service));
         const auto outcome = runJob<SignInOutcome>(auth);
         QCOMPARE(failure(outcome), message);
         QCOMPARE(service.keyRequests(), keyRequests);
-        QCOMPARE(keychain.load(account), storedKey(u"earlier"_s));
+        QCOMPARE(keychain->load(account), storedKey(u"earlier"_s));
         QVERIFY(portClosed(service));
     }
 
     void keychainRefusesTheKey()
     {
         FakeSignIn service;
-        MemoryKeychain keychain;
-        QVERIFY(keychain.save(u"earlier"_s, account));
-        keychain.setUnavailable(true);
+        auto keychain = std::make_shared<MemoryKeychain>();
+        QVERIFY(keychain->save(u"earlier"_s, account));
+        keychain->setUnavailable(true);
         OpenRouterAuth auth(keychain, endpointsFor(service));
         const auto outcome = runJob<SignInOutcome>(auth);
         QCOMPARE(failure(outcome),
                  u"OpenRouter gave a key, but it could not be stored in your keyring. Check that a keyring "
                  "is running and unlocked, then sign in again."_s);
-        keychain.setUnavailable(false);
-        QCOMPARE(keychain.load(account), storedKey(u"earlier"_s));
+        keychain->setUnavailable(false);
+        QCOMPARE(keychain->load(account), storedKey(u"earlier"_s));
         QVERIFY(portClosed(service));
     }
 
@@ -147,12 +147,12 @@ private slots:
         FakeSignIn service;
         service.setBrowser(FakeSignIn::Browser::redirectWithoutState);
         service.setKey(u"sk-or-v1-second"_s);
-        MemoryKeychain keychain;
-        QVERIFY(keychain.save(u"earlier"_s, account));
+        auto keychain = std::make_shared<MemoryKeychain>();
+        QVERIFY(keychain->save(u"earlier"_s, account));
         OpenRouterAuth auth(keychain, endpointsFor(service));
         const auto outcome = runJob<SignInOutcome>(auth);
         QVERIFY2(succeeded(outcome), qPrintable(failure(outcome)));
-        QCOMPARE(keychain.load(account),
+        QCOMPARE(keychain->load(account),
                  storedKey(u"sk-or-v1-second"_s)); // a successful sign-in replaces the earlier key
         QVERIFY(portClosed(service));
     }
@@ -162,13 +162,13 @@ private slots:
         for (const auto browser : {FakeSignIn::Browser::never, FakeSignIn::Browser::withoutCode}) {
             FakeSignIn service;
             service.setBrowser(browser);
-            MemoryKeychain keychain;
+            auto keychain = std::make_shared<MemoryKeychain>();
             OpenRouterAuth auth(keychain, endpointsFor(service));
             auth.setTimeLimit(300);
             const auto outcome = runJob<SignInOutcome>(auth);
             QCOMPARE(failure(outcome), u"Sign-in was not finished in time. Try again."_s);
             QCOMPARE(service.keyRequests(), 0);
-            QCOMPARE(keychain.load(account), KeychainRead());
+            QCOMPARE(keychain->load(account), KeychainRead());
             QVERIFY(portClosed(service));
         }
     }
@@ -176,7 +176,7 @@ private slots:
     void unreachableKeyExchange()
     {
         FakeSignIn service;
-        MemoryKeychain keychain;
+        auto keychain = std::make_shared<MemoryKeychain>();
         AIEndpoints endpoints = endpointsFor(service);
         endpoints.openRouterBase = QUrl(u"http://127.0.0.1:1"_s);
         OpenRouterAuth auth(keychain, endpoints);
@@ -189,15 +189,15 @@ private slots:
     {
         FakeSignIn service;
         service.setBrowser(FakeSignIn::Browser::chromium);
-        SecretServiceKeychain keychain;
-        keychain.remove(account);
+        auto keychain = std::make_shared<SecretServiceKeychain>();
+        keychain->remove(account);
         OpenRouterAuth auth(keychain, endpointsFor(service));
         const auto outcome = runJob<SignInOutcome>(auth, 60'000);
         QVERIFY2(succeeded(outcome), qPrintable(failure(outcome)));
         QCOMPARE(SecretServiceKeychain().load(account), storedKey(u"sk-or-v1-test-key"_s));
         QCOMPARE(service.server().requests("/auth").size(), 1);
         QVERIFY(portClosed(service));
-        keychain.remove(account);
+        keychain->remove(account);
     }
 };
 
