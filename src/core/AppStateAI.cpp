@@ -66,12 +66,14 @@ bool AppState::mayAskNow(void (AppState::*again)())
 {
     const bool openRouter = m_settings->provider() == AIProviderKind::openRouter;
     if (openRouter && m_settings->readingKey()) {
-        // Just after start the key may still be on its way from the keyring: ask once it has come.
+        // Just after start the key may still be on its way from the keyring: ask once it has come, however
+        // often the button was pressed meanwhile.
         setMessage(u"Reading the OpenRouter key from your keyring..."_s);
-        connect(m_settings.get(), &AISettings::keyRead, this, again, Qt::SingleShotConnection);
+        connect(m_settings.get(), &AISettings::keyRead, this, again,
+                Qt::ConnectionType(Qt::SingleShotConnection | Qt::UniqueConnection));
         return false;
     }
-    if (openRouter && m_settings->keyUnavailable() && m_settings->provider() == AIProviderKind::openRouter) {
+    if (openRouter && m_settings->keyUnavailable()) {
         // Asking again lets the keyring offer to unlock; the next try then finds the key.
         setMessage(AISettings::keyringUnavailableText());
         m_settings->readKey();
