@@ -1,8 +1,8 @@
 #include "TestMain.h"
 #include "base/AppPaths.h"
 
+#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -29,15 +29,6 @@ private slots:
         QVERIFY(m_data.isValid());
         qputenv("XDG_DATA_HOME", m_data.path().toUtf8());
         QDir(m_data.path() + u"/Trellick"_s).removeRecursively();
-    }
-
-    void foldersFollowTheDataHomeAndAreCreatedOnRead()
-    {
-        QCOMPARE(AppPaths::supportDir(), m_data.path() + u"/Trellick"_s);
-        QCOMPARE(AppPaths::binDir(), m_data.path() + u"/Trellick/bin"_s);
-        QVERIFY(QFileInfo(m_data.path() + u"/Trellick/bin"_s).isDir());
-        QCOMPARE(AppPaths::fallbackOutputDir(), m_data.path() + u"/Trellick/Output"_s);
-        QVERIFY(QFileInfo(AppPaths::fallbackOutputDir()).isDir());
     }
 
     void toolsInstalledNeedsBothExecutables()

@@ -69,13 +69,6 @@ private slots:
         checkRow<QString, FileKind>([](const QString& path) { return FileKinds::detect(path); });
     }
 
-    void detectAll()
-    {
-        QCOMPARE(FileKinds::detect(QStringList{}), FileKind::other);
-        QCOMPARE(FileKinds::detect(QStringList{file(u"a.jpg"_s), file(u"b.PNG"_s)}), FileKind::image);
-        QCOMPARE(FileKinds::detect(QStringList{file(u"a.jpg"_s), file(u"c.mp3"_s)}), FileKind::other);
-    }
-
     void extractable_data()
     {
         QTest::addColumn<QString>("input");

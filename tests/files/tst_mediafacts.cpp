@@ -2,7 +2,6 @@
 #include "TestMain.h"
 #include "files/MediaFacts.h"
 
-#include <QSet>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -57,20 +56,6 @@ private slots:
         facts.bitRate = 0;
         facts.pages = 0;
         QCOMPARE(texts(facts.lines()), (QStringList{u"Duration: 1:00"_s, u"Bit rate: 0 kbit/s"_s, u"Pages: 0"_s}));
-    }
-
-    void everyLineHasItsOwnId()
-    {
-        MediaFacts facts;
-        facts.duration = 1;
-        facts.videoCodec = u"h264"_s;
-        facts.audioCodec = u"aac"_s;
-        QSet<QUuid> ids;
-        for (const FactLine& line : facts.lines() + facts.lines()) {
-            QVERIFY(!line.id.isNull());
-            ids.insert(line.id);
-        }
-        QCOMPARE(ids.size(), 6);
     }
 
     void frameRateText_data()

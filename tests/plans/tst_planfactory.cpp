@@ -112,7 +112,6 @@ private slots:
         QCOMPARE(option.steps[0].executable, AppPaths::binDir() + u"/ffmpeg"_s);
         QVERIFY(option.steps[0].needsFFmpeg);
         QCOMPARE(option.steps[0].cwd, option.tempDir);
-        QVERIFY(option.steps[0].displayCommand.startsWith(u"ffmpeg -hide_banner -n -nostdin -i "_s));
 
         const ResolvedOption sips = resolveOne(
             u"{\"steps\":[{\"program\":\"sips\",\"args\":[\"{input}\",\"-o\",\"{output}\"],\"output\":\"a.png\"}]}"_s);
@@ -175,8 +174,6 @@ private slots:
             = u"{\"steps\":[{\"program\":\"zip\",\"args\":[\"-r\",\"-X\",\"{output}\",\"{input}\"],\"output\":\"a b.zip\"}]}"_s;
         const ResolvedOption option = resolveOne(reply);
         QCOMPARE(option.steps[0].cwd, m_dir.path());
-        QCOMPARE(option.commandText(),
-                 u"cd "_s + m_dir.path() + u" && zip -r -X '"_s + m_dir.filePath(u"a b.zip"_s) + u"' holiday.mp4"_s);
 
         // A chosen file named like an option is passed so that zip cannot read it as one.
         const QString dashed = TestFiles::write(m_dir.filePath(u"-m"_s));
@@ -189,43 +186,35 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("folder");
-        QTest::addColumn<QString>("base");
-        QTest::addColumn<QString>("ext");
-        QTest::newRow("parent path") << u"../x.mp4"_s << false << u"-x"_s << u"mp4"_s;
-        QTest::newRow("only an extension") << u".mp4"_s << false << u"holiday (new)"_s << u"mp4"_s;
-        QTest::newRow("hidden name") << u"..hidden.MOV"_s << false << u"hidden"_s << u"mov"_s;
-        QTest::newRow("separators") << u"a:b%c\\d/e.MP4"_s << false << u"a-b-c-d-e"_s << u"mp4"_s;
-        QTest::newRow("controls and direction overrides")
-            << u" a\u202Eb\u0007\t.png "_s << false << u"ab"_s << u"png"_s;
-        QTest::newRow("spaces before the dot") << u"holiday (cut)  .mp4"_s << false << u"holiday (cut)"_s << u"mp4"_s;
-        QTest::newRow("long name") << u"é"_s.repeated(150) + u".jpg"_s << false << u"é"_s.repeated(100) << u"jpg"_s;
+        QTest::addColumn<QString>("expected"); // "base|ext", or the refusal
+        const auto refused = [](const QString& name) -> QString {
+            return u"Step 3 names its output “"_s + name
+                + u"”, which does not end in a file type I allow (for example mp4, mp3, jpg, png, pdf, zip)."_s;
+        };
+        QTest::newRow("parent path") << u"../x.mp4"_s << false << u"-x|mp4"_s;
+        QTest::newRow("only an extension") << u".mp4"_s << false << u"holiday (new)|mp4"_s;
+        QTest::newRow("hidden name") << u"..hidden.MOV"_s << false << u"hidden|mov"_s;
+        QTest::newRow("separators") << u"a:b%c\\d/e.MP4"_s << false << u"a-b-c-d-e|mp4"_s;
+        QTest::newRow("controls and direction overrides") << u" a\u202Eb\u0007\t.png "_s << false << u"ab|png"_s;
+        QTest::newRow("spaces before the dot") << u"holiday (cut)  .mp4"_s << false << u"holiday (cut)|mp4"_s;
+        QTest::newRow("long name") << u"é"_s.repeated(150) + u".jpg"_s << false << u"é"_s.repeated(100) + u"|jpg"_s;
         QTest::newRow("long name of emoji")
-            << u"👍🏽"_s.repeated(120) + u".png"_s << false << u"👍🏽"_s.repeated(100) << u"png"_s;
-        QTest::newRow("folder") << u"Backup"_s << true << u"Backup"_s << QString();
-        QTest::newRow("folder without a name") << u" .. "_s << true << u"holiday (new)"_s << QString();
+            << u"👍🏽"_s.repeated(120) + u".png"_s << false << u"👍🏽"_s.repeated(100) + u"|png"_s;
+        QTest::newRow("folder") << u"Backup"_s << true << u"Backup|"_s;
+        QTest::newRow("folder without a name") << u" .. "_s << true << u"holiday (new)|"_s;
+        for (const QString& name : {u"notes.txt"_s, u"x"_s, u"x.mp4.exe"_s, QString()}) {
+            QTest::addRow("refused: %s", qPrintable(name)) << name << false << refused(name);
+        }
     }
 
     void splitOutput()
     {
         QFETCH(QString, name);
         QFETCH(bool, folder);
-        QFETCH(QString, base);
-        QFETCH(QString, ext);
+        QFETCH(QString, expected);
         const Result<PlanFactory::OutputName, PlanError> split
-            = PlanFactory::splitOutput(name, u"holiday"_s, folder, 1);
-        QVERIFY(split.ok());
-        QCOMPARE(split.value().base, base);
-        QCOMPARE(split.value().ext, ext);
-    }
-
-    void splitOutputRefusesOtherTypes()
-    {
-        for (const QString& name : {u"notes.txt"_s, u"x"_s, u"x.mp4.exe"_s, QString()}) {
-            QCOMPARE(
-                PlanFactory::splitOutput(name, u"holiday"_s, false, 3).error().message,
-                u"Step 3 names its output “"_s + name
-                    + u"”, which does not end in a file type I allow (for example mp4, mp3, jpg, png, pdf, zip)."_s);
-        }
+            = PlanFactory::splitOutput(name, u"holiday"_s, folder, 3);
+        QCOMPARE(split.ok() ? split.value().base + u'|' + split.value().ext : split.error().message, expected);
     }
 
     void earlierStepsWriteToTheScratchFolder()
@@ -303,25 +292,6 @@ private slots:
             QVERIFY(name.startsWith(u"xxx"_s) && !name.contains(QChar::ReplacementCharacter));
             TestFiles::write(dir.filePath(name));
         }
-    }
-
-    void unwritableFolderFallsBackToTheOutputFolder()
-    {
-        const QString missing = m_dir.filePath(u"gone/holiday.mp4"_s);
-        const ResolvedOption option = resolveOne(
-            u"{\"steps\":[{\"program\":\"ffmpeg\",\"args\":[\"-i\",\"{input}\",\"{output}\"],\"output\":\"a.mp4\"}]}"_s,
-            false, missing);
-        QCOMPARE(option.finalOutputs(), QStringList{AppPaths::fallbackOutputDir() + u"/a.mp4"_s});
-    }
-
-    void displayCommandQuotesEachArgument()
-    {
-        const ResolvedOption option = resolveOne(
-            u"{\"steps\":[{\"program\":\"ffmpeg\",\"args\":[\"-i\",\"{input}\",\"-metadata\",\"title=It's ours\",\"-vf\",\"scale=1280:-2\",\"{output}\"],\"output\":\"a b.mp4\"}]}"_s);
-        QCOMPARE(option.steps[0].displayCommand,
-                 u"ffmpeg -hide_banner -n -nostdin -i "_s + m_input
-                     + u" -metadata 'title=It'\\''s ours' -vf scale=1280:-2 '"_s + m_dir.filePath(u"a b.mp4"_s)
-                     + u"'"_s);
     }
 
     void fileReadingWordsMatchWholeNames_data()

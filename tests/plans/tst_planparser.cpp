@@ -1,6 +1,5 @@
 #include "TableCheck.h"
 #include "TestMain.h"
-#include "plans/JsonReader.h"
 #include "plans/PlanJson.h"
 #include "plans/PlanParser.h"
 
@@ -64,19 +63,6 @@ private slots:
 
     void refusals() { checkRow<QString, QString>(&failure); }
 
-    void proseAndFencesAroundTheObject()
-    {
-        const QString object = u"{\"options\":[{\"label\":\"Fast\",\"steps\":["_s + trimStep + u"]}]}"_s;
-        const AIPlanResponse alone = parsed(object);
-        QCOMPARE(alone.options.size(), 1);
-        QCOMPARE(parsed(u"Here you go:\n```json\n"_s + object + u"\n```\nEnjoy!"_s), alone);
-        // A bare option is one option.
-        const AIPlanResponse bare = parsed(u"{\"label\":\"Exact\",\"steps\":["_s + trimStep + u"]}"_s);
-        QCOMPARE(bare.options.size(), 1);
-        QCOMPARE(bare.options[0].label, u"Exact"_s);
-        QVERIFY(!bare.error);
-    }
-
     void emptyOptionsAndErrors()
     {
         const AIPlanResponse empty = parsed(u"{\"options\":[]}"_s);
@@ -91,18 +77,8 @@ private slots:
         QVERIFY(!parsed(u"{\"error\":42}"_s).error);
         // A bare object whose steps are empty gives no option.
         QVERIFY(parsed(u"{\"label\":\"x\",\"steps\":[]}"_s).options.isEmpty());
-    }
-
-    void defaults()
-    {
-        const AIPlanResponse response = parsed(u"{\"options\":[{\"steps\":[{}]}]}"_s);
-        QCOMPARE(response.options.size(), 1);
-        const RawOption& option = response.options[0];
-        QCOMPARE(option.label, u"Suggested"_s);
-        QCOMPARE(option.summary, QString());
-        QVERIFY(option.warnings.isEmpty());
-        QVERIFY(!option.resultSeconds);
-        QCOMPARE(option.steps[0], RawStep{});
+        // An option without a label still has one.
+        QCOMPARE(parsed(u"{\"options\":[{\"steps\":[{}]}]}"_s).options.value(0).label, u"Suggested"_s);
     }
 
     void lenientArguments_data()
@@ -202,27 +178,6 @@ private slots:
 
         option.resultSeconds.reset();
         QVERIFY(!PlanJson::encode(option).contains(u"result_seconds"_s));
-    }
-
-    void invalidUtf8BecomesReplacementCharacters()
-    {
-        const QByteArray bytes = "{\"label\":\"a\xff\xfe"
-                                 "b\",\"steps\":[{\"program\":\"zip\"}]}";
-        const AIPlanResponse response = parsed(QString::fromUtf8(bytes));
-        QCOMPARE(response.options.size(), 1);
-        QCOMPARE(response.options[0].label, u"a\ufffd\ufffdb"_s);
-    }
-
-    void readerBounds()
-    {
-        QVERIFY(JsonReader::read(
-            QByteArray(QByteArray(JsonReader::maxDepth, '[') + QByteArray(JsonReader::maxDepth, ']'))));
-        QVERIFY(!JsonReader::read(
-            QByteArray(QByteArray(JsonReader::maxDepth + 1, '[') + QByteArray(JsonReader::maxDepth + 1, ']'))));
-        QVERIFY(!JsonReader::read(QByteArray(200'000, '[')));
-        QVERIFY(!JsonReader::read(""));
-        QVERIFY(!JsonReader::read("1 2"));
-        QVERIFY(JsonReader::read(" \n1\t"));
     }
 };
 

@@ -1,9 +1,7 @@
 #include "TestMain.h"
 #include "platform/DesktopWorkspace.h"
 
-#include <QClipboard>
 #include <QDesktopServices>
-#include <QGuiApplication>
 #include <QTest>
 #include <QUrl>
 
@@ -31,12 +29,6 @@ private slots:
     void initTestCase() { QDesktopServices::setUrlHandler(u"file"_s, &m_catcher, "handle"); }
 
     void cleanupTestCase() { QDesktopServices::unsetUrlHandler(u"file"_s); }
-
-    void copiesPlainText()
-    {
-        DesktopWorkspace().copyText(u"/home/me/a b.txt\n/home/me/c.txt"_s);
-        QCOMPARE(QGuiApplication::clipboard()->text(), u"/home/me/a b.txt\n/home/me/c.txt"_s);
-    }
 
     void opensFilesAndFallsBackToTheFolderWithoutAFileManager()
     {
