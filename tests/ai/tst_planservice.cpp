@@ -29,31 +29,10 @@ const QString trimPlan
       u"\"output\":\"holiday (cut).mp4\",\"summary\":\"Cuts the video.\"}]}]}\n```\nHope this helps!"_s;
 const QString impossible = u"{\"error\":\"I cannot add subtitles that do not exist.\"}"_s;
 
-QString userMessage(const QJsonObject& body)
-{
-    return body.value(u"messages"_s).toArray().at(1).toObject().value(u"content"_s).toString();
-}
-
-QString systemMessage(const QJsonObject& body)
-{
-    return body.value(u"messages"_s).toArray().at(0).toObject().value(u"content"_s).toString();
-}
-
 template <typename Outcome>
 QString errorOf(const std::optional<Outcome>& outcome)
 {
     return outcome && !outcome->ok() ? outcome->error().message : u"(no error)"_s;
-}
-
-// Answers the requests of one model in turn with the given texts; the last one repeats.
-FakeOpenRouter::ChatHandler inTurn(const QStringList& answers)
-{
-    auto next = std::make_shared<qsizetype>(0);
-    return [answers, next](const QJsonObject& body) {
-        const QString answer = answers.at(std::min(*next, answers.size() - 1));
-        ++*next;
-        return FakeOpenRouter::completion(body.value(u"model"_s).toString(), answer);
-    };
 }
 
 } // namespace
@@ -105,7 +84,7 @@ private slots:
 
     void rejectedAnswerIsRetriedOnceWithTheReason()
     {
-        m_openRouter->setChat(inTurn({bashPlan, trimPlan}));
+        m_openRouter->answerInTurn({bashPlan, trimPlan});
         const auto outcome = ask(openRouter());
         QVERIFY2(outcome && outcome->ok(), qPrintable(errorOf(outcome)));
         const PlanService::Result result = outcome->value();
@@ -118,11 +97,11 @@ private slots:
 
         const QList<QJsonObject> bodies = m_openRouter->chatBodies();
         QCOMPARE(bodies.size(), 2);
-        QCOMPARE(userMessage(bodies[0]), m_user);
-        QCOMPARE(userMessage(bodies[1]),
+        QCOMPARE(FakeChatServer::userMessage(bodies[0]), m_user);
+        QCOMPARE(FakeChatServer::userMessage(bodies[1]),
                  m_user + u"\n\nYour previous answer was rejected: "_s + bashReason
                      + u"\nTry again, follow the rules exactly, and reply with JSON only."_s);
-        QCOMPARE(systemMessage(bodies[1]), AIPrompts::planSystem());
+        QCOMPARE(FakeChatServer::systemMessage(bodies[1]), AIPrompts::planSystem());
         // Each try starts from a fresh list of free models.
         QCOMPARE(m_openRouter->modelListRequests(), 2);
     }
@@ -179,15 +158,12 @@ private slots:
 
     void ollamaRetriesACheckerRejection()
     {
-        auto count = std::make_shared<int>(0);
-        m_ollama->setChat([count](const QJsonObject& body) {
-            return FakeOllama::answer(body.value(u"model"_s).toString(), (*count)++ ? trimPlan : bashPlan);
-        });
+        m_ollama->answerInTurn({bashPlan, trimPlan});
         const auto outcome = ask(ollama());
         QVERIFY2(outcome && outcome->ok(), qPrintable(errorOf(outcome)));
         QCOMPARE(outcome->value().model, u"llama3.2"_s);
         QVERIFY(outcome->value().retried);
-        QVERIFY(userMessage(m_ollama->chatBodies().value(1)).contains(bashReason));
+        QVERIFY(FakeChatServer::userMessage(m_ollama->chatBodies().value(1)).contains(bashReason));
     }
 
     void cancellingStopsTheRetryInFlight()
@@ -239,8 +215,8 @@ private slots:
         QVERIFY(outcome);
         QCOMPARE(outcome->value(), (QStringList{u"1.jpg"_s, u"2.jpg"_s, u"3.jpg"_s}));
         const QJsonObject body = m_openRouter->chatBodies().value(0);
-        QCOMPARE(systemMessage(body), AIPrompts::renameSystem());
-        QCOMPARE(userMessage(body), AIPrompts::renameUser(u"Number them"_s, files));
+        QCOMPARE(FakeChatServer::systemMessage(body), AIPrompts::renameSystem());
+        QCOMPARE(FakeChatServer::userMessage(body), AIPrompts::renameUser(u"Number them"_s, files));
     }
 
     void namesThroughOllama_data()

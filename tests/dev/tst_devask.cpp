@@ -24,11 +24,6 @@ const QString trimPlan
       "\"steps\":[{\"program\":\"ffmpeg\",\"args\":[\"-ss\",\"10\",\"-i\",\"{input}\",\"-t\",\"30\",\"-c\",\"copy\","
       "\"-n\",\"{output}\"],\"output\":\"holiday (cut).mp4\",\"summary\":\"Cuts the video.\"}]}]}\n```"_s;
 
-QString userMessage(const QJsonObject& body)
-{
-    return body.value(u"messages"_s).toArray().at(1).toObject().value(u"content"_s).toString();
-}
-
 } // namespace
 
 // `trellick-dev ask` against the local OpenRouter server, with the key in the test's own keyring.
@@ -94,7 +89,7 @@ private slots:
 
         const auto chat = m_openRouter.chatRequests().last();
         QCOMPARE(chat.headers.value("authorization"), "Bearer sk-or-v1-dev");
-        const QString sent = userMessage(chat.json());
+        const QString sent = FakeChatServer::userMessage(chat.json());
         QVERIFY2(sent.startsWith(u"Request: Keep from 0:10 to 0:40\nKind of task: Trim or cut parts of the video\n"_s),
                  qPrintable(sent));
         QVERIFY2(sent.contains(u"Duration: 0:45"_s), qPrintable(sent));

@@ -5,12 +5,10 @@
 using namespace Qt::StringLiterals;
 
 FakeOllama::FakeOllama()
-    : m_tagsReply(Reply::json({{u"models"_s, QJsonArray()}}))
+    : FakeChatServer("/api/chat", &answer)
+    , m_tagsReply(Reply::json({{u"models"_s, QJsonArray()}}))
 {
     m_server.route("/api/tags", [this](const LocalHttpServer::Request&) { return m_tagsReply; });
-    m_server.route("/api/chat", [this](const LocalHttpServer::Request& request) {
-        return m_chat ? m_chat(request.json()) : error(500, u"no chat answer set up"_s);
-    });
 }
 
 QString FakeOllama::hostVariable() const
@@ -40,21 +38,6 @@ void FakeOllama::setModels(const QStringList& names)
     m_tagsReply = Reply::json({{u"models"_s, models}});
 }
 
-void FakeOllama::setTagsReply(const Reply& reply)
-{
-    m_tagsReply = reply;
-}
-
-void FakeOllama::setChat(ChatHandler handler)
-{
-    m_chat = std::move(handler);
-}
-
-void FakeOllama::answerEveryChat(const QString& content)
-{
-    m_chat = [content](const QJsonObject& body) { return answer(body.value(u"model"_s).toString(), content); };
-}
-
 FakeOllama::Reply FakeOllama::answer(const QString& model, const QString& content)
 {
     return Reply::json({
@@ -75,13 +58,4 @@ FakeOllama::Reply FakeOllama::answer(const QString& model, const QString& conten
 FakeOllama::Reply FakeOllama::error(int status, const QString& message)
 {
     return Reply::json({{u"error"_s, message}}, status);
-}
-
-QList<QJsonObject> FakeOllama::chatBodies() const
-{
-    QList<QJsonObject> bodies;
-    for (const LocalHttpServer::Request& request : m_server.requests("/api/chat")) {
-        bodies.append(request.json());
-    }
-    return bodies;
 }

@@ -3,12 +3,10 @@
 using namespace Qt::StringLiterals;
 
 FakeOpenRouter::FakeOpenRouter()
-    : m_modelsReply(Reply::json({{u"data"_s, QJsonArray()}}))
+    : FakeChatServer("/api/v1/chat/completions", &completion)
+    , m_modelsReply(Reply::json({{u"data"_s, QJsonArray()}}))
 {
     m_server.route("/api/v1/models", [this](const LocalHttpServer::Request&) { return m_modelsReply; });
-    m_server.route("/api/v1/chat/completions", [this](const LocalHttpServer::Request& request) {
-        return m_chat ? m_chat(request.json()) : error(500, u"no chat answer set up"_s);
-    });
 }
 
 QJsonObject FakeOpenRouter::model(const QString& id, qint64 created, bool json)
@@ -42,21 +40,6 @@ void FakeOpenRouter::setModels(const QJsonArray& models)
     m_modelsReply = Reply::json({{u"data"_s, models}});
 }
 
-void FakeOpenRouter::setModelsReply(const Reply& reply)
-{
-    m_modelsReply = reply;
-}
-
-void FakeOpenRouter::setChat(ChatHandler handler)
-{
-    m_chat = std::move(handler);
-}
-
-void FakeOpenRouter::answerEveryChat(const QString& content)
-{
-    m_chat = [content](const QJsonObject& body) { return completion(body.value(u"model"_s).toString(), content); };
-}
-
 FakeOpenRouter::Reply FakeOpenRouter::completion(const QString& model, const QString& content)
 {
     const QJsonObject message{{u"role"_s, u"assistant"_s}, {u"content"_s, content}, {u"refusal"_s, QJsonValue()}};
@@ -78,23 +61,4 @@ FakeOpenRouter::Reply FakeOpenRouter::completion(const QString& model, const QSt
 FakeOpenRouter::Reply FakeOpenRouter::error(int status, const QString& message)
 {
     return Reply::json({{u"error"_s, QJsonObject{{u"message"_s, message}, {u"code"_s, status}}}}, status);
-}
-
-QList<QJsonObject> FakeOpenRouter::chatBodies() const
-{
-    QList<QJsonObject> bodies;
-    for (const LocalHttpServer::Request& request : chatRequests()) {
-        bodies.append(request.json());
-    }
-    return bodies;
-}
-
-QList<LocalHttpServer::Request> FakeOpenRouter::chatRequests() const
-{
-    return m_server.requests("/api/v1/chat/completions");
-}
-
-int FakeOpenRouter::modelListRequests() const
-{
-    return int(m_server.requests("/api/v1/models").size());
 }
