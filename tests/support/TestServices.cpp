@@ -38,3 +38,15 @@ QDateTime TestServices::fixedNow()
 {
     return QDateTime(QDate(2026, 3, 14), QTime(15, 9, 26, 535), Qt::UTC);
 }
+
+AITestServices::AITestServices(bool signedIn)
+{
+    openRouter.setModels({FakeOpenRouter::model(u"maker/model:free"_s, 1'700'000'000)});
+    if (signedIn) {
+        keychain->save(u"sk-or-test"_s, u"openrouter-api-key"_s);
+    }
+    services.endpoints.openRouterBase = openRouter.url();
+    services.endpoints.ollamaBase = ollama.url();
+    services.endpoints.chatTimeoutMs = 5000;
+    services.makePlayer = [](const QString&, QObject*) -> MediaPlayer* { return nullptr; };
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FakeOllama.h"
+#include "FakeOpenRouter.h"
 #include "FakeWorkspace.h"
 #include "MemoryKeychain.h"
 #include "core/Services.h"
@@ -30,4 +32,14 @@ struct TestServices
     // The time every run is recorded with.
     static QDateTime fixedNow();
     Services services;
+};
+
+// Services whose AI endpoints are local OpenRouter (one free model) and Ollama stand-ins, signed in to
+// OpenRouter unless told otherwise. Flows under test play nothing.
+struct AITestServices : TestServices
+{
+    explicit AITestServices(bool signedIn = true);
+
+    FakeOpenRouter openRouter;
+    FakeOllama ollama;
 };

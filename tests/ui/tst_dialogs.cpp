@@ -1,5 +1,3 @@
-#include "FakeOllama.h"
-#include "FakeOpenRouter.h"
 #include "TestFiles.h"
 #include "TestMain.h"
 #include "TestPdf.h"
@@ -32,15 +30,6 @@
 using namespace Qt::StringLiterals;
 using WidgetFinder::shown;
 
-namespace {
-
-QString userMessage(const QJsonObject& chatBody)
-{
-    return chatBody.value(u"messages"_s).toArray().at(1).toObject().value(u"content"_s).toString();
-}
-
-} // namespace
-
 class TestDialogs : public QObject
 {
     Q_OBJECT
@@ -48,9 +37,7 @@ class TestDialogs : public QObject
     AppState* m_state = nullptr;
     MainWindow* m_window = nullptr;
     QTemporaryDir m_dir;
-    std::unique_ptr<FakeOpenRouter> m_openRouter;
-    std::unique_ptr<FakeOllama> m_ollama;
-    std::shared_ptr<MemoryKeychain> m_keychain;
+    std::unique_ptr<AITestServices> m_ai;
 
     QString file(const QString& name) { return m_dir.filePath(name); }
 
@@ -80,7 +67,7 @@ class TestDialogs : public QObject
 
     void signInToOpenRouter()
     {
-        QVERIFY(m_keychain->save(u"sk-or-test"_s, u"openrouter-api-key"_s));
+        QVERIFY(m_ai->keychain->save(u"sk-or-test"_s, u"openrouter-api-key"_s));
         m_state->settings().readKey();
         QTRY_VERIFY(m_state->settings().signedIn());
     }
@@ -89,14 +76,8 @@ private slots:
     void init()
     {
         QSettings(u"Trellick"_s, u"Trellick"_s).clear();
-        m_openRouter = std::make_unique<FakeOpenRouter>();
-        m_openRouter->setModels({FakeOpenRouter::model(u"maker/model:free"_s, 1'700'000'000)});
-        m_ollama = std::make_unique<FakeOllama>();
-        TestServices fakes;
-        m_keychain = fakes.keychain;
-        fakes.services.endpoints.openRouterBase = m_openRouter->url();
-        fakes.services.endpoints.ollamaBase = m_ollama->url();
-        m_state = new AppState(fakes.services);
+        m_ai = std::make_unique<AITestServices>(false);
+        m_state = new AppState(m_ai->services);
         QTRY_VERIFY(!m_state->settings().readingKey());
         m_window = new MainWindow(m_state);
         m_window->show();
@@ -312,7 +293,7 @@ private slots:
         QCOMPARE(problem->palette().color(QPalette::WindowText), Style::red());
         QVERIFY(suggest->isEnabled());
         QTest::qWait(100);
-        QVERIFY(m_openRouter->server().requests().isEmpty());
+        QVERIFY(m_ai->openRouter.server().requests().isEmpty());
     }
 
     void suggestFillsTheNamesOrSaysWhy_data()
@@ -338,11 +319,11 @@ private slots:
         QFETCH(QString, problem);
         if (provider == AIProviderKind::openRouter) {
             signInToOpenRouter();
-            m_openRouter->answerEveryChat(answer);
+            m_ai->openRouter.answerEveryChat(answer);
         } else {
             m_state->settings().setProvider(AIProviderKind::ollama);
             m_state->settings().setOllamaModel(u"llama3.2"_s);
-            m_ollama->answerEveryChat(answer);
+            m_ai->ollama.answerEveryChat(answer);
         }
         m_state->setFiles({file(u"Photo 1.JPG"_s), file(u"notes.txt"_s)});
         auto* dialog = qobject_cast<RenameDialog*>(open(DialogKind::rename));
@@ -363,15 +344,15 @@ private slots:
         QCOMPARE(shownProblem ? shownProblem->text() : QString(), problem);
         // What the dialog showed is exactly what went out.
         const QList<QJsonObject> bodies
-            = provider == AIProviderKind::openRouter ? m_openRouter->chatBodies() : m_ollama->chatBodies();
+            = provider == AIProviderKind::openRouter ? m_ai->openRouter.chatBodies() : m_ai->ollama.chatBodies();
         QCOMPARE(bodies.size(), 1);
-        QVERIFY(preview.contains(u"\n\nYour message:\n"_s + userMessage(bodies.first()) + u"\n\n"_s));
+        QVERIFY(preview.contains(u"\n\nYour message:\n"_s + FakeChatServer::userMessage(bodies.first()) + u"\n\n"_s));
     }
 
     void sendInTheConsentDialogIsRemembered()
     {
         signInToOpenRouter();
-        m_openRouter->setChat([](const QJsonObject&) { return LocalHttpServer::Reply::hang(); });
+        m_ai->openRouter.setChat([](const QJsonObject&) { return LocalHttpServer::Reply::hang(); });
         askingWith(u"Keep from 0:10 to 0:40"_s);
         shown<QPushButton>(m_window, u"Ask AI"_s)->click();
         QCOMPARE(m_state->dialog(), DialogKind::whatWillBeSent);
@@ -393,16 +374,16 @@ private slots:
         QCOMPARE(QSettings(u"Trellick"_s, u"Trellick"_s).value(u"acknowledgedSend"_s).toBool(), true);
         QCOMPARE(m_state->dialog(), std::nullopt);
         QCOMPARE(m_state->stage(), Stage::thinking);
-        QTRY_COMPARE(m_openRouter->chatBodies().size(), 1);
-        QVERIFY(
-            preview.contains(u"\n\nYour message:\n"_s + userMessage(m_openRouter->chatBodies().first()) + u"\n\n"_s));
+        QTRY_COMPARE(m_ai->openRouter.chatBodies().size(), 1);
+        QVERIFY(preview.contains(u"\n\nYour message:\n"_s
+                                 + FakeChatServer::userMessage(m_ai->openRouter.chatBodies().first()) + u"\n\n"_s));
 
         // The next request goes out at once.
         m_state->cancelThinking();
         shown<QPushButton>(m_window, u"Ask AI"_s)->click();
         QCOMPARE(m_state->dialog(), std::nullopt);
         QCOMPARE(m_state->stage(), Stage::thinking);
-        QTRY_COMPARE(m_openRouter->chatBodies().size(), 2);
+        QTRY_COMPARE(m_ai->openRouter.chatBodies().size(), 2);
     }
 
     void askAIWithoutSetupOpensTheSettings()

@@ -1,5 +1,3 @@
-#include "FakeOllama.h"
-#include "FakeOpenRouter.h"
 #include "FakeSignIn.h"
 #include "TestFiles.h"
 #include "TestMain.h"
@@ -46,10 +44,8 @@ class TestSettingsView : public QObject
 
     QTemporaryDir m_pathDir; // a PATH without ffmpeg
     TestFiles::ScopedPath m_path{m_pathDir.path()};
-    std::unique_ptr<FakeOpenRouter> m_openRouter;
     std::unique_ptr<FakeSignIn> m_signIn;
-    std::unique_ptr<FakeOllama> m_ollama;
-    std::shared_ptr<MemoryKeychain> m_keychain;
+    std::unique_ptr<AITestServices> m_ai;
     AppState* m_state = nullptr;
     MainWindow* m_window = nullptr;
 
@@ -58,12 +54,10 @@ class TestSettingsView : public QObject
     // The window over settings that use the stand-ins; `ollama` replaces the address of Ollama.
     void start(std::optional<QUrl> ollama = std::nullopt)
     {
-        TestServices fakes;
-        fakes.services.keychain = m_keychain;
-        fakes.services.endpoints.openRouterBase = m_openRouter->url();
-        fakes.services.endpoints.openRouterWebBase = m_signIn->url();
-        fakes.services.endpoints.ollamaBase = ollama.value_or(m_ollama->url());
-        m_state = new AppState(fakes.services);
+        Services services = m_ai->services;
+        services.endpoints.openRouterWebBase = m_signIn->url();
+        services.endpoints.ollamaBase = ollama.value_or(m_ai->ollama.url());
+        m_state = new AppState(services);
         QTRY_VERIFY(!settings().readingKey());
         m_window = new MainWindow(m_state);
         m_window->show();
@@ -75,17 +69,14 @@ class TestSettingsView : public QObject
         return qobject_cast<SettingsView*>(m_window->dialogRouter()->current());
     }
 
-    int looksForOllama() const { return int(m_ollama->server().requests("/api/tags").size()); }
+    int looksForOllama() const { return int(m_ai->ollama.server().requests("/api/tags").size()); }
 
 private slots:
     void init()
     {
         QSettings(u"Trellick"_s, u"Trellick"_s).clear();
-        m_openRouter = std::make_unique<FakeOpenRouter>();
-        m_openRouter->setModels({FakeOpenRouter::model(u"maker/model:free"_s, 1'700'000'000)});
         m_signIn = std::make_unique<FakeSignIn>();
-        m_ollama = std::make_unique<FakeOllama>();
-        m_keychain = std::make_shared<MemoryKeychain>();
+        m_ai = std::make_unique<AITestServices>(false);
     }
 
     void cleanup()
@@ -111,7 +102,7 @@ private slots:
     {
         QFETCH(AIProviderKind, provider);
         QFETCH(int, looks);
-        m_ollama->setModels({u"llama3.2:latest"_s, u"qwen2.5:7b"_s});
+        m_ai->ollama.setModels({u"llama3.2:latest"_s, u"qwen2.5:7b"_s});
         start();
         settings().setProvider(provider);
         SettingsView* view = openSettings();
@@ -165,7 +156,7 @@ private slots:
 
     void signOutThenSignInWhileFreeModelsStillWork()
     {
-        QVERIFY(m_keychain->save(u"sk-or-stored"_s, account));
+        QVERIFY(m_ai->keychain->save(u"sk-or-stored"_s, account));
         m_signIn->setBrowser(FakeSignIn::Browser::never);
         start();
         SettingsView* view = openSettings();
@@ -174,7 +165,7 @@ private slots:
 
         shown<QPushButton>(view, u"Sign out"_s)->click();
         QVERIFY(!shownByObjectName(view, u"signedIn"_s));
-        QTRY_COMPARE(m_keychain->load(account), KeychainRead());
+        QTRY_COMPARE(m_ai->keychain->load(account), KeychainRead());
         QVERIFY(!shown<QPushButton>(view, u"Sign out"_s));
         QCOMPARE(shownText(view, u"signInNotice"_s), u"Signed out. The key was removed from your keyring."_s);
 
