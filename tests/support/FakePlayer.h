@@ -8,21 +8,36 @@ class FakePlayer : public MediaPlayer
     Q_OBJECT
 
 public:
-    FakePlayer(const QString& path, QObject* parent);
+    FakePlayer(const QString& path, QObject* parent)
+        : MediaPlayer(parent)
+        , m_path(path)
+    {
+    }
 
-    QString path() const override;
-    void play() override;
-    void pause() override;
-    bool isPlaying() const override;
-    double position() const override;
-    double duration() const override;
-    void seek(double seconds) override;
-    void setVideoView(QWidget* view) override;
+    QString path() const override { return m_path; }
+    void play() override { setPlaying(true); }
+    void pause() override { setPlaying(false); }
+    bool isPlaying() const override { return playing; }
+    double position() const override { return seconds; }
+    double duration() const override { return 60; }
+    void seek(double to) override
+    {
+        seconds = to;
+        emit changed();
+    }
+    void setVideoView(QWidget*) override { }
 
     bool playing = false;
     bool paused = false;
     double seconds = 0;
 
 private:
+    void setPlaying(bool on)
+    {
+        playing = on;
+        paused = !on;
+        emit changed();
+    }
+
     QString m_path;
 };

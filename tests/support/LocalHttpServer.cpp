@@ -9,22 +9,6 @@
 
 namespace {
 
-QByteArray reason(int status)
-{
-    switch (status) {
-    case 200:
-        return "OK";
-    case 302:
-        return "Found";
-    case 404:
-        return "Not Found";
-    case 500:
-        return "Internal Server Error";
-    default:
-        return "Status";
-    }
-}
-
 // Sends the rest of a slow body piece by piece, then closes. The timer dies with the socket when the
 // client goes away first.
 void sendSlowly(QTcpSocket* socket, std::shared_ptr<QByteArray> rest, qsizetype chunk, int delayMs)
@@ -190,7 +174,9 @@ void LocalHttpServer::answer(QTcpSocket* socket, const Request& request)
     case Behaviour::closeMidBody:
         break;
     }
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason(reply.status) + "\r\n";
+    // Clients read the code; the reason phrase is free text.
+    QByteArray head
+        = "HTTP/1.1 " + QByteArray::number(reply.status) + (reply.status == 200 ? " OK\r\n" : " Status\r\n");
     if (!reply.contentType.isEmpty()) {
         head += "Content-Type: " + reply.contentType + "\r\n";
     }
