@@ -1,6 +1,8 @@
 #include "FakeOllama.h"
 #include "JobWaiter.h"
+#include "TableCheck.h"
 #include "TestMain.h"
+#include "ai/AIEndpoints.h"
 #include "ai/AppleOnDevice.h"
 #include "ai/OllamaChatJob.h"
 #include "ai/OllamaModelsJob.h"
@@ -148,6 +150,32 @@ private slots:
         QVERIFY(outcome && !outcome->ok() && outcome->error().kind == ErrorKind::cancelled);
         QTest::qWait(20);
         QVERIFY(!outcome->ok() && outcome->error().kind == ErrorKind::cancelled);
+    }
+
+    void ollamaHost_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("unset") << QString() << u"http://127.0.0.1:11434"_s;
+        QTest::newRow("host and port") << u"192.168.1.5:8080"_s << u"http://192.168.1.5:8080"_s;
+        QTest::newRow("name without port") << u"gpu-box"_s << u"http://gpu-box:11434"_s;
+        QTest::newRow("http scheme defaults to 80") << u"http://gpu-box"_s << u"http://gpu-box:80"_s;
+        QTest::newRow("bracketed IPv6 with port") << u"[::1]:9000"_s << u"http://[::1]:9000"_s;
+        QTest::newRow("bare IPv6") << u"::1"_s << u"http://[::1]:11434"_s;
+        QTest::newRow("unreadable port") << u"gpu-box:http"_s << u"http://gpu-box:11434"_s;
+        QTest::newRow("path prefix") << u"http://gpu-box:8000/ollama"_s << u"http://gpu-box:8000/ollama"_s;
+    }
+    void ollamaHost()
+    {
+        checkRow<QString, QString>([](const QString& v) { return AIEndpoints::ollamaBaseFrom(v).toString(); });
+    }
+
+    void joinKeepsAPathPrefixAndRefusesOtherSchemes()
+    {
+        QCOMPARE(AIEndpoints::join(QUrl(u"http://h:1/base/"_s), u"/api/tags"_s).toString(),
+                 u"http://h:1/base/api/tags"_s);
+        QVERIFY(!AIEndpoints::join(QUrl(u"file:///etc"_s), u"/api/tags"_s).isValid());
+        QVERIFY(!AIEndpoints::join(QUrl(u"not an address"_s), u"/api/tags"_s).isValid());
     }
 };
 

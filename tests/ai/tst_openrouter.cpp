@@ -5,7 +5,6 @@
 #include "ai/OpenRouterCompleteJob.h"
 #include "ai/OpenRouterModelsJob.h"
 
-#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QTest>
 
@@ -57,27 +56,6 @@ class TestOpenRouter : public QObject
     Q_OBJECT
 
 private slots:
-    void unreadableModelLists_data()
-    {
-        QTest::addColumn<HttpResponse>("response");
-        QTest::addColumn<QString>("message");
-        const QString status200 = u"OpenRouter's model list could not be read (status 200)."_s;
-        QTest::newRow("server error") << HttpResponse{"{\"data\":[]}", 500}
-                                      << u"OpenRouter's model list could not be read (status 500)."_s;
-        QTest::newRow("not JSON") << HttpResponse{"<html>busy</html>", 200} << status200;
-        QTest::newRow("no data") << HttpResponse{"{\"models\":[]}", 200} << status200;
-        QTest::newRow("data holds a string") << HttpResponse{"{\"data\":[\"x\"]}", 200} << status200;
-        QTest::newRow("invalid UTF-8") << HttpResponse{"{\"data\":[{\"id\":\"\xff\xfe\"}]}", 200} << status200;
-    }
-    void unreadableModelLists()
-    {
-        QFETCH(HttpResponse, response);
-        QFETCH(QString, message);
-        const auto result = OpenRouterClient::freeModels(response);
-        QVERIFY(!result.ok());
-        QCOMPARE(result.error().message, message);
-    }
-
     void freeModelSelection_data()
     {
         QTest::addColumn<QJsonArray>("data");
@@ -244,19 +222,16 @@ private slots:
             return LocalHttpServer::Reply::text("{\"choices\":[{\"message\":{\"content\":\"\xc3\x28{}\"}}]}");
         });
         OpenRouterCompleteJob job(endpointsFor(server), u"key"_s, u"s"_s, u"u"_s, holdsJSON);
-        QElapsedTimer clock;
-        clock.start();
         const QString message = errorOf(runJob<AnswerOutcome>(job));
-        QVERIFY(clock.elapsed() < 10000);
-        const QStringList lines = message.split(u'\n');
-        QCOMPARE(lines.size(), 7);
-        QCOMPARE(lines[0], u"None of the free models gave a usable answer."_s);
-        QCOMPARE(lines[1], u"rate: Rate limit exceeded: free-models-per-min."_s);
-        QCOMPARE(lines[2], u"html: unreadable answer (status 502)"_s);
-        QCOMPARE(lines[3], u"blank: empty answer (status 200)"_s);
-        QCOMPARE(lines[4], u"slow: Could not reach the server: The request timed out."_s);
-        QVERIFY2(lines[5].startsWith(u"cut: Could not reach the server: "_s), qPrintable(lines[5]));
-        QCOMPARE(lines[6], u"bytes: unreadable answer (status 200)"_s);
+        QStringList lines = message.split(u'\n');
+        QVERIFY2(lines.value(5).startsWith(u"cut: Could not reach the server: "_s), qPrintable(message));
+        lines[5] = u"cut"_s; // Qt's words for a cut connection vary
+        QCOMPARE(lines,
+                 (QStringList{u"None of the free models gave a usable answer."_s,
+                              u"rate: Rate limit exceeded: free-models-per-min."_s,
+                              u"html: unreadable answer (status 502)"_s, u"blank: empty answer (status 200)"_s,
+                              u"slow: Could not reach the server: The request timed out."_s, u"cut"_s,
+                              u"bytes: unreadable answer (status 200)"_s}));
         QCOMPARE(server.chatRequests().size(), 6);
     }
 
@@ -269,6 +244,12 @@ private slots:
               QJsonArray()}}) << u"OpenRouter lists no free models right now. Try again later or use Ollama."_s;
         QTest::newRow("list unavailable") << LocalHttpServer::Reply::text("upstream down", 503)
                                           << u"OpenRouter's model list could not be read (status 503)."_s;
+        const QString unreadable = u"OpenRouter's model list could not be read (status 200)."_s;
+        QTest::newRow("not JSON") << LocalHttpServer::Reply::text("<html>busy</html>") << unreadable;
+        QTest::newRow("no data") << LocalHttpServer::Reply::text("{\"models\":[]}") << unreadable;
+        QTest::newRow("data holds a string") << LocalHttpServer::Reply::text("{\"data\":[\"x\"]}") << unreadable;
+        QTest::newRow("invalid UTF-8") << LocalHttpServer::Reply::text("{\"data\":[{\"id\":\"\xff\xfe\"}]}")
+                                       << unreadable;
         QTest::newRow("list never comes")
             << LocalHttpServer::Reply::hang() << u"Could not reach the server: The request timed out."_s;
     }

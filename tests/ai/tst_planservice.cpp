@@ -27,7 +27,6 @@ const QString trimPlan
       u"to 0:40.\",\"warnings\":[],\"result_seconds\":30,\"steps\":[{\"program\":\"ffmpeg\",\"args\":"
       u"[\"-ss\",\"10\",\"-i\",\"{input}\",\"-t\",\"30\",\"-c\",\"copy\",\"-n\",\"{output}\"],"
       u"\"output\":\"holiday (cut).mp4\",\"summary\":\"Cuts the video.\"}]}]}\n```\nHope this helps!"_s;
-const QString impossible = u"{\"error\":\"I cannot add subtitles that do not exist.\"}"_s;
 
 template <typename Outcome>
 QString errorOf(const std::optional<Outcome>& outcome)
@@ -104,17 +103,6 @@ private slots:
         QCOMPARE(FakeChatServer::systemMessage(bodies[1]), AIPrompts::planSystem());
         // Each try starts from a fresh list of free models.
         QCOMPARE(m_openRouter->modelListRequests(), 2);
-    }
-
-    void anErrorAnswerIsTheExplanation()
-    {
-        m_openRouter->answerEveryChat(impossible);
-        const auto outcome = ask(openRouter());
-        QVERIFY(outcome);
-        QCOMPARE(outcome->value(),
-                 (PlanService::Result{
-                     {}, u"meta/llama-3.3-70b:free"_s, u"I cannot add subtitles that do not exist."_s, false}));
-        QCOMPARE(m_openRouter->chatBodies().size(), 1);
     }
 
     void emptyOptionsMeanTheNextFreeModel()

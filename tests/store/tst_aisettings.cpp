@@ -184,23 +184,6 @@ private slots:
         QCOMPARE(keychain->saves(), 1);
     }
 
-    void signInWithAWrongStateKeepsTheEarlierKey()
-    {
-        FakeSignIn service;
-        service.setBrowser(FakeSignIn::Browser::redirectWithWrongState);
-        auto keychain = std::make_shared<MemoryKeychain>();
-        QVERIFY(keychain->save(u"earlier"_s, account));
-        AISettings settings(keychain, endpointsWith(service.url()));
-        QTRY_VERIFY(settings.signedIn());
-        settings.setSignInTimeLimit(300);
-        settings.signIn();
-        QTRY_VERIFY(!settings.busy());
-        QCOMPARE(settings.notice(), u"The sign-in answer did not match this request, so it was ignored."_s);
-        QVERIFY(settings.signedIn());
-        QCOMPARE(settings.channel()->apiKey, u"earlier"_s);
-        QCOMPARE(keychain->load(account), storedKey(u"earlier"_s));
-    }
-
     void resultsDroppedWhenTheSettingsAreGone()
     {
         FakeSignIn service;
@@ -240,73 +223,50 @@ private slots:
         QVERIFY(!settings.busy());
     }
 
-    void freeModelsUnreachable()
+    // A look for Ollama chooses one of its models, keeps the saved one if it is installed in that letter case,
+    // and keeps the saved one but no list when Ollama has no models or cannot be read.
+    void refreshOllama_data()
     {
-        auto keychain = std::make_shared<MemoryKeychain>();
-        AISettings settings(keychain, endpointsWith(nowhere));
-        settings.checkFreeModels();
-        QTRY_VERIFY(settings.freeModelNote() != u"Looking..."_s);
-        QVERIFY2(settings.freeModelNote().startsWith(u"Could not reach the server: "_s),
-                 qPrintable(settings.freeModelNote()));
-    }
-
-    void refreshOllamaChoosesAModel_data()
-    {
+        QTest::addColumn<QStringList>("models");
+        QTest::addColumn<bool>("readable");
         QTest::addColumn<QString>("saved");
         QTest::addColumn<QString>("chosen");
-        QTest::newRow("none saved") << QString() << u"gemma3:4b"_s;
-        QTest::newRow("saved one still installed") << u"qwen3:8b"_s << u"qwen3:8b"_s;
-        QTest::newRow("differs in letter case") << u"QWEN3:8b"_s << u"gemma3:4b"_s;
+        QTest::addColumn<QString>("notice");
+        const QStringList three{u"gemma3:4b"_s, u"llama3.2:latest"_s, u"qwen3:8b"_s};
+        const QString found = u"Found Ollama with 3 model(s)."_s;
+        QTest::newRow("none saved") << three << true << QString() << u"gemma3:4b"_s << found;
+        QTest::newRow("saved one still installed") << three << true << u"qwen3:8b"_s << u"qwen3:8b"_s << found;
+        QTest::newRow("differs in letter case") << three << true << u"QWEN3:8b"_s << u"gemma3:4b"_s << found;
+        QTest::newRow("no models") << QStringList() << true << u"llama3.2"_s << u"llama3.2"_s
+                                   << u"Ollama is running but has no models. Run “ollama pull llama3.2” in Terminal."_s;
+        QTest::newRow("unreadable") << QStringList{u"a"_s} << false << QString() << u"a"_s << unreachableOllama;
     }
 
-    void refreshOllamaChoosesAModel()
+    void refreshOllama()
     {
+        QFETCH(QStringList, models);
+        QFETCH(bool, readable);
         QFETCH(QString, saved);
         QFETCH(QString, chosen);
+        QFETCH(QString, notice);
         FakeOllama ollama;
-        ollama.setModels({u"gemma3:4b"_s, u"llama3.2:latest"_s, u"qwen3:8b"_s});
+        ollama.setModels(models);
         auto keychain = std::make_shared<MemoryKeychain>();
         AISettings settings(keychain, endpointsWith(nowhere, ollama.url()));
         settings.setProvider(AIProviderKind::ollama);
         settings.setOllamaModel(saved);
+        if (!readable) {
+            // The earlier list does not outlive a failed look.
+            settings.refreshOllama();
+            QTRY_COMPARE(settings.ollamaModels(), models);
+            ollama.setTagsReply(LocalHttpServer::Reply::notHttp("nonsense"));
+        }
         settings.refreshOllama();
         QCOMPARE(settings.ollamaNotice(), u"Looking for Ollama on this computer..."_s);
-        QTRY_COMPARE(settings.ollamaNotice(), u"Found Ollama with 3 model(s)."_s);
-        QCOMPARE(settings.ollamaModels(), (QStringList{u"gemma3:4b"_s, u"llama3.2:latest"_s, u"qwen3:8b"_s}));
+        QTRY_COMPARE(settings.ollamaNotice(), notice);
+        QCOMPARE(settings.ollamaModels(), readable ? models : QStringList());
         QCOMPARE(settings.ollamaModel(), chosen);
-        QCOMPARE(stored().value(u"ollamaModel"_s).toString(), chosen);
         QCOMPARE(settings.channel(), (AIChannel{AIProviderKind::ollama, QString(), chosen}));
-    }
-
-    void refreshOllamaWithoutModelsKeepsTheChoice()
-    {
-        FakeOllama ollama;
-        ollama.setModels({});
-        auto keychain = std::make_shared<MemoryKeychain>();
-        AISettings settings(keychain, endpointsWith(nowhere, ollama.url()));
-        settings.setOllamaModel(u"llama3.2"_s);
-        settings.refreshOllama();
-        QTRY_COMPARE(settings.ollamaNotice(),
-                     u"Ollama is running but has no models. Run “ollama pull llama3.2” in Terminal."_s);
-        QCOMPARE(settings.ollamaModels(), QStringList());
-        QCOMPARE(settings.ollamaModel(), u"llama3.2"_s);
-    }
-
-    void refreshOllamaUnreachable()
-    {
-        FakeOllama ollama;
-        ollama.setModels({u"a"_s});
-        auto keychain = std::make_shared<MemoryKeychain>();
-        AIEndpoints endpoints = endpointsWith(nowhere, ollama.url());
-        AISettings settings(keychain, endpoints);
-        settings.refreshOllama();
-        QTRY_COMPARE(settings.ollamaModels(), QStringList{u"a"_s});
-        // The earlier list does not outlive a failed look.
-        ollama.setTagsReply(LocalHttpServer::Reply::notHttp("nonsense"));
-        settings.refreshOllama();
-        QTRY_COMPARE(settings.ollamaNotice(), unreachableOllama);
-        QCOMPARE(settings.ollamaModels(), QStringList());
-        QCOMPARE(settings.ollamaModel(), u"a"_s);
     }
 
     // The real Secret Service of the test's private session: the key survives new settings, and signing out
