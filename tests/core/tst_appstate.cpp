@@ -1,6 +1,7 @@
 #include "TestMain.h"
 #include "TestServices.h"
 #include "core/AppState.h"
+#include "core/TaskSlot.h"
 #include "files/Actions.h"
 
 #include <QTest>
@@ -128,6 +129,41 @@ private slots:
         s.selectOption(2);
         s.selectOption(-1);
         QCOMPARE(s.review()->selected, 1);
+    }
+
+    // The slot that holds the one task AppState waits for.
+    void startingATaskCancelsTheOneBefore()
+    {
+        TaskSlot slot;
+        int cancels = 0;
+        const auto first = slot.start([&] { ++cancels; });
+        const auto second = slot.start();
+        QCOMPARE(cancels, 1);
+        QVERIFY(!slot.isCurrent(first));
+        QVERIFY(slot.isCurrent(second));
+        slot.finish(first); // a stale finish does not empty the slot
+        QVERIFY(slot.isCurrent(second));
+    }
+
+    void finishedTaskIsNotCancelledLater()
+    {
+        TaskSlot slot;
+        int cancels = 0;
+        const auto id = slot.start([&] { ++cancels; });
+        slot.finish(id);
+        QVERIFY(slot.isEmpty());
+        slot.cancel();
+        QCOMPARE(cancels, 0);
+    }
+
+    void cancelHandlerMayStartANewTask()
+    {
+        TaskSlot slot;
+        TaskSlot::Id restarted = 0;
+        slot.start([&] { restarted = slot.start(); });
+        slot.cancel();
+        QVERIFY(slot.isCurrent(restarted));
+        QVERIFY(!slot.isCurrent(0));
     }
 };
 

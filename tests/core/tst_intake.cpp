@@ -306,15 +306,8 @@ private slots:
         QFETCH(QString, iconName);
         const QString path = file(name, bytes);
         const FileDetails details = AppState::basicDetails(path);
-        QCOMPARE(details.path, path);
-        QCOMPARE(details.name, name);
-        QCOMPARE(details.ext, ext);
-        QCOMPARE(details.kind, FileKinds::detect(path));
-        QCOMPARE(details.sizeBytes, size);
-        QCOMPARE(details.sizeText, sizeText);
-        QCOMPARE(details.kindText, kindText);
-        QCOMPARE(details.iconName, iconName);
-        QCOMPARE(details.facts, MediaFacts());
+        QCOMPARE(details,
+                 (FileDetails{path, name, ext, FileKinds::detect(path), size, sizeText, kindText, iconName, {}}));
     }
 
     void folderCountsItsEntries()

@@ -1,6 +1,7 @@
 #include "FfmpegBuildServer.h"
 #include "TestFiles.h"
 #include "TestMain.h"
+#include "TestMedia.h"
 #include "TestServices.h"
 #include "base/AppPaths.h"
 #include "core/AppState.h"
@@ -23,12 +24,8 @@ constexpr int timeoutMs = 60000;
 // Debian's own ffmpeg and ffprobe, put where an install would put them.
 void installDebianTools()
 {
-    for (const QString& tool : ToolInstaller::tools()) {
-        const QString target = AppPaths::binDir() + u'/' + tool;
-        QFile::remove(target);
-        QFile::copy(u"/usr/bin/"_s + tool, target);
-        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
+    TestMedia::installTool(u"ffmpeg"_s);
+    TestMedia::installTool(u"ffprobe"_s);
 }
 
 RawOption zipPlan()
@@ -113,27 +110,43 @@ private slots:
         }
     }
 
+    void directPlanRunsAndIsRemembered_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("one file") << QStringList{u"a.txt"_s} << u"a.txt"_s << u"Done: a.zip"_s;
+        QTest::newRow("three files") << QStringList{u"a.txt"_s, u"b.txt"_s, u"c.txt"_s} << u"3 files"_s
+                                     << u"Done: a.zip, b.zip, c.zip"_s;
+    }
+
     void directPlanRunsAndIsRemembered()
     {
+        QFETCH(QStringList, names);
+        QFETCH(QString, fileName);
+        QFETCH(QString, result);
         FfmpegBuildServer builds; // serves nothing: a plan without ffmpeg never downloads it
-        const QString a = file(u"a.txt"_s);
-        m_state->load({a});
+        QStringList paths;
+        for (const QString& name : names) {
+            paths << file(name);
+        }
+        m_state->load(paths);
         m_state->perform(Actions::zip());
         m_state->startRun();
         QCOMPARE(m_state->stage(), Stage::running);
         QVERIFY(waitForEnd());
         QCOMPARE(m_state->stage(), Stage::finished);
-        QCOMPARE(m_state->outcome()->outputs, QStringList{m_dir.path() + u"/a.zip"_s});
+        QCOMPARE(m_state->outcome()->outputs.value(0), m_dir.path() + u"/a.zip"_s);
         QVERIFY(QFileInfo(m_dir.path() + u"/a.zip"_s).size() > 0);
         QCOMPARE(m_stages, (QList<Stage>{Stage::review, Stage::running, Stage::finished}));
         QVERIFY(builds.http().requests().isEmpty());
 
         const HistoryEntry entry = lastEntry();
-        QCOMPARE(entry.fileName, u"a.txt"_s);
-        QCOMPARE(entry.inputPath, a);
+        QCOMPARE(entry.fileName, fileName);
+        QCOMPARE(entry.inputPath, paths.first());
         QCOMPARE(entry.request, u"Compress to .zip"_s);
         QCOMPARE(entry.command, m_state->review()->options.first().commandText());
-        QCOMPARE(entry.result, u"Done: a.zip"_s);
+        QCOMPARE(entry.result, result);
         QVERIFY(!entry.option); // a direct action cannot be re-run
         // The clock's time in whole seconds, as the history file keeps it.
         QCOMPARE(entry.date, TestServices::fixedNow().addMSecs(-TestServices::fixedNow().time().msec()));
@@ -183,17 +196,6 @@ private slots:
         QVERIFY2(checked.facts.startsWith(u"0:02 · "_s), qPrintable(checked.facts));
         QCOMPARE(checked.warning, text);
         QCOMPARE(lastEntry().result, u"Done: "_s + output + u" ("_s + text + u")"_s);
-    }
-
-    void severalFilesAreCountedInTheHistory()
-    {
-        m_state->load({file(u"a.txt"_s), file(u"b.txt"_s), file(u"c.txt"_s)});
-        m_state->perform(Actions::zip());
-        m_state->startRun();
-        QVERIFY(waitForEnd());
-        QCOMPARE(lastEntry().fileName, u"3 files"_s);
-        QCOMPARE(lastEntry().inputPath, m_dir.path() + u"/a.txt"_s);
-        QCOMPARE(lastEntry().result, u"Done: a.zip, b.zip, c.zip"_s);
     }
 
     void failedRunGoesBackToTheSamePlan()
@@ -303,42 +305,44 @@ private slots:
         QCOMPARE(lastEntry().fileName, u"tone.wav"_s);
     }
 
-    void theSystemFFmpegRunsWithoutADownload()
+    // Without an ffmpeg of its own the run downloads one first, unless the system has one.
+    void ffmpegIsInstalledBeforeTheRunUnlessTheSystemHasOne_data()
     {
-        FfmpegBuildServer builds; // serves nothing: a download would fail
-        QVERIFY(m_path.linkDebianTools());
-        m_state->load({wav(u"song.wav"_s, 2)});
-        m_state->prepareConvert(ActionId::convertAudio, u"mp3"_s);
-        m_state->startRun();
-        QVERIFY(waitForEnd());
-        QCOMPARE(m_state->stage(), Stage::finished);
-        QCOMPARE(m_stages, (QList<Stage>{Stage::review, Stage::running, Stage::finished}));
-        QVERIFY(m_state->toolsReady());
-        QVERIFY(QFileInfo(m_dir.path() + u"/song (converted).mp3"_s).size() > 1000);
-        QVERIFY(builds.http().requests().isEmpty());
-        QVERIFY(!QFileInfo::exists(AppPaths::binDir() + u"/ffmpeg"_s));
+        QTest::addColumn<bool>("system");
+        QTest::newRow("system ffmpeg") << true;
+        QTest::newRow("downloaded") << false;
     }
 
-    void installsFFmpegBeforeTheRun()
+    void ffmpegIsInstalledBeforeTheRunUnlessTheSystemHasOne()
     {
+        QFETCH(bool, system);
         FfmpegBuildServer builds;
-        builds.serve();
+        if (system) {
+            QVERIFY(m_path.linkDebianTools()); // and nothing served: a download would fail
+        } else {
+            builds.serve();
+        }
         m_state->load({wav(u"song.wav"_s, 2)});
-        QVERIFY(!m_state->toolsReady());
         m_state->prepareConvert(ActionId::convertAudio, u"mp3"_s);
         QVERIFY(m_state->review()->options.first().steps.first().needsFFmpeg);
         m_state->startRun();
-        QCOMPARE(m_state->stage(), Stage::installing);
-        QVERIFY(m_state->toolsInstalling());
+        QCOMPARE(m_state->toolsInstalling(), !system);
         QVERIFY(waitForEnd());
         QCOMPARE(m_state->stage(), Stage::finished);
-        QCOMPARE(m_stages, (QList<Stage>{Stage::review, Stage::installing, Stage::running, Stage::finished}));
+        QCOMPARE(m_stages,
+                 system ? (QList<Stage>{Stage::review, Stage::running, Stage::finished})
+                        : (QList<Stage>{Stage::review, Stage::installing, Stage::running, Stage::finished}));
         QVERIFY(m_state->toolsReady());
         QVERIFY(!m_state->toolsInstalling());
-        QCOMPARE(m_state->installFraction(), 1.0);
-        QCOMPARE(m_state->installText(), u"Done"_s);
         QVERIFY(QFileInfo(m_dir.path() + u"/song (converted).mp3"_s).size() > 1000);
         QCOMPARE(lastEntry().result, u"Done: song (converted).mp3"_s);
+        if (system) {
+            QVERIFY(builds.http().requests().isEmpty());
+            QVERIFY(!QFileInfo::exists(AppPaths::binDir() + u"/ffmpeg"_s));
+        } else {
+            QCOMPARE(m_state->installFraction(), 1.0);
+            QCOMPARE(m_state->installText(), u"Done"_s);
+        }
     }
 
     void cancelledDownloadLeavesNoHistory()

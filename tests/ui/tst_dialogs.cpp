@@ -9,6 +9,7 @@
 #include "files/Actions.h"
 #include "ui/DialogRouter.h"
 #include "ui/FileDialogs.h"
+#include "ui/FilesAndFoldersDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/PDFExtractDialog.h"
 #include "ui/PDFMergeDialog.h"
@@ -349,11 +350,23 @@ private slots:
         QVERIFY(preview.contains(u"\n\nYour message:\n"_s + FakeChatServer::userMessage(bodies.first()) + u"\n\n"_s));
     }
 
-    void sendInTheConsentDialogIsRemembered()
+    // Without AI the form says so and Ask AI opens the settings; once signed in, the first Ask AI shows what
+    // will be sent, and Send there is remembered.
+    void askAIFromSetUpToConsent()
     {
-        signInToOpenRouter();
-        m_ai->openRouter.setChat([](const QJsonObject&) { return LocalHttpServer::Reply::hang(); });
         askingWith(u"Keep from 0:10 to 0:40"_s);
+        const QString hint = u"Sign in to OpenRouter in Settings to use free models."_s;
+        auto* setupHint = WidgetFinder::shownByObjectName<SymbolLabel>(m_window, u"setupHint"_s);
+        QVERIFY(setupHint);
+        QCOMPARE(setupHint->text(), u"AI is not set up. "_s + hint);
+        shown<QPushButton>(m_window, u"Ask AI"_s)->click();
+        QCOMPARE(m_state->message(), u"AI is not set up yet. "_s + hint);
+        QVERIFY(qobject_cast<SettingsView*>(m_window->dialogRouter()->current()));
+        shown<QPushButton>(m_window->dialogRouter()->current(), u"Done"_s)->click();
+
+        signInToOpenRouter();
+        QVERIFY(!WidgetFinder::shownByObjectName<SymbolLabel>(m_window, u"setupHint"_s));
+        m_ai->openRouter.setChat([](const QJsonObject&) { return LocalHttpServer::Reply::hang(); });
         shown<QPushButton>(m_window, u"Ask AI"_s)->click();
         QCOMPARE(m_state->dialog(), DialogKind::whatWillBeSent);
         QDialog* dialog = m_window->dialogRouter()->current();
@@ -386,21 +399,19 @@ private slots:
         QTRY_COMPARE(m_ai->openRouter.chatBodies().size(), 2);
     }
 
-    void askAIWithoutSetupOpensTheSettings()
+    // The open panel lets the user pick files and folders together.
+    void choosesFilesAndFoldersTogether()
     {
-        askingWith(u"Remove the sound"_s);
-        const QString hint = u"Sign in to OpenRouter in Settings to use free models."_s;
-        auto* setupHint = WidgetFinder::shownByObjectName<SymbolLabel>(m_window, u"setupHint"_s);
-        QVERIFY(setupHint);
-        QCOMPARE(setupHint->text(), u"AI is not set up. "_s + hint);
-        shown<QPushButton>(m_window, u"Ask AI"_s)->click();
-        QCOMPARE(m_state->message(), u"AI is not set up yet. "_s + hint);
-        QVERIFY(qobject_cast<SettingsView*>(m_window->dialogRouter()->current()));
-
-        // Once signed in, the form no longer says it is not set up.
-        shown<QPushButton>(m_window->dialogRouter()->current(), u"Done"_s)->click();
-        signInToOpenRouter();
-        QVERIFY(!WidgetFinder::shownByObjectName<SymbolLabel>(m_window, u"setupHint"_s));
+        const QString file = TestFiles::write(m_dir.filePath(u"a.txt"_s), "x");
+        const QString folder = m_dir.filePath(u"sub"_s);
+        QVERIFY(QDir().mkpath(folder));
+        FilesAndFoldersDialog dialog(nullptr, u"Choose the file or files to work on"_s);
+        QCOMPARE(dialog.windowTitle(), u"Choose the file or files to work on"_s);
+        dialog.setDirectory(m_dir.path());
+        dialog.selectFile(uR"("sub" "a.txt")"_s);
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.selectedFiles(), (QStringList{folder, file}));
     }
 };
 

@@ -218,11 +218,7 @@ private slots:
         QVERIFY(!shown<QPushButton>(view, u"Remove"_s));
 
         // The system's copy is named with its folder; there is nothing of ours to remove, but the download stays.
-        for (const QString& tool : {u"ffmpeg"_s, u"ffprobe"_s}) {
-            const QString path = m_pathDir.path() + u'/' + tool;
-            TestFiles::write(path, "#!/bin/sh\necho 'ffmpeg version 5.1.6-0+deb12u1 Copyright'\n");
-            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        }
+        QVERIFY(m_path.writeTools("5.1.6-0+deb12u1", {}));
         FFmpegTools::checkNow();
         m_state->setToolsReady(true);
         QCOMPARE(shownText(view, u"toolsStatus"_s),
