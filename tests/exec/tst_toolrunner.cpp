@@ -172,13 +172,6 @@ private slots:
         QCOMPARE(error.kind == ErrorKind::alreadyExists, message.startsWith(u"A file with that name"_s));
     }
 
-    void noStepsIsDone()
-    {
-        const Finished f = run(option({}));
-        QCOMPARE(f.outcome, (Ended{{}, true, false, {}, {}}));
-        QCOMPARE(f.reports, QList<Report>{Report(1.0, u"Done"_s)});
-    }
-
     void stepsReportTheirPlace()
     {
         ResolvedOption o
@@ -239,21 +232,6 @@ private slots:
         const QString out3 = path(u"progress3.mp4"_s);
         const Finished f3 = run(option({step(u"Cut"_s, fake, {out3}, out3)}));
         QCOMPARE(f3.reports.count(Report(std::nullopt, u"Cut"_s)), 3);
-    }
-
-    void otherToolsGetNoExtraArguments()
-    {
-        // Real zip, as the direct actions use it: run in the input's folder, no progress.
-        TestFiles::write(path(u"album/a.txt"_s), "a");
-        const QString zip = path(u"album.zip"_s);
-        ResolvedOption zipOption
-            = option({step(u"Zip"_s, u"/usr/bin/zip"_s, {u"-q"_s, u"-r"_s, u"-X"_s, zip, u"album"_s}, zip)});
-        zipOption.steps[0].cwd = m_dir.path();
-        zipOption.steps[0].inputs = {path(u"album"_s)};
-        const Finished z = run(zipOption);
-        QVERIFY(z.outcome.ok);
-        QCOMPARE(z.reports, (QList<Report>{{0.0, u"Zip"_s}, {1.0, u"Done"_s}}));
-        QVERIFY(TestFiles::runTool(u"/usr/bin/unzip"_s, {u"-t"_s, zip}));
     }
 
     void cancellingRealFFmpegRemovesPartialOutput()

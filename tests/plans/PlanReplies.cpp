@@ -297,12 +297,6 @@ void PlanReplies::realisticRows()
     QTest::addColumn<QList<QStringList>>("args");
     const QStringList safety{u"-hide_banner"_s, u"-n"_s, u"-nostdin"_s};
 
-    QTest::newRow("fast trim") << one(u"ffmpeg"_s, uR"("-ss",130,"-i","{input}","-t",200,"-c","copy","{output}")"_s,
-                                      u"holiday (cut).mp4"_s)
-                               << u"holiday (cut).mp4"_s
-                               << QList<QStringList>{safety
-                                                     + QStringList{u"-ss"_s, u"130"_s, u"-i"_s, u"@IN"_s, u"-t"_s,
-                                                                   u"200"_s, u"-c"_s, u"copy"_s, u"@OUT"_s}};
     QTest::newRow("remove sound") << one(u"ffmpeg"_s, uR"("-n","-i","{input}","-c:v","copy","-an","{output}")"_s,
                                          u"holiday (silent).mp4"_s)
                                   << u"holiday (silent).mp4"_s
@@ -325,20 +319,10 @@ void PlanReplies::realisticRows()
         << QList<QStringList>{safety
                               + QStringList{u"-i"_s, u"@IN"_s, u"-c:v"_s, u"libvpx-vp9"_s, u"-b:v"_s, u"0"_s, u"-crf"_s,
                                             u"32"_s, u"-c:a"_s, u"libopus"_s, u"-f"_s, u"webm"_s, u"@OUT"_s}};
-    QTest::newRow("sips resample") << one(u"sips"_s, uR"("--resampleWidth",800,"{input}","-o","{output}")"_s,
-                                          u"holiday (small).jpg"_s)
-                                   << u"holiday (small).jpg"_s
-                                   << QList<QStringList>{
-                                          {u"--resampleWidth"_s, u"800"_s, u"@IN"_s, u"-o"_s, u"@OUT"_s}};
     QTest::newRow("sips rotate left") << one(u"sips"_s, uR"("--rotate",-90,"{input}","-o","{output}")"_s,
                                              u"holiday (rotated).png"_s)
                                       << u"holiday (rotated).png"_s
                                       << QList<QStringList>{{u"--rotate"_s, u"-90"_s, u"@IN"_s, u"-o"_s, u"@OUT"_s}};
-    QTest::newRow("afconvert to wave")
-        << one(u"afconvert"_s, uR"("-f","WAVE","-d","LEI16","{input}","{output}")"_s, u"holiday.wav"_s)
-        << u"holiday.wav"_s << QList<QStringList>{{u"-f"_s, u"WAVE"_s, u"-d"_s, u"LEI16"_s, u"@IN"_s, u"@OUT"_s}};
-    QTest::newRow("zip") << one(u"zip"_s, uR"("-r","-X","{output}","{input}")"_s, u"holiday.zip"_s) << u"holiday.zip"_s
-                         << QList<QStringList>{{u"-r"_s, u"-X"_s, u"@OUT"_s, u"holiday.mp4"_s}};
 }
 
 void PlanReplies::everydayRows()
