@@ -135,7 +135,7 @@ private slots:
                          step(u"sips"_s,
                               u"\"-s\",\"format\",\"jpeg\",\"--resampleWidth\",32,\"{input}\",\"-o\",\"{output}\""_s,
                               u"photo (small).jpg"_s))
-                << u"vipsheader"_s << u"32x24"_s;
+                << u"stream=codec_name,width,height"_s << u"mjpeg,32,24"_s;
             QTest::addRow("%s: afconvert", name.constData())
                 << kernel << u"song.wav"_s
                 << reply(u"AAC"_s,
@@ -172,10 +172,7 @@ private slots:
         const QString output = outputs.value().first();
         QVERIFY(!QFileInfo::exists(*option.tempDir));
 
-        if (check == u"vipsheader") {
-            const ProcResult size = ProcessJob::runBlocking(u"/usr/bin/vipsheader"_s, {output});
-            QVERIFY2(size.out.contains(expected) && size.out.contains(u"jpegload"_s), qPrintable(size.out));
-        } else if (check == u"unzip") {
+        if (check == u"unzip") {
             const ProcResult list = ProcessJob::runBlocking(u"/usr/bin/unzip"_s, {u"-l"_s, output});
             QVERIFY2(list.out.contains(expected), qPrintable(list.out));
         } else if (check == u"format=duration") {

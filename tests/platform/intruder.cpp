@@ -82,41 +82,18 @@ sockaddr_in loopback(int port)
     return address;
 }
 
-void tryTcp(int port)
+// Connects to `address`, or for a datagram socket sends it one byte.
+template <typename Address>
+void trySocket(const char* name, int domain, int type, const Address& address)
 {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = socket(domain, type | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        return report("tcp", false);
+        return report(name, false);
     }
-    const sockaddr_in address = loopback(port);
-    const bool ok = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    report("tcp", ok);
-    close(fd);
-}
-
-void tryUdp(int port)
-{
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return report("udp", false);
-    }
-    const sockaddr_in address = loopback(port);
-    const bool ok = sendto(fd, "x", 1, 0, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 1;
-    report("udp", ok);
-    close(fd);
-}
-
-void tryLocalSocket(const std::string& path)
-{
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return report("local-socket", false);
-    }
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    const bool ok = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    report("local-socket", ok);
+    const auto* to = reinterpret_cast<const sockaddr*>(&address);
+    const bool ok
+        = type == SOCK_DGRAM ? sendto(fd, "x", 1, 0, to, sizeof address) == 1 : connect(fd, to, sizeof address) == 0;
+    report(name, ok);
     close(fd);
 }
 
@@ -216,13 +193,16 @@ int main(int argc, char** argv)
         report("write-home", writeAll(arg("home") + "/planted.txt", "planted"));
     }
     if (has("tcp")) {
-        tryTcp(std::atoi(arg("tcp").c_str()));
+        trySocket("tcp", AF_INET, SOCK_STREAM, loopback(std::atoi(arg("tcp").c_str())));
     }
     if (has("udp")) {
-        tryUdp(std::atoi(arg("udp").c_str()));
+        trySocket("udp", AF_INET, SOCK_DGRAM, loopback(std::atoi(arg("udp").c_str())));
     }
     if (has("local-socket")) {
-        tryLocalSocket(arg("local-socket"));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, arg("local-socket").c_str(), sizeof address.sun_path - 1);
+        trySocket("local-socket", AF_UNIX, SOCK_STREAM, address);
     }
     if (has("library")) {
         tryLibrary(arg("library"));
