@@ -270,9 +270,7 @@ private slots:
         const Result<QStringList, QString> outputs = run(option);
         SandboxSupport::setForTesting(std::nullopt);
         QVERIFY2(outputs.ok(), qPrintable(outputs.ok() ? QString() : outputs.error()));
-        QFile written(output);
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        QCOMPARE(written.readAll(), secret + "home=" + path(u"scratch"_s).toUtf8() + "\n");
+        QCOMPARE(TestFiles::read(output), secret + "home=" + path(u"scratch"_s).toUtf8() + "\n");
     }
 };
 
