@@ -19,8 +19,8 @@ class TestFFmpegTools : public QObject
     QTemporaryDir m_dir;
     QByteArray m_path;
 
-    // Both tools in `folder`: "debian" links Debian's, "silent" are programs that fail -version,
-    // "ffmpeg only" lacks ffprobe, "none" leaves the folder empty.
+    // Both tools in `folder`: "debian" links Debian's, "silent" are programs that fail -version, "not
+    // executable" are files without the right to run, "ffmpeg only" lacks ffprobe, "none" leaves it empty.
     static void fill(const QString& folder, const QString& kind)
     {
         QDir().mkpath(folder);
@@ -28,9 +28,10 @@ class TestFFmpegTools : public QObject
             const QString path = folder + u'/' + tool;
             if (kind == u"debian" || (kind == u"ffmpeg only" && tool == u"ffmpeg")) {
                 QVERIFY(QFile::link(u"/usr/bin/"_s + tool, path));
-            } else if (kind == u"silent") {
+            } else if (kind == u"silent" || kind == u"not executable") {
                 TestFiles::write(path, "#!/bin/sh\nexit 1\n");
-                QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner));
+                QVERIFY(QFile::setPermissions(
+                    path, QFile::ReadOwner | (kind == u"silent" ? QFile::ExeOwner : QFile::ReadOwner)));
             }
         }
     }
@@ -57,6 +58,7 @@ private slots:
         QTest::newRow("own copy before the system's") << u"debian"_s << u"debian"_s << u"own"_s;
         QTest::newRow("system copy used in place") << u"none"_s << u"debian"_s << u"system"_s;
         QTest::newRow("own copy without ffprobe") << u"ffmpeg only"_s << u"debian"_s << u"system"_s;
+        QTest::newRow("own copy not executable") << u"not executable"_s << u"debian"_s << u"system"_s;
         QTest::newRow("system copy without ffprobe") << u"none"_s << u"ffmpeg only"_s << u"none"_s;
         QTest::newRow("system copy that does not answer") << u"none"_s << u"silent"_s << u"none"_s;
         QTest::newRow("neither") << u"none"_s << u"none"_s << u"none"_s;
