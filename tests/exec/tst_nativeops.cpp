@@ -295,14 +295,12 @@ private slots:
         QVERIFY(filler.open(QIODevice::WriteOnly));
         while (filler.write(QByteArray(512, 'x')) == 512 && filler.flush()) { }
         filler.close();
-        const std::optional<QString> extracted = failure(NativeOps::pdfExtract(thick, every, disk + u"/x.pdf"_s));
-        const std::optional<QString> pictures = failure(NativeOps::pagesToImages(thick, disk + u"/pages"_s));
-        const std::optional<QString> smaller = failure(NativeOps::shrink(thick, disk + u"/s.pdf"_s));
-        const QStringList left = QDir(disk).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        QCOMPARE(extracted, NoReplace::diskFullText);
-        QCOMPARE(pictures, NoReplace::diskFullText);
-        QCOMPARE(smaller, NoReplace::diskFullText);
-        QCOMPARE(left, (QStringList{u"filler"_s, u"pages"_s})); // no PDF, whole or cut
+        const QList<std::optional<QString>> failures{failure(NativeOps::pdfExtract(thick, every, disk + u"/x.pdf"_s)),
+                                                     failure(NativeOps::pagesToImages(thick, disk + u"/pages"_s)),
+                                                     failure(NativeOps::shrink(thick, disk + u"/s.pdf"_s))};
+        QCOMPARE(failures, QList<std::optional<QString>>(3, NoReplace::diskFullText));
+        QCOMPARE(QDir(disk).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 (QStringList{u"filler"_s, u"pages"_s})); // no PDF, whole or cut
     }
 
     void copyNeverReplaces()
