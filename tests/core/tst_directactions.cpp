@@ -83,17 +83,6 @@ private slots:
         QCOMPARE(QFileInfo(reviewed().steps.first().outputPath).fileName(), u"Backup"_s);
     }
 
-    void conversionAnswersItsDialog()
-    {
-        AppState& s = chosen({file(u"song.wav"_s, "RIFF")});
-        s.perform(actionWithId(ActionId::convertAudio));
-        QCOMPARE(s.dialog(), DialogKind::convertAudio);
-        s.prepareConvert(ActionId::convertAudio, u"flac"_s);
-        QCOMPARE(s.dialog(), std::nullopt);
-        QCOMPARE(s.stage(), Stage::review);
-        QCOMPARE(QFileInfo(reviewed().steps.first().outputPath).fileName(), u"song (converted).flac"_s);
-    }
-
     void refusalKeepsTheDialogOpen()
     {
         AppState& s = chosen({file(u"a.txt"_s)});

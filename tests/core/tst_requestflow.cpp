@@ -208,16 +208,6 @@ private slots:
             AIPrompts::user(u"Keep from 0:10 to 0:40"_s, u"Trim or cut parts of the audio"_s, *m_state->details()));
     }
 
-    void rejectedFirstAnswerIsRetried()
-    {
-        m_ai->openRouter.answerInTurn({bashPlan, trimPlan(u"Second"_s)});
-        askingWith(u"Keep from 0:10 to 0:40"_s);
-        m_state->askAI();
-        QVERIFY(waitFor(Stage::review));
-        QCOMPARE(m_state->review()->options[0].label, u"Second"_s);
-        QVERIFY(m_state->review()->retried);
-    }
-
     void failures_data()
     {
         QTest::addColumn<QString>("answer");
@@ -333,20 +323,6 @@ private slots:
         QCOMPARE(m_state->providerLabel(), u"Apple on-device model"_s);
         settings().setProvider(AIProviderKind::openRouter);
         QCOMPARE(m_state->providerLabel(), u"OpenRouter"_s);
-    }
-
-    void currentPrompt()
-    {
-        QCOMPARE(m_state->currentPrompt(), std::nullopt);
-        m_state->load({m_song});
-        QCOMPARE(m_state->currentPrompt(), std::nullopt); // no action chosen
-        m_state->perform(offered(*m_state, ActionId::trim));
-        const auto prompt = m_state->currentPrompt();
-        QVERIFY(prompt);
-        QCOMPARE(prompt->first, AIPrompts::planSystem());
-        QCOMPARE(prompt->second,
-                 AIPrompts::user(u"(your request will appear here)"_s, u"Trim or cut parts of the audio"_s,
-                                 *m_state->details()));
     }
 
     void aFixIsCheckedAndRunsToACheckedResult()

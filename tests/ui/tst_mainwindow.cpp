@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -163,9 +164,12 @@ private slots:
         QCOMPARE(title->text(), u"<b>x</b>.mp4"_s);
     }
 
-    void dropOnTheWindowLoadsTheFilesInTheirOrder()
+    // A newcomer's first success, by clicks alone: drop real files on the window (in their order, leaving out
+    // what is not a local file), pick an action, run the plan, and find the new files beside the untouched
+    // originals.
+    void dropZipRunAndFindTheArchives()
     {
-        const QString b = TestFiles::write(file(u"b.txt"_s), "b");
+        const QString b = TestFiles::write(file(u"b.txt"_s), "Meeting at nine.\n");
         const QString a = TestFiles::write(file(u"a.txt"_s), "a");
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(b), QUrl(u"https://example.com/x"_s), QUrl::fromLocalFile(a)});
@@ -178,8 +182,27 @@ private slots:
         QApplication::sendEvent(m_window, &drop);
         QVERIFY(!m_window->contentView()->dropZone()->isTargeted());
         QTRY_COMPARE(m_state->files(), (QStringList{b, a}));
-        QVERIFY(shownByObjectName(m_window, u"fileCard"_s));
         QVERIFY(!shownByObjectName(m_window, u"dropZone"_s));
+
+        QTest::mouseClick(shown<QPushButton>(m_window, u"Compress to .zip"_s), Qt::LeftButton);
+        QTRY_COMPARE(m_state->stage(), Stage::review);
+        QVERIFY(shownByObjectName(m_window, u"planView"_s));
+        QTest::mouseClick(shown<QPushButton>(m_window, u"Run"_s), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m_state->stage(), Stage::finished, 30'000);
+        QVERIFY(shownByObjectName(m_window, u"resultView"_s));
+        QCOMPARE(m_state->outcome()->outputs, (QStringList{file(u"b.zip"_s), file(u"a.zip"_s)}));
+        QStringList names;
+        for (QLabel* label : m_window->findChildren<QLabel*>(u"outputName"_s)) {
+            names << label->text();
+        }
+        QCOMPARE(names, (QStringList{u"b.zip"_s, u"a.zip"_s}));
+        // The archive holds the file, and the original is untouched.
+        QProcess unzip;
+        unzip.start(u"/usr/bin/unzip"_s, {u"-p"_s, file(u"b.zip"_s)});
+        QVERIFY(unzip.waitForFinished(10'000));
+        QCOMPARE(unzip.readAllStandardOutput(), QByteArray("Meeting at nine.\n"));
+        QCOMPARE(TestFiles::read(b), QByteArray("Meeting at nine.\n"));
+
         shown<QPushButton>(m_window, u"Clear"_s)->click();
         QVERIFY(shownByObjectName(m_window, u"dropZone"_s));
     }
