@@ -23,12 +23,6 @@ AIEndpoints endpointsFor(const FakeOllama& server)
     return endpoints;
 }
 
-template <typename Outcome>
-QString errorOf(const std::optional<Outcome>& outcome)
-{
-    return outcome && !outcome->ok() ? outcome->error().message : u"(no error)"_s;
-}
-
 } // namespace
 
 class TestOllama : public QObject

@@ -68,11 +68,6 @@ AIEndpoints endpointsFor(const FakeSignIn& service)
     return endpoints;
 }
 
-QString failure(const std::optional<SignInOutcome>& outcome)
-{
-    return outcome && !outcome->ok() ? outcome->error().message : u"(no failure)"_s;
-}
-
 bool succeeded(const std::optional<SignInOutcome>& outcome)
 {
     return outcome && outcome->ok();
@@ -320,7 +315,7 @@ private slots:
             auth.setTimeLimit(300);
         }
         const auto outcome = runJob<SignInOutcome>(auth);
-        QCOMPARE(failure(outcome), message);
+        QCOMPARE(errorOf(outcome), message);
         QCOMPARE(service.keyRequests(), keyRequests);
         keychain->setUnavailable(false);
         QCOMPARE(keychain->load(account), storedKey(u"earlier"_s));
@@ -336,7 +331,7 @@ private slots:
         QVERIFY(keychain->save(u"earlier"_s, account));
         OpenRouterAuth auth(keychain, endpointsFor(service));
         const auto outcome = runJob<SignInOutcome>(auth);
-        QVERIFY2(succeeded(outcome), qPrintable(failure(outcome)));
+        QVERIFY2(succeeded(outcome), qPrintable(errorOf(outcome)));
         QCOMPARE(keychain->load(account),
                  storedKey(u"sk-or-v1-second"_s)); // a successful sign-in replaces the earlier key
         QVERIFY(portClosed(service));
@@ -350,7 +345,7 @@ private slots:
         endpoints.openRouterBase = QUrl(u"http://127.0.0.1:1"_s);
         OpenRouterAuth auth(keychain, endpoints);
         const auto outcome = runJob<SignInOutcome>(auth);
-        QVERIFY2(failure(outcome).startsWith(u"Could not reach the server: "_s), qPrintable(failure(outcome)));
+        QVERIFY2(errorOf(outcome).startsWith(u"Could not reach the server: "_s), qPrintable(errorOf(outcome)));
         QVERIFY(portClosed(service));
     }
 
@@ -362,7 +357,7 @@ private slots:
         keychain->remove(account);
         OpenRouterAuth auth(keychain, endpointsFor(service));
         const auto outcome = runJob<SignInOutcome>(auth, 60'000);
-        QVERIFY2(succeeded(outcome), qPrintable(failure(outcome)));
+        QVERIFY2(succeeded(outcome), qPrintable(errorOf(outcome)));
         QCOMPARE(SecretServiceKeychain().load(account), storedKey(u"sk-or-v1-test-key"_s));
         QCOMPARE(service.server().requests("/auth").size(), 1);
         QVERIFY(portClosed(service));

@@ -28,12 +28,6 @@ const QString trimPlan
       u"[\"-ss\",\"10\",\"-i\",\"{input}\",\"-t\",\"30\",\"-c\",\"copy\",\"-n\",\"{output}\"],"
       u"\"output\":\"holiday (cut).mp4\",\"summary\":\"Cuts the video.\"}]}]}\n```\nHope this helps!"_s;
 
-template <typename Outcome>
-QString errorOf(const std::optional<Outcome>& outcome)
-{
-    return outcome && !outcome->ok() ? outcome->error().message : u"(no error)"_s;
-}
-
 } // namespace
 
 class TestPlanService : public QObject
@@ -142,16 +136,6 @@ private slots:
         m_ollama->answerEveryChat(answer);
         QCOMPARE(errorOf(ask(ollama())), message);
         QCOMPARE(m_ollama->chatBodies().size(), 1);
-    }
-
-    void ollamaRetriesACheckerRejection()
-    {
-        m_ollama->answerInTurn({bashPlan, trimPlan});
-        const auto outcome = ask(ollama());
-        QVERIFY2(outcome && outcome->ok(), qPrintable(errorOf(outcome)));
-        QCOMPARE(outcome->value().model, u"llama3.2"_s);
-        QVERIFY(outcome->value().retried);
-        QVERIFY(FakeChatServer::userMessage(m_ollama->chatBodies().value(1)).contains(bashReason));
     }
 
     void cancellingStopsTheRetryInFlight()

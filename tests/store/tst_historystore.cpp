@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,23 +70,6 @@ private slots:
         QVERIFY(m_data.isValid());
         qputenv("XDG_DATA_HOME", m_data.path().toUtf8());
         QDir(m_data.path() + u"/Trellick"_s).removeRecursively();
-    }
-
-    void entriesSurviveARestart()
-    {
-        const HistoryEntry withPlan = entry(1, plan());
-        const HistoryEntry withoutPlan = entry(2);
-        {
-            HistoryStore store;
-            QVERIFY(store.entries().isEmpty());
-            QSignalSpy changed(&store, &HistoryStore::entriesChanged);
-            store.add(withPlan);
-            store.add(withoutPlan);
-            QCOMPARE(changed.size(), 2);
-        }
-        HistoryStore again;
-        QCOMPARE(again.entries(), (QList<HistoryEntry>{withoutPlan, withPlan}));
-        QVERIFY(!again.entries().first().option);
     }
 
     void fileIsCompactWithUpperCaseIdsAndWholeSecondsInUtc()

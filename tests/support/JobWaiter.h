@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <QTest>
 #include <optional>
 
@@ -25,4 +26,11 @@ std::optional<Outcome> runJob(Job& job, int timeoutMs = 15'000)
         return std::nullopt;
     }
     return outcome;
+}
+
+// The sentence of a job's failure, or a marker when it did not fail (or never finished).
+template <typename Outcome>
+QString errorOf(const std::optional<Outcome>& outcome)
+{
+    return outcome && !outcome->ok() ? outcome->error().message : QStringLiteral("(no error)");
 }
