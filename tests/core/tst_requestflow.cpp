@@ -14,7 +14,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString account = u"openrouter-api-key"_s;
 const QString model = u"maker/model:free"_s;
 
 QString trimPlan(const QString& label)
@@ -127,33 +126,6 @@ private slots:
         QCOMPARE(m_state->dialog(), std::nullopt);
         QTest::qWait(50);
         QVERIFY(m_ai->openRouter.chatRequests().isEmpty());
-    }
-
-    void notSetUpOpensTheSettings_data()
-    {
-        QTest::addColumn<AIProviderKind>("provider");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("openRouter without key")
-            << AIProviderKind::openRouter
-            << u"AI is not set up yet. Sign in to OpenRouter in Settings to use free models."_s;
-        QTest::newRow("ollama without model")
-            << AIProviderKind::ollama
-            << u"AI is not set up yet. Pick an Ollama model in Settings (Ollama must be running)."_s;
-    }
-
-    void notSetUpOpensTheSettings()
-    {
-        QFETCH(AIProviderKind, provider);
-        QFETCH(QString, message);
-        m_ai->keychain->remove(account);
-        settings().readKey();
-        QTRY_VERIFY(!settings().readingKey());
-        settings().setProvider(provider);
-        askingWith(u"Keep from 0:10 to 0:40"_s);
-        m_state->requestAI();
-        QCOMPARE(m_state->stage(), Stage::asking);
-        QCOMPARE(m_state->message(), message);
-        QCOMPARE(m_state->dialog(), DialogKind::settings);
     }
 
     // A locked keyring is not "signed out": it says so, and asking again lets the keyring offer to unlock.
