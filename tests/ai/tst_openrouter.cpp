@@ -3,7 +3,6 @@
 #include "TestMain.h"
 #include "ai/OpenRouterClient.h"
 #include "ai/OpenRouterCompleteJob.h"
-#include "ai/OpenRouterModelsJob.h"
 
 #include <QJsonDocument>
 #include <QTest>
@@ -113,17 +112,6 @@ private slots:
         QCOMPARE(models, expected);
     }
 
-    void modelsJobFetchesWithoutAKey()
-    {
-        FakeOpenRouter server;
-        server.setModels({FakeOpenRouter::model(u"m"_s, 1)});
-        OpenRouterModelsJob job(endpointsFor(server));
-        const auto outcome = runJob<FreeModelsOutcome>(job);
-        QVERIFY(outcome);
-        QCOMPARE(outcome->value(), (QList<ModelInfo>{{u"m"_s, true, 1}}));
-        QVERIFY(!server.server().requests().value(0).headers.contains("authorization"));
-    }
-
     void chatRequestShape()
     {
         FakeOpenRouter server;
@@ -151,6 +139,9 @@ private slots:
                  (QJsonArray{QJsonObject{{u"role"_s, u"system"_s}, {u"content"_s, u"SYSTEM"_s}},
                              QJsonObject{{u"role"_s, u"user"_s}, {u"content"_s, u"USER"_s}}}));
         QVERIFY(!requests[1].json().contains(u"response_format"_s));
+        // The key goes to the chat only, never with the model list.
+        const QList<LocalHttpServer::Request> lists = server.server().requests("/api/v1/models");
+        QVERIFY(!lists.isEmpty() && !lists.first().headers.contains("authorization"));
     }
 
     void nineRejectedModelsMakeSixRequestsAndSevenLines()

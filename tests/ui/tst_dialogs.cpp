@@ -92,30 +92,6 @@ private slots:
         delete m_state;
     }
 
-    void formatDialogsOfferTheirFormatsInOrder_data()
-    {
-        QTest::addColumn<DialogKind>("kind");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QStringList>("formats");
-        QTest::newRow("pictures") << DialogKind::convertImage << u"Convert pictures to..."_s
-                                  << QStringList{u"jpg"_s, u"png"_s, u"heic"_s, u"webp"_s};
-        QTest::newRow("audio") << DialogKind::convertAudio << u"Convert audio to..."_s
-                               << QStringList{u"m4a"_s, u"wav"_s, u"flac"_s, u"mp3"_s};
-    }
-
-    void formatDialogsOfferTheirFormatsInOrder()
-    {
-        QFETCH(DialogKind, kind);
-        QFETCH(QString, title);
-        QFETCH(QStringList, formats);
-        QDialog* dialog = open(kind);
-        QVERIFY(dialog);
-        QCOMPARE(dialog->findChild<QLabel*>(u"sheetTitle"_s)->text(), title);
-        QCOMPARE(WidgetFinder::buttonTexts(dialog, u"format_"_s), formats);
-        shown<QPushButton>(dialog, u"Cancel"_s)->click();
-        QCOMPARE(m_state->dialog(), std::nullopt);
-    }
-
     void renameIsPrefilledWithTheCurrentNames()
     {
         const QStringList files{file(u"a.txt"_s), file(u"Photo 1.JPG"_s), file(u"notes"_s)};

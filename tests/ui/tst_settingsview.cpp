@@ -1,6 +1,7 @@
 #include "FakeSignIn.h"
 #include "TestFiles.h"
 #include "TestMain.h"
+#include "TestMedia.h"
 #include "TestServices.h"
 #include "WidgetFinder.h"
 #include "base/AppPaths.h"
@@ -201,12 +202,8 @@ private slots:
         QVERIFY(!shownByObjectName(view, u"downloadTools"_s));
         m_state->setToolsInstalling(false);
 
-        QDir().mkpath(AppPaths::binDir());
-        for (const QString& tool : {u"ffmpeg"_s, u"ffprobe"_s}) {
-            const QString path = AppPaths::binDir() + u'/' + tool;
-            TestFiles::write(path, "#!/bin/sh\n");
-            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        }
+        QVERIFY(QDir().mkpath(AppPaths::binDir()) && TestMedia::installTool(u"ffmpeg"_s)
+                && TestMedia::installTool(u"ffprobe"_s));
         m_state->setToolsReady(AppPaths::toolsInstalled());
         QCOMPARE(shownText(view, u"toolsStatus"_s), u"ffmpeg and ffprobe are installed."_s);
         QVERIFY(shown<QPushButton>(view, u"Download again"_s));
