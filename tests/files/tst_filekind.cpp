@@ -114,13 +114,6 @@ private slots:
         const FileKind kind = FileKinds::detect(files);
         QCOMPARE(titles(Actions::forSelection(kind, files.size(), files)), expected);
     }
-
-    void archiveWithoutFilesGetsOnlyTheCommonActions()
-    {
-        QCOMPARE(
-            titles(Actions::forSelection(FileKind::archive, 1, {})),
-            (QStringList{u"Rename"_s, u"Compress to .zip"_s, u"Show info"_s, u"Copy path"_s, u"Show in folder"_s}));
-    }
 };
 
 TRELLICK_TEST_MAIN(TestFileKind)

@@ -289,42 +289,6 @@ void PlanReplies::hostileRows()
     QTest::newRow("no options") << uR"({"options":[]})"_s << u"The answer had no usable steps."_s;
 }
 
-void PlanReplies::realisticRows()
-{
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<QString>("finalName");
-    // Per step, the exact arguments; @IN is the input, @PREV the previous step's output, @OUT the step's own.
-    QTest::addColumn<QList<QStringList>>("args");
-    const QStringList safety{u"-hide_banner"_s, u"-n"_s, u"-nostdin"_s};
-
-    QTest::newRow("remove sound") << one(u"ffmpeg"_s, uR"("-n","-i","{input}","-c:v","copy","-an","{output}")"_s,
-                                         u"holiday (silent).mp4"_s)
-                                  << u"holiday (silent).mp4"_s
-                                  << QList<QStringList>{{u"-hide_banner"_s, u"-nostdin"_s, u"-n"_s, u"-i"_s, u"@IN"_s,
-                                                         u"-c:v"_s, u"copy"_s, u"-an"_s, u"@OUT"_s}};
-    QTest::newRow("gif in two steps")
-        << uR"({"steps":[
-            {"program":"ffmpeg","args":["-i","{input}","-vf","fps=10,scale=320:-1,palettegen","{output}"],"output":"palette.png"},
-            {"program":"ffmpeg","args":["-i","{input}","-i","{prev}","-lavfi","fps=10,scale=320:-1[x];[x][1:v]paletteuse","{output}"],"output":"holiday.gif"}]})"_s
-        << u"holiday.gif"_s
-        << QList<QStringList>{
-               safety + QStringList{u"-i"_s, u"@IN"_s, u"-vf"_s, u"fps=10,scale=320:-1,palettegen"_s, u"@OUT"_s},
-               safety
-                   + QStringList{u"-i"_s, u"@IN"_s, u"-i"_s, u"@PREV"_s, u"-lavfi"_s,
-                                 u"fps=10,scale=320:-1[x];[x][1:v]paletteuse"_s, u"@OUT"_s}};
-    QTest::newRow("webm with a format")
-        << ff(uR"("-c:v","libvpx-vp9","-b:v","0","-crf","32","-c:a","libopus","-f","webm")"_s)
-               .replace(u"x.mp4"_s, u"holiday.webm"_s)
-        << u"holiday.webm"_s
-        << QList<QStringList>{safety
-                              + QStringList{u"-i"_s, u"@IN"_s, u"-c:v"_s, u"libvpx-vp9"_s, u"-b:v"_s, u"0"_s, u"-crf"_s,
-                                            u"32"_s, u"-c:a"_s, u"libopus"_s, u"-f"_s, u"webm"_s, u"@OUT"_s}};
-    QTest::newRow("sips rotate left") << one(u"sips"_s, uR"("--rotate",-90,"{input}","-o","{output}")"_s,
-                                             u"holiday (rotated).png"_s)
-                                      << u"holiday (rotated).png"_s
-                                      << QList<QStringList>{{u"--rotate"_s, u"-90"_s, u"@IN"_s, u"-o"_s, u"@OUT"_s}};
-}
-
 void PlanReplies::everydayRows()
 {
     QTest::addColumn<QString>("reply");
@@ -384,6 +348,12 @@ void PlanReplies::everydayRows()
     QTest::newRow("smaller file") << video(
         uR"("-vf","scale=-2:720","-c:v","libx264","-crf","28","-preset","slow","-c:a","aac","-b:a","96k")"_s);
 
+    QTest::newRow("webm with a format") << to(
+        uR"("-c:v","libvpx-vp9","-b:v","0","-crf","32","-c:a","libopus","-f","webm")"_s, u"webm"_s);
+    QTest::newRow("gif in two steps") << uR"({"steps":[
+        {"program":"ffmpeg","args":["-i","{input}","-vf","fps=10,scale=320:-1,palettegen","{output}"],"output":"palette.png"},
+        {"program":"ffmpeg","args":["-i","{input}","-i","{prev}","-lavfi","fps=10,scale=320:-1[x];[x][1:v]paletteuse","{output}"],"output":"holiday.gif"}]})"_s;
+
     // Sound.
     QTest::newRow("mono, even, warmer voice") << to(
         uR"("-vn","-ac","1","-af","loudnorm=I=-16:TP=-1.5:LRA=11,dynaudnorm=f=150:g=15,aecho=0.8:0.9:1000:0.3,chorus=0.7:0.9:55:0.4:0.25:2,flanger,bass=g=6,treble=g=-2,rubberband=pitch=1.12246")"_s,
@@ -407,6 +377,8 @@ void PlanReplies::everydayRows()
     QTest::newRow("zip, smallest, without folders")
         << one(u"zip"_s, uR"("-9","-j","{output}","{input}")"_s, u"holiday.zip"_s);
     QTest::newRow("zip, stored") << one(u"zip"_s, uR"("-0","-q","{output}","{input}")"_s, u"holiday.zip"_s);
+    QTest::newRow("sips rotate left") << one(u"sips"_s, uR"("--rotate",-90,"{input}","-o","{output}")"_s,
+                                             u"holiday (rotated).png"_s);
     QTest::newRow("picture to jpeg") << one(
         u"sips"_s, uR"("-s","format","jpeg","-s","formatOptions","80","{input}","-o","{output}")"_s, u"holiday.jpg"_s);
 }

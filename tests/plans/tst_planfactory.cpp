@@ -72,29 +72,6 @@ private slots:
         QCOMPARE(outcome(reply), message);
     }
 
-    void realisticReplies_data() { PlanReplies::realisticRows(); }
-
-    void realisticReplies()
-    {
-        QFETCH(QString, reply);
-        QFETCH(QString, finalName);
-        QFETCH(QList<QStringList>, args);
-        QCOMPARE(outcome(reply), u"(accepted)"_s);
-        const ResolvedOption option = resolveOne(reply);
-        QCOMPARE(option.steps.size(), args.size());
-        for (qsizetype i = 0; i < args.size(); ++i) {
-            QStringList expected;
-            for (const QString& arg : args[i]) {
-                expected << (arg == u"@IN"_s         ? m_input
-                                 : arg == u"@OUT"_s  ? option.steps[i].outputPath
-                                 : arg == u"@PREV"_s ? option.steps[i - 1].outputPath
-                                                     : arg);
-            }
-            QCOMPARE(option.steps[i].args, expected);
-        }
-        QCOMPARE(option.finalOutputs(), QStringList{m_dir.filePath(finalName)});
-    }
-
     void everydayPlans_data() { PlanReplies::everydayRows(); }
 
     void everydayPlans()
