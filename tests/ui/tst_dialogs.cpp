@@ -1,10 +1,14 @@
+#include "FakeSignIn.h"
 #include "TestFiles.h"
 #include "TestMain.h"
+#include "TestMedia.h"
 #include "TestPdf.h"
 #include "TestServices.h"
 #include "WidgetFinder.h"
 #include "ai/AIPrompts.h"
 #include "ai/PlanService.h"
+#include "base/AppPaths.h"
+#include "base/FFmpegTools.h"
 #include "core/AppState.h"
 #include "files/Actions.h"
 #include "ui/DialogRouter.h"
@@ -18,6 +22,8 @@
 #include "ui/Style.h"
 #include "ui/SymbolLabel.h"
 
+#include <QComboBox>
+#include <QDir>
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,7 +36,23 @@
 
 using namespace Qt::StringLiterals;
 using WidgetFinder::shown;
+using WidgetFinder::shownByObjectName;
 
+namespace {
+
+const QString account = u"openrouter-api-key"_s;
+
+// The text of a shown label, or a marker that it is not shown.
+QString shownText(QWidget* root, const QString& objectName)
+{
+    auto* label = shownByObjectName<QLabel>(root, objectName);
+    return label ? label->text() : u"(not shown)"_s;
+}
+
+} // namespace
+
+// The sheets of the window, the settings among them, against local stand-ins for OpenRouter, its sign-in
+// page and Ollama.
 class TestDialogs : public QObject
 {
     Q_OBJECT
@@ -38,7 +60,14 @@ class TestDialogs : public QObject
     AppState* m_state = nullptr;
     MainWindow* m_window = nullptr;
     QTemporaryDir m_dir;
+    QTemporaryDir m_pathDir; // a PATH without ffmpeg
+    TestFiles::ScopedPath m_path{m_pathDir.path()};
+    std::unique_ptr<FakeSignIn> m_signIn;
     std::unique_ptr<AITestServices> m_ai;
+
+    AISettings& settings() { return m_state->settings(); }
+    SettingsView* openSettings() { return qobject_cast<SettingsView*>(open(DialogKind::settings)); }
+    int looksForOllama() const { return int(m_ai->ollama.server().requests("/api/tags").size()); }
 
     QString file(const QString& name) { return m_dir.filePath(name); }
 
@@ -77,7 +106,9 @@ private slots:
     void init()
     {
         QSettings(u"Trellick"_s, u"Trellick"_s).clear();
+        m_signIn = std::make_unique<FakeSignIn>();
         m_ai = std::make_unique<AITestServices>(false);
+        m_ai->services.endpoints.openRouterWebBase = m_signIn->url();
         m_state = new AppState(m_ai->services);
         QTRY_VERIFY(!m_state->settings().readingKey());
         m_window = new MainWindow(m_state);
@@ -90,6 +121,9 @@ private slots:
     {
         delete m_window;
         delete m_state;
+        // One at a time: the sign-in stand-in is the browser of the whole program while it lives.
+        m_signIn.reset();
+        QDir(AppPaths::binDir()).removeRecursively();
     }
 
     void renameIsPrefilledWithTheCurrentNames()
@@ -388,6 +422,134 @@ private slots:
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.selectedFiles(), (QStringList{folder, file}));
+    }
+
+    void openingLooksForOllamaOnlyWhenItIsChosen_data()
+    {
+        QTest::addColumn<AIProviderKind>("provider");
+        QTest::addColumn<int>("looks");
+        QTest::newRow("openRouter") << AIProviderKind::openRouter << 0;
+        QTest::newRow("ollama") << AIProviderKind::ollama << 1;
+    }
+
+    void openingLooksForOllamaOnlyWhenItIsChosen()
+    {
+        QFETCH(AIProviderKind, provider);
+        QFETCH(int, looks);
+        m_ai->ollama.setModels({u"llama3.2:latest"_s, u"qwen2.5:7b"_s});
+        settings().setProvider(provider);
+        SettingsView* view = openSettings();
+        QVERIFY(view);
+        QTest::qWait(300);
+        QCOMPARE(looksForOllama(), looks);
+
+        // Choosing Ollama in the open window shows its section but does not look by itself.
+        auto* picker = shown<QComboBox>(view, u"AI provider"_s);
+        QCOMPARE(picker->count(), 2);
+        QCOMPARE(picker->itemText(1), u"Ollama (on this computer)"_s);
+        picker->setCurrentIndex(1);
+        emit picker->activated(1);
+        QCOMPARE(settings().provider(), AIProviderKind::ollama);
+        QVERIFY(shownByObjectName(view, u"ollamaSection"_s));
+        QVERIFY(!shownByObjectName(view, u"openRouterSection"_s));
+        QTest::qWait(300);
+        QCOMPARE(looksForOllama(), looks);
+        if (looks == 0) {
+            QVERIFY(!shown<QComboBox>(view, u"Model"_s));
+            shown<QPushButton>(view, u"Look for Ollama"_s)->click();
+        }
+        // The found models are offered; the first was chosen and another can be.
+        QTRY_VERIFY(shown<QComboBox>(view, u"Model"_s));
+        auto* model = shown<QComboBox>(view, u"Model"_s);
+        QCOMPARE(model->count(), 2);
+        QCOMPARE(model->currentText(), u"llama3.2:latest"_s);
+        QCOMPARE(shownText(view, u"ollamaNotice"_s), u"Found Ollama with 2 model(s)."_s);
+        QCOMPARE(shownText(view, u"savedModel"_s), u"(not shown)"_s);
+        model->setCurrentIndex(1);
+        emit model->activated(1);
+        QCOMPARE(settings().ollamaModel(), u"qwen2.5:7b"_s);
+        QCOMPARE(QSettings(u"Trellick"_s, u"Trellick"_s).value(u"ollamaModel"_s).toString(), u"qwen2.5:7b"_s);
+    }
+
+    void noOllamaRunningShowsTheSavedModelAndNoPicker()
+    {
+        m_ai->ollama.setTagsReply(LocalHttpServer::Reply::notHttp("nonsense"));
+        settings().setOllamaModel(u"llama3.2"_s);
+        settings().setProvider(AIProviderKind::ollama);
+        SettingsView* view = openSettings();
+        QTRY_COMPARE(shownText(view, u"ollamaNotice"_s),
+                     u"Could not reach Ollama at 127.0.0.1:11434. Start the Ollama app, then press Look again."_s);
+        QCOMPARE(shownText(view, u"savedModel"_s), u"Saved model: llama3.2"_s);
+        QVERIFY(!shown<QComboBox>(view, u"Model"_s));
+    }
+
+    void signOutThenSignInWhileFreeModelsStillWork()
+    {
+        signInToOpenRouter();
+        m_signIn->setBrowser(FakeSignIn::Browser::never);
+        SettingsView* view = openSettings();
+        QVERIFY(shownByObjectName(view, u"signedIn"_s));
+        QVERIFY(!shown<QPushButton>(view, u"Sign in"_s));
+
+        shown<QPushButton>(view, u"Sign out"_s)->click();
+        QVERIFY(!shownByObjectName(view, u"signedIn"_s));
+        QTRY_COMPARE(m_ai->keychain->load(account), KeychainRead());
+        QVERIFY(!shown<QPushButton>(view, u"Sign out"_s));
+        QCOMPARE(shownText(view, u"signInNotice"_s), u"Signed out. The key was removed from your keyring."_s);
+
+        auto* signIn = shownByObjectName<QPushButton>(view, u"signIn"_s);
+        QCOMPARE(signIn->text(), u"Sign in"_s);
+        QVERIFY(signIn->isEnabled());
+        signIn->click();
+        QCOMPARE(signIn->text(), u"Waiting for the browser..."_s);
+        QVERIFY(!signIn->isEnabled());
+        QTRY_VERIFY(m_signIn->openedUrl().isValid());
+
+        auto* freeModels = shown<QPushButton>(view, u"Show free models"_s);
+        QVERIFY(freeModels->isEnabled());
+        freeModels->click();
+        QTRY_COMPARE(shownText(view, u"freeModelNote"_s),
+                     u"1 free models found. They are tried in this order:\nmaker/model:free"_s);
+        QVERIFY(settings().busy());
+    }
+
+    void removeIsOfferedOnlyForInstalledTools()
+    {
+        SettingsView* view = openSettings();
+        QCOMPARE(shownText(view, u"toolsStatus"_s), u"ffmpeg and ffprobe are not installed yet."_s);
+        QVERIFY(shownText(view, u"toolsSource"_s).contains(u" ~/.local/share/Trellick/bin, "_s));
+        QVERIFY(shown<QPushButton>(view, u"Download ffmpeg and ffprobe"_s));
+        QVERIFY(!shown<QPushButton>(view, u"Remove"_s));
+
+        // While a download runs, its progress and Cancel take the buttons' place.
+        m_state->setToolsInstalling(true);
+        QVERIFY(shownByObjectName(view, u"installProgress"_s));
+        QVERIFY(shownByObjectName(view, u"cancelInstall"_s));
+        QVERIFY(!shownByObjectName(view, u"downloadTools"_s));
+        m_state->setToolsInstalling(false);
+
+        QVERIFY(QDir().mkpath(AppPaths::binDir()) && TestMedia::installTool(u"ffmpeg"_s)
+                && TestMedia::installTool(u"ffprobe"_s));
+        m_state->setToolsReady(AppPaths::toolsInstalled());
+        QCOMPARE(shownText(view, u"toolsStatus"_s), u"ffmpeg and ffprobe are installed."_s);
+        QVERIFY(shown<QPushButton>(view, u"Download again"_s));
+
+        shown<QPushButton>(view, u"Remove"_s)->click();
+        QVERIFY(!QFile::exists(AppPaths::binDir() + u"/ffmpeg"_s));
+        QCOMPARE(shownText(view, u"toolsStatus"_s), u"ffmpeg and ffprobe are not installed yet."_s);
+        QCOMPARE(shownText(view, u"toolsMessage"_s), u"ffmpeg and ffprobe were removed."_s);
+        QVERIFY(!shown<QPushButton>(view, u"Remove"_s));
+
+        // The system's copy is named with its folder; there is nothing of ours to remove, but the download stays.
+        QVERIFY(m_path.writeTools("5.1.6-0+deb12u1", {}));
+        FFmpegTools::checkNow();
+        m_state->setToolsReady(true);
+        QCOMPARE(shownText(view, u"toolsStatus"_s),
+                 u"Using ffmpeg 5.1 from the system ("_s + m_pathDir.path() + u")."_s);
+        QVERIFY(shown<QPushButton>(view, u"Download ffmpeg and ffprobe"_s));
+        QVERIFY(!shown<QPushButton>(view, u"Remove"_s));
+        QFile::remove(m_pathDir.path() + u"/ffmpeg"_s);
+        QFile::remove(m_pathDir.path() + u"/ffprobe"_s);
     }
 };
 
