@@ -86,11 +86,10 @@ class TestIntake : public QObject
         return TestFiles::write(m_dir.filePath(name), bytes);
     }
 
-    // An AppState with a fake player and probes that finish only when the test says so.
+    // An AppState with probes that finish only when the test says so.
     std::unique_ptr<AppState> makeState()
     {
-        Services services = m_fakes.services;
-        services.makePlayer = [](const QString& path, QObject* parent) { return new FakePlayer(path, parent); };
+        Services services = m_fakes.services; // with the fake player of init()
         services.prober = [this](const QString& path, FileKind) {
             auto promise = std::make_shared<QPromise<MediaFacts>>();
             promise->start();

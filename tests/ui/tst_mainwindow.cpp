@@ -266,8 +266,6 @@ private slots:
     {
         QTest::addColumn<QString>("request");
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("empty") << QString() << false;
-        QTest::newRow("spaces") << u"   "_s << false;
         QTest::newRow("line breaks and tabs") << u"\n \t\r\n"_s << false;
         QTest::newRow("a word") << u"  Keep from 0:10 to 0:40 \n"_s << true;
     }
