@@ -82,9 +82,9 @@ private slots:
         QVERIFY(TestMedia::picture(path(u"photo.png"_s), 64, 48));
         TestFiles::write(path(u"album/a.txt"_s), "a");
         TestFiles::write(path(u"album/inner/b.txt"_s), "b");
-        // Readable to the tests' own user: only the sandbox keeps a step from it. It lies outside the
-        // folder a step writes into, since Landlock has to leave that folder open to the step.
-        TestFiles::write(path(u"private/passwords.txt"_s), "hunter2\n");
+        // Readable to the tests' own user: only the sandbox keeps a step from it. It lies beside the inputs
+        // (a step reads its input files, not their folder) and outside the folder a step writes into.
+        TestFiles::write(path(u"passwords.txt"_s), "hunter2\n");
     }
 
     void cleanupTestCase() { QFile::remove(AppPaths::binDir() + u"/ffmpeg"_s); }
@@ -258,7 +258,7 @@ private slots:
         ResolvedStep peek;
         peek.summary = u"Peek"_s;
         peek.executable = tool;
-        peek.args = {output, path(u"private/passwords.txt"_s), neighbour};
+        peek.args = {output, path(u"passwords.txt"_s), neighbour};
         peek.inputs = {path(u"song.wav"_s)};
         peek.outputPath = output;
         peek.isFinal = true;

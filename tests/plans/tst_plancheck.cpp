@@ -50,14 +50,12 @@ private slots:
         QString out;
         QCOMPARE(check({u"--input"_s, m_dir.filePath(u"clip.mp4"_s)}, "no plan here", out), 1);
         QCOMPARE(out, u"The answer was not JSON.\n"_s);
+        QCOMPARE(check({u"--input"_s}, "{}", out), 2);
+        // Only the application's own plans may use tar.
         const QByteArray tar
             = R"({"steps":[{"program":"tar","args":["-xf","{input}","-C","{output}"],"output":"clip.zip"}]})";
         QCOMPARE(check({u"--input"_s, m_dir.filePath(u"clip.mp4"_s)}, tar, out), 1);
-        QVERIFY(out.startsWith(u"Step 1 wants to use “tar”"_s));
-        // The application's own plans may use tar.
         QCOMPARE(check({u"--trusted"_s, u"--input"_s, m_dir.filePath(u"clip.mp4"_s)}, tar, out), 0);
-        QVERIFY(out.contains(u"tar -xf "_s));
-        QCOMPARE(check({u"--input"_s}, tar, out), 2);
     }
 };
 

@@ -37,21 +37,6 @@ class TestStepSandbox : public QObject
     }
 
 private slots:
-    void outputGetsOnlyItsStagingAndScratchFolders()
-    {
-        // Not the output's folder: that is where the input and its neighbours are.
-        ResolvedStep step;
-        step.executable = u"/usr/bin/ffmpeg"_s;
-        step.inputs = {sparse(u"in/clip.mp4"_s, 1000)};
-        step.outputPath = path(u"in/.staging/clip (cut).mp4"_s);
-        const SandboxPolicy policy = StepSandbox::policy(option(step), step, path(u"in/.staging"_s));
-        QCOMPARE(policy.program, u"/usr/bin/ffmpeg"_s);
-        QCOMPARE(policy.readPaths, QStringList{path(u"in/clip.mp4"_s)});
-        QCOMPARE(policy.ownFolders, (QStringList{path(u"in/.staging"_s), path(u"scratch"_s)}));
-        QCOMPARE(policy.scratchDir, path(u"scratch"_s));
-        QCOMPARE(policy.fileSizeLimit, SandboxPolicy::fileSizeFloor);
-    }
-
     void fileSizeLimitFollowsTheInputs()
     {
         ResolvedStep step;

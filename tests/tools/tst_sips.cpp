@@ -123,36 +123,6 @@ private slots:
         QCOMPARE(StandIns::digest(m_marker), before);
     }
 
-    // The commands of the picture-format dialog, exactly as the application builds them.
-    void convertsLikeTheFormatDialog_data()
-    {
-        QTest::addColumn<QString>("format");
-        QTest::addColumn<QString>("loader");
-        QTest::newRow("jpeg") << u"jpeg"_s << u"jpegload"_s;
-        QTest::newRow("png") << u"png"_s << u"pngload"_s;
-        QTest::newRow("heic") << u"heic"_s << u"heifload"_s;
-    }
-
-    void convertsLikeTheFormatDialog()
-    {
-        QFETCH(QString, format);
-        QFETCH(QString, loader);
-        const QByteArray before = StandIns::digest(m_gps);
-        const QString output = at(u"photo (converted)."_s + (format == u"jpeg"_s ? u"jpg"_s : format));
-        const ProcResult r = sips({u"-s"_s, u"format"_s, format, u"{input}"_s, u"-o"_s, u"{output}"_s}, m_gps, output);
-        QCOMPARE(r.err, QString());
-        QCOMPARE(r.status, 0);
-        QCOMPARE(r.out, m_gps + u"\n  "_s + output + u"\n"_s);
-        QCOMPARE(header(output, u"vips-loader"_s), loader);
-        QCOMPARE(header(output, u"width"_s), u"300"_s);
-        QCOMPARE(header(output, u"height"_s), u"200"_s);
-        if (format != u"heic"_s) {
-            QCOMPARE(markedCorner(QImage(output)), u"top left"_s);
-        }
-        QCOMPARE(StandIns::digest(m_gps), before);
-        QVERIFY(QDir(m_dir.path()).entryList({u".*.part"_s}, QDir::Hidden | QDir::Files).isEmpty());
-    }
-
     // Pictures whose right half is transparent, converted to every format: those without transparency
     // get it laid on white, the others keep it.
     void keepsOrFlattensTransparency_data()
@@ -194,9 +164,18 @@ private slots:
             QCOMPARE(header(input, u"format"_s).contains(u"USHORT"_s), kind == u"PNG64"_s);
             QCOMPARE(header(input, u"palette-bit-depth"_s) == u"8"_s, kind == u"PNG8"_s);
         }
+        // The picture-format dialog's command, exactly as the application builds it.
         const QString output = at(u"converted-"_s + kind + u"."_s + format);
+        const QByteArray before = StandIns::digest(input);
         const ProcResult r = sips({u"-s"_s, u"format"_s, format, u"{input}"_s, u"-o"_s, u"{output}"_s}, input, output);
         QCOMPARE(r.err, QString());
+        QCOMPARE(r.out, input + u"\n  "_s + output + u"\n"_s);
+        QCOMPARE(StandIns::digest(input), before);
+        QVERIFY(QDir(m_dir.path()).entryList({u".*.part"_s}, QDir::Hidden | QDir::Files).isEmpty());
+        QCOMPARE(header(output, u"width"_s) + u'x' + header(output, u"height"_s), u"64x48"_s);
+        if (format != u"bmp"_s) { // read by ImageMagick, not by a loader of libvips' own
+            QVERIFY(header(output, u"vips-loader"_s).startsWith(format.left(3)));
+        }
         QCOMPARE(header(output, u"bands"_s).toInt(), bands);
         const std::vector<double> clear = vips::VImage::new_from_file(output.toUtf8().constData()).getpoint(50, 10);
         if (bands == 2 || bands == 4) {
@@ -213,7 +192,7 @@ private slots:
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("height");
-        QTest::addColumn<QString>("corner");
+        QTest::addColumn<QString>("corner"); // where the white square went, or the pad colour
 
         QTest::newRow("-Z") << QStringList{u"-Z"_s, u"150"_s} << 150 << 100 << u"top left"_s;
         QTest::newRow("-Z enlarges") << QStringList{u"--resampleHeightWidthMax"_s, u"600"_s} << 600 << 400
@@ -234,6 +213,11 @@ private slots:
                                      << 400 << QString();
         QTest::newRow("steps in the order given")
             << QStringList{u"-r"_s, u"90"_s, u"-Z"_s, u"100"_s} << 67 << 100 << u"top right"_s;
+        // The pad colour fills the new margin, and the corners an odd angle turns out.
+        QTest::newRow("pad colour") << QStringList{u"-p"_s, u"240"_s, u"320"_s, u"--padColor"_s, u"FF0000"_s} << 320
+                                    << 240 << u"#ff0000"_s;
+        QTest::newRow("any angle") << QStringList{u"-r"_s, u"30"_s, u"--padColor"_s, u"00FF00"_s} << 360 << 323
+                                   << u"#00ff00"_s;
     }
 
     void changesTheGeometry()
@@ -247,29 +231,9 @@ private slots:
         const ProcResult r = sips(options + QStringList{u"{input}"_s, u"-o"_s, u"{output}"_s}, m_marker, output);
         QCOMPARE(r.err, QString());
         const QImage picture(output);
-        QCOMPARE(picture.size(), QSize(width, height));
-        QCOMPARE(markedCorner(picture), corner);
-    }
-
-    void padsAndRotatesWithThePadColour()
-    {
-        const QString padded = at(u"padded.png"_s);
-        QCOMPARE(sips({u"-p"_s, u"240"_s, u"320"_s, u"--padColor"_s, u"FF0000"_s, u"{input}"_s, u"-o"_s, u"{output}"_s},
-                      m_marker, padded)
-                     .status,
-                 0);
-        QCOMPARE(QImage(padded).pixel(1, 1), qRgb(255, 0, 0));
-
-        // Any angle: the picture grows to hold the turned corners, which show the pad colour.
-        const QString turned = at(u"turned.png"_s);
-        QCOMPARE(sips({u"-r"_s, u"30"_s, u"--padColor"_s, u"00FF00"_s, u"{input}"_s, u"-o"_s, u"{output}"_s}, m_marker,
-                      turned)
-                     .status,
-                 0);
-        const QImage picture(turned);
-        QVERIFY(qAbs(picture.width() - 360) <= 1);
-        QVERIFY(qAbs(picture.height() - 323) <= 1);
-        QCOMPARE(picture.pixel(0, 0), qRgb(0, 255, 0));
+        QVERIFY2(qAbs(picture.width() - width) <= 1 && qAbs(picture.height() - height) <= 1,
+                 qPrintable(u"%1x%2"_s.arg(picture.width()).arg(picture.height())));
+        QCOMPARE(corner.startsWith(u'#') ? picture.pixelColor(1, 1).name() : markedCorner(picture), corner);
     }
 
     void deletesMetadata_data()
