@@ -65,6 +65,7 @@ private slots:
                              << u"Puts “Photos” into a zip file."_s << u" Photos"_s;
         QTest::newRow("zip one") << u"Makes 1 zip file next to the original."_s + originals << QString()
                                  << u"Puts “a.txt” into a zip file."_s << u" a.txt"_s;
+        // The archive's whole ending goes from the folder's name.
         QTest::newRow("extract") << u"Unpacks the archive into a new folder next to it. The archive stays as it is."_s
                                  << QString() << u"Unpacks “site.tgz” into a new folder."_s << u"/site"_s;
         QTest::newRow("jpg") << u"Saves 1 new .jpg picture next to the original."_s + originals << QString()
@@ -145,29 +146,6 @@ private slots:
             = planned(Recipes::zip({folder, file(u"photo.jpeg"_s), file(u"photo.png"_s), file(u"notes.v2.txt"_s)}));
         QCOMPARE(outputNames(zip),
                  (QStringList{u"Photos.zip"_s, u"photo 2.zip"_s, u"photo 3.zip"_s, u"notes.v2.zip"_s}));
-    }
-
-    // Only zip is named as such; every archive goes through the same safe unpacker.
-    void extractCutsTheArchiveEnding_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<QString>("folder");
-        QTest::newRow("tar.gz in capitals") << u"Backup.TAR.GZ"_s << u"ditto -x"_s << u"Backup"_s;
-        QTest::newRow("tgz") << u"site.tgz"_s << u"ditto -x"_s << u"site"_s;
-        QTest::newRow("zip") << u"Fotos.Zip"_s << u"ditto -x -k"_s << u"Fotos"_s;
-    }
-
-    void extractCutsTheArchiveEnding()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, program);
-        QFETCH(QString, folder);
-        const ResolvedStep step = planned(Recipes::extract(file(name))).steps.first();
-        QCOMPARE(QStringList{QFileInfo(*step.executable).fileName()} + step.args.first(program.count(u' ')),
-                 program.split(u' '));
-        QCOMPARE(QFileInfo(step.outputPath).fileName(), folder);
-        QVERIFY(step.outputIsFolder);
     }
 
     // Every format the dialogs offer makes a plan the checker accepts; nothing else does.
