@@ -264,22 +264,6 @@ private slots:
             QCOMPARE(StandIns::output(u"identify"_s, {u"-format"_s, u"%[EXIF:GPSLatitude]"_s, output}), QString());
         }
     }
-
-    void writesSeveralPicturesIntoAFolder()
-    {
-        const QString folder = at(u"several"_s);
-        QVERIFY(QDir().mkpath(folder));
-        const ProcResult r
-            = StandIns::run(u"sips"_s, {u"-s"_s, u"format"_s, u"png"_s, m_gps, m_marker, u"-o"_s, folder});
-        QCOMPARE(r.err, QString());
-        // Named after each input, with the extension of what was written.
-        QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{u"gps.png"_s, u"marker.png"_s}));
-        QCOMPARE(header(folder + u"/gps.png"_s, u"vips-loader"_s), u"pngload"_s);
-
-        const ProcResult notAFolder = StandIns::run(u"sips"_s, {m_gps, m_marker, u"-o"_s, at(u"one.png"_s)});
-        QVERIFY(notAFolder.status != 0);
-        QVERIFY(notAFolder.err.contains(u"existing folder"_s));
-    }
 };
 
 TRELLICK_TEST_MAIN(TestSips)
