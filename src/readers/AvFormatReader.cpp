@@ -13,6 +13,7 @@ extern "C" {
 }
 
 #include <memory>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -180,8 +181,18 @@ MediaFacts read(int fd)
         return facts; // avformat_open_input frees the context when it fails
     }
     const std::unique_ptr<AVFormatContext, FormatContextCloser> context(raw);
-    // As ffprobe does; a failure here still leaves what the header said.
-    avformat_find_stream_info(context.get(), nullptr);
+    // As ffprobe does; a failure here still leaves what the header said. The facts need one decoded picture
+    // per video stream at most: the frames between key frames, the costly part of a large video, are skipped.
+    std::vector<AVDictionary*> streamOptions(context->nb_streams, nullptr);
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        if (context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+            av_dict_set(&streamOptions[i], "skip_frame", "nonkey", 0);
+        }
+    }
+    avformat_find_stream_info(context.get(), streamOptions.data());
+    for (AVDictionary*& options : streamOptions) {
+        av_dict_free(&options);
+    }
     readStreams(context.get(), facts);
     return facts;
 }

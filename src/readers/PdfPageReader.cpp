@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <qpdf/QPDF.hh>
 #include <set>
+#include <sys/mman.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -56,18 +57,28 @@ MediaFacts read(int fd)
     if (!head.contains("%PDF-")) {
         return facts;
     }
-    FILE* stream = Descriptor::streamOf(fd);
-    if (!stream) {
-        return facts;
+    // qpdf reads the file in small pieces and moves back and forth, which through a stream costs a system
+    // call or two each time; mapped, the file is read like memory, without a copy.
+    const qint64 size = Descriptor::sizeOf(fd);
+    void* const mapped = size > 0 ? mmap(nullptr, size_t(size), PROT_READ, MAP_PRIVATE, fd, 0) : MAP_FAILED;
+    FILE* const stream = mapped == MAP_FAILED ? Descriptor::streamOf(fd) : nullptr;
+    if (mapped != MAP_FAILED || stream) {
+        try {
+            QPDF pdf;
+            pdf.setSuppressWarnings(true);
+            if (stream) {
+                // The document closes the stream from here on, however it ends.
+                pdf.processFile("the file", stream, true);
+            } else {
+                pdf.processMemoryFile("the file", static_cast<const char*>(mapped), size_t(size));
+            }
+            facts.pages = countPages(pdf);
+        } catch (const std::exception&) {
+            // Damaged, locked with a password, or not a PDF: no count.
+        }
     }
-    try {
-        QPDF pdf;
-        pdf.setSuppressWarnings(true);
-        // The document closes the stream from here on, however it ends.
-        pdf.processFile("the file", stream, true);
-        facts.pages = countPages(pdf);
-    } catch (const std::exception&) {
-        // Damaged, locked with a password, or not a PDF: no count.
+    if (mapped != MAP_FAILED) {
+        munmap(mapped, size_t(size));
     }
     return facts;
 }

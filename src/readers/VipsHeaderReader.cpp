@@ -1,5 +1,6 @@
 // GLib names a struct member "signals", which Qt defines as a keyword: libvips (on GLib) comes first.
 // clang-format off
+#include <gmodule.h>
 #include <vips/vips.h>
 // clang-format on
 
@@ -60,12 +61,23 @@ bool started()
 {
     static std::once_flag once;
     static bool ok = false;
-    std::call_once(once, [] { ok = VIPS_INIT("trellick") == 0; });
+    std::call_once(once, [] {
+        // libvips would load every module it has, for ImageMagick, poppler, OpenSlide and JPEG XL
+        // among them, which takes much of the worker's start and opens formats the reader never
+        // uses. It looks for them under VIPSHOME: pointed where there are none, only HEIF is loaded, by hand.
+        qputenv("VIPSHOME", "/nonexistent");
+        ok = VIPS_INIT("trellick") == 0;
+        qunsetenv("VIPSHOME");
+        if (ok) {
+            // Kept for the life of the process, as libvips keeps its own. Absent when HEIF is built in.
+            g_module_open(TRELLICK_VIPS_MODULES "/vips-heif.so", G_MODULE_BIND_LAZY);
+        }
+    });
     return ok;
 }
 
-// A BMP file's size from its info header (the old 12-byte form or any later one); libvips would hand BMP
-// to ImageMagick, a large guesser of formats that has no place beside a hostile file.
+// A BMP file's size from its info header (the old 12-byte form or any later one); libvips reads BMP only
+// through ImageMagick, a large guesser of formats that has no place beside a hostile file.
 std::optional<std::pair<int, int>> bmpSize(const QByteArray& head)
 {
     if (head.size() < 26 || !head.startsWith("BM")) {
