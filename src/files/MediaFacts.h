@@ -19,6 +19,7 @@ struct MediaFacts
     std::optional<QString> frameRate; // already formatted, "29.97 fps"
     std::optional<QString> sampleRate; // already formatted, "44100 Hz"
     std::optional<int> pages;
+    bool fileList = false; // a playlist or other list of files, of which nothing was read
     QString source; // the reader that produced the facts, or empty
 
     bool operator==(const MediaFacts&) const = default;

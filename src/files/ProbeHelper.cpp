@@ -163,7 +163,10 @@ private:
         m_process = new QProcess(this);
         m_process->setStandardInputFile(QProcess::nullDevice());
         m_process->setStandardOutputFile(QProcess::nullDevice());
-        m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // What the readers' libraries complain about is for developers (QT_LOGGING_RULES=trellick.files.debug=true),
+        // not for the user's terminal.
+        m_errorTail.clear();
+        connect(m_process, &QProcess::readyReadStandardError, this, &ProbeWorker::logErrors);
         Sandbox(policy).applyTo(*m_process, ends->second.get());
 #if defined(__SANITIZE_ADDRESS__)
         // Leak checking at the end would need ptrace, which the worker's confinement refuses.
@@ -220,6 +223,21 @@ private:
         pump();
     }
 
+    // One log line per line the worker wrote on its standard error; an endless line is cut.
+    void logErrors()
+    {
+        constexpr qsizetype maxLine = 1000;
+        m_errorTail += m_process->readAllStandardError();
+        for (qsizetype end = m_errorTail.indexOf('\n'); end >= 0; end = m_errorTail.indexOf('\n')) {
+            qCDebug(lcFiles, "the probe worker says: %s", m_errorTail.left(std::min(end, maxLine)).constData());
+            m_errorTail.remove(0, end + 1);
+        }
+        if (m_errorTail.size() > maxLine) {
+            qCDebug(lcFiles, "the probe worker says: %s", m_errorTail.left(maxLine).constData());
+            m_errorTail.clear();
+        }
+    }
+
     // The worker is ended; the file it was reading gets no facts and the next file a new worker.
     void fail(const char* what)
     {
@@ -237,6 +255,7 @@ private:
     QProcess* m_process = nullptr;
     FdChannel* m_channel = nullptr;
     QTimer m_timer;
+    QByteArray m_errorTail; // the start of a line the worker has not ended yet
 };
 
 } // namespace
@@ -288,6 +307,9 @@ QJsonObject ProbeHelper::encode(const MediaFacts& facts)
     put(u"frameRate"_s, facts.frameRate);
     put(u"sampleRate"_s, facts.sampleRate);
     put(u"pages"_s, facts.pages);
+    if (facts.fileList) {
+        object.insert(u"fileList"_s, true);
+    }
     if (!facts.source.isEmpty()) {
         object.insert(u"source"_s, facts.source);
     }
@@ -309,6 +331,7 @@ MediaFacts ProbeHelper::decode(const QJsonObject& object)
     facts.frameRate = textOf(object, u"frameRate"_s);
     facts.sampleRate = textOf(object, u"sampleRate"_s);
     facts.pages = wholeOf(object, u"pages"_s);
+    facts.fileList = object.value(u"fileList"_s).toBool(false);
     facts.source = textOf(object, u"source"_s).value_or(QString());
     return facts;
 }

@@ -8,6 +8,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/avstring.h>
 #include <libavutil/log.h>
 #include <libavutil/mem.h>
 }
@@ -73,6 +74,21 @@ int64_t seekTo(void* opaque, int64_t offset, int whence)
 int refuseSecondFile(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**)
 {
     return AVERROR(EPERM);
+}
+
+// Whether the file reads as a list of other files (an HLS or DASH playlist, an ffconcat list...), which
+// the format whitelist refuses.
+bool isFileList(int fd)
+{
+    constexpr int headSize = 16 * 1024;
+    QByteArray head(headSize + AVPROBE_PADDING_SIZE, '\0');
+    const qint64 got = Descriptor::readAt(fd, head.data(), headSize, 0);
+    if (got <= 0) {
+        return false;
+    }
+    AVProbeData probe{"", reinterpret_cast<unsigned char*>(head.data()), int(got), nullptr};
+    const AVInputFormat* format = av_probe_input_format(&probe, 1);
+    return format && av_match_name(format->name, "hls,dash,concat,imf,sdp");
 }
 
 int pastDeadline(void* deadline)
@@ -178,6 +194,7 @@ MediaFacts read(int fd)
     const int opened = avformat_open_input(&raw, nullptr, nullptr, &options);
     av_dict_free(&options);
     if (opened < 0) {
+        facts.fileList = isFileList(fd);
         return facts; // avformat_open_input frees the context when it fails
     }
     const std::unique_ptr<AVFormatContext, FormatContextCloser> context(raw);

@@ -20,9 +20,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 #ifdef TRELLICK_TESTING
-// Test builds only: a file that starts with a marker makes the helper crash or hang, as a hostile file
-// might, so the window's handling of both can be tried.
-void actOnMarker(int fd)
+// Test builds only: a file that starts with a marker makes the helper crash, hang or answer garbage, as a
+// hostile file might, so the window's handling of each can be tried. True for garbage.
+bool actOnMarker(int fd)
 {
     QByteArray head(32, Qt::Uninitialized);
     head.resize(std::max<qint64>(Descriptor::readAt(fd, head.data(), head.size(), 0), 0));
@@ -32,6 +32,7 @@ void actOnMarker(int fd)
     if (head.startsWith("TRELLICK-TEST-HANG")) {
         QThread::sleep(3600);
     }
+    return head.startsWith("TRELLICK-TEST-GARBAGE");
 }
 #endif
 
@@ -47,9 +48,6 @@ void prepare()
 
 MediaFacts probe(int fd, FileKind kind)
 {
-#ifdef TRELLICK_TESTING
-    actOnMarker(fd);
-#endif
     switch (kind) {
     case FileKind::video:
     case FileKind::audio:
@@ -72,8 +70,14 @@ int serve(int socket)
         const QJsonObject object = QJsonDocument::fromJson(request->body).object();
         const std::optional<FileKind> kind = EnumNames::value<FileKind>(object.value(u"kind"_s).toString());
         // Only a file opened by the window is read: the helper opens nothing by name.
-        const MediaFacts facts
-            = kind && request->descriptor.isValid() ? probe(request->descriptor.get(), *kind) : MediaFacts();
+        const bool readable = kind && request->descriptor.isValid();
+#ifdef TRELLICK_TESTING
+        if (readable && actOnMarker(request->descriptor.get())) {
+            FdChannel::send(socket, "\x01 not facts");
+            continue;
+        }
+#endif
+        const MediaFacts facts = readable ? probe(request->descriptor.get(), *kind) : MediaFacts();
         if (!FdChannel::send(socket, QJsonDocument(ProbeHelper::encode(facts)).toJson(QJsonDocument::Compact))) {
             return 1;
         }

@@ -242,7 +242,7 @@ private slots:
                                                         u"Frame rate"_s, u"Audio codec"_s, u"Sample rate"_s,
                                                         u"Bit rate"_s};
         QTest::newRow("text named .mp4") << u"text.mp4"_s << FileKind::video << QStringList();
-        // Lists of other files: the file beside them is not read for them.
+        // Lists of other files: the file beside them is not read for them, and they are said to be lists.
         QTest::newRow("HLS playlist naming a sibling") << u"hls.mp4"_s << FileKind::video << QStringList();
         QTest::newRow("ffconcat list naming a sibling") << u"concat.mp3"_s << FileKind::audio << QStringList();
         QTest::newRow("zero-byte picture") << u"empty.jpg"_s << FileKind::image << QStringList();
@@ -293,15 +293,18 @@ private slots:
         for (const QString& label : labels(facts)) {
             QVERIFY2(allowed.contains(label), qPrintable(label));
         }
+        QCOMPARE(facts.fileList, name == u"hls.mp4"_s || name == u"concat.mp3"_s);
         QFile::remove(file);
     }
 
-    // A worker that crashes or hangs is ended; that file gets no facts and the next one a new worker.
+    // A worker that crashes, hangs or answers garbage is ended; that file gets no facts and the next one a
+    // new worker.
     void aFailedWorkerIsReplaced_data()
     {
         QTest::addColumn<QByteArray>("marker");
         QTest::newRow("crash") << QByteArray("TRELLICK-TEST-CRASH");
         QTest::newRow("hang") << QByteArray("TRELLICK-TEST-HANG");
+        QTest::newRow("garbage") << QByteArray("TRELLICK-TEST-GARBAGE");
     }
 
     void aFailedWorkerIsReplaced()
@@ -341,6 +344,7 @@ private slots:
         facts.frameRate = u"29.97 fps"_s;
         facts.sampleRate = u"48000 Hz"_s;
         facts.pages = 0;
+        facts.fileList = true;
         facts.source = u"ffprobe"_s;
         QCOMPARE(ProbeHelper::decode(ProbeHelper::encode(facts)), facts);
         QCOMPARE(ProbeHelper::decode(ProbeHelper::encode(MediaFacts())), MediaFacts());
