@@ -219,6 +219,8 @@ private:
     template <typename T>
     void assign(T& field, const T& value, void (AppState::*changed)());
     void dropPlayer();
+    // For one video or audio file, once its facts are in.
+    void makePlayer();
     // True when a request may go out now; otherwise says why or opens what is missing (the settings, the
     // consent dialog), or calls `again` once the key being read from the keyring has come.
     bool mayAskNow(void (AppState::*again)());

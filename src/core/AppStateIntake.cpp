@@ -71,10 +71,6 @@ void AppState::load(const QStringList& paths)
     setMessage(std::nullopt);
     setShowAutomationButton(false);
     setDetails(basicDetails(kept.first()));
-    if (kept.size() == 1 && (m_kind == FileKind::video || m_kind == FileKind::audio)) {
-        m_player = m_services.makePlayer(kept.first(), this);
-        emit playerChanged();
-    }
     reprobe();
 }
 
@@ -104,6 +100,17 @@ void AppState::dropPlayer()
     emit playerChanged();
 }
 
+void AppState::makePlayer()
+{
+    // A list of other files is no medium: a player would go and read the files, or addresses, it names.
+    if (m_player || m_files.size() != 1 || (m_kind != FileKind::video && m_kind != FileKind::audio)
+        || (m_details && m_details->facts.fileList)) {
+        return;
+    }
+    m_player = m_services.makePlayer(m_files.first(), this);
+    emit playerChanged();
+}
+
 void AppState::reprobe()
 {
     if (m_files.isEmpty()) {
@@ -127,10 +134,23 @@ void AppState::reprobe()
             FileDetails details = *m_details;
             details.facts = future.result();
             setDetails(details);
+            if (details.facts.fileList) {
+                setMessage(u"That file is a list of other files, not a video or audio file."_s);
+            }
         }
         if (const std::function<void()> pending = std::exchange(m_afterProbe, {})) {
             pending();
         }
+        // The player comes after the facts: making it loads the multimedia back end and opens the file, which
+        // takes longer than reading the facts. Queued, it is still made before the window paints them.
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation] {
+                if (generation == m_probeGeneration) {
+                    makePlayer();
+                }
+            },
+            Qt::QueuedConnection);
     });
     // The files of an older reading wait no longer for their turn.
     m_probe.cancel();

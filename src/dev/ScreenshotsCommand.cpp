@@ -70,8 +70,11 @@ void loadAndProbe(AppState& state, const QWidget& window, const QStringList& pat
         if (!state.details() || state.details()->facts.lines().isEmpty()) {
             return true;
         }
+        // A single video or audio file's player is made once its facts are in.
+        const bool playable
+            = state.files().size() == 1 && (state.kind() == FileKind::video || state.kind() == FileKind::audio);
         const auto* position = window.findChild<QSlider*>(u"playbackPosition"_s);
-        return position && position->isVisible() && position->maximum() == 0;
+        return (playable && !state.player()) || (position && position->isVisible() && position->maximum() == 0);
     };
     QElapsedTimer clock;
     clock.start();

@@ -723,8 +723,8 @@ private slots:
         QFETCH(int, height);
         QVERIFY(!shownByObjectName(m_window, u"playerView"_s));
         m_state->load({TestFiles::write(file(name), "not really media")});
-        QWidget* player = shownByObjectName(m_window, u"playerView"_s);
-        QVERIFY(player);
+        QWidget* player = nullptr;
+        QTRY_VERIFY((player = shownByObjectName(m_window, u"playerView"_s))); // once the facts are in
         QCOMPARE(player->height(), height);
         m_state->load({TestFiles::write(file(u"a.txt"_s), "a"), TestFiles::write(file(u"b.txt"_s), "b")});
         QVERIFY(!shownByObjectName(m_window, u"playerView"_s));

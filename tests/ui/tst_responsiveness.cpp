@@ -110,6 +110,7 @@ private slots:
         // The first player loads the multimedia back end once (about 0.1 s of the main thread in this
         // build); what is measured is every drop after that.
         QVERIFY(dropAndWait(video));
+        QTRY_VERIFY(state.player()); // made after the facts
         EventLoopWatch watch;
         watch.start();
         for (const QString& path : {picture, video, pdf, video}) {
