@@ -176,11 +176,6 @@ void AppState::setMessage(const std::optional<QString>& message)
     assign(m_message, message, &AppState::messageChanged);
 }
 
-void AppState::setShowAutomationButton(bool show)
-{
-    assign(m_showAutomationButton, show, &AppState::showAutomationButtonChanged);
-}
-
 void AppState::setToolsReady(bool ready)
 {
     assign(m_toolsReady, ready, &AppState::toolsReadyChanged);

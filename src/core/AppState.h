@@ -43,7 +43,6 @@ class AppState : public QObject
     Q_PROPERTY(QString failureDetails READ failureDetails NOTIFY failureDetailsChanged)
     Q_PROPERTY(QString thinkingText READ thinkingText NOTIFY thinkingTextChanged)
     Q_PROPERTY(std::optional<QString> message READ message NOTIFY messageChanged)
-    Q_PROPERTY(bool showAutomationButton READ showAutomationButton NOTIFY showAutomationButtonChanged)
     Q_PROPERTY(std::optional<DialogKind> dialog READ dialog WRITE setDialog NOTIFY dialogChanged)
     Q_PROPERTY(bool toolsReady READ toolsReady NOTIFY toolsReadyChanged)
     Q_PROPERTY(bool toolsInstalling READ toolsInstalling NOTIFY toolsInstallingChanged)
@@ -74,7 +73,6 @@ public:
     QString failureDetails() const { return m_failureDetails; }
     QString thinkingText() const { return m_thinkingText; }
     std::optional<QString> message() const { return m_message; }
-    bool showAutomationButton() const { return m_showAutomationButton; }
     std::optional<DialogKind> dialog() const { return m_dialog; }
     bool toolsReady() const { return m_toolsReady; }
     bool toolsInstalling() const { return m_toolsInstalling; }
@@ -94,8 +92,6 @@ public:
     // File intake. Every way in ends in `load`, which replaces the selection and resets the work.
     void handleDrop(const QStringList& paths); // the dropped local files, in the order they arrived
     void chooseFiles();
-    void useFinderSelection();
-    void openAutomationSettings();
     void load(const QStringList& paths);
     void clearFiles();
     // Reads the first file's facts again in the background, for example after ffprobe was installed.
@@ -176,7 +172,6 @@ public:
     void setOutcome(const std::optional<RunOutcome>& outcome);
     void setThinkingText(const QString& text);
     void setMessage(const std::optional<QString>& message);
-    void setShowAutomationButton(bool show);
     void setToolsReady(bool ready);
     void setToolsInstalling(bool installing);
     void setInstallFraction(double fraction);
@@ -205,7 +200,6 @@ signals:
     void failureDetailsChanged();
     void thinkingTextChanged();
     void messageChanged();
-    void showAutomationButtonChanged();
     void dialogChanged();
     void toolsReadyChanged();
     void toolsInstallingChanged();
@@ -273,7 +267,6 @@ private:
     QString m_failureDetails;
     QString m_thinkingText;
     std::optional<QString> m_message;
-    bool m_showAutomationButton = false;
     std::optional<DialogKind> m_dialog;
     bool m_toolsReady = false;
     bool m_toolsInstalling = false;

@@ -26,19 +26,6 @@ void AppState::chooseFiles()
     }
 }
 
-void AppState::useFinderSelection()
-{
-    setMessage(std::nullopt);
-    setShowAutomationButton(false);
-    // Linux has no shared file-manager selection to ask for, so this always ends like a failed request.
-    setMessage(u"Could not ask the file manager for its selection. Drop the file here instead."_s);
-}
-
-void AppState::openAutomationSettings()
-{
-    // There is no automation permission pane on Linux, and the button is never shown here.
-}
-
 void AppState::load(const QStringList& paths)
 {
     QStringList kept;
@@ -69,7 +56,6 @@ void AppState::load(const QStringList& paths)
     setCurrentAction(std::nullopt);
     setRequestText({});
     setMessage(std::nullopt);
-    setShowAutomationButton(false);
     setDetails(basicDetails(kept.first()));
     reprobe();
 }

@@ -14,7 +14,6 @@ NoticeBanner::NoticeBanner(AppState* state, QWidget* parent)
     : RoundedBox(10, Fill::secondary, parent)
     , m_state(state)
     , m_text(new SymbolLabel(u"info.circle.fill"_s, QString(), Style::Text::body, this))
-    , m_automation(Style::button(u"Open Automation settings"_s, u"openAutomationSettings"_s, this))
 {
     setObjectName(u"noticeBanner"_s);
     m_text->setSymbolColor(palette().color(QPalette::Highlight));
@@ -24,16 +23,10 @@ NoticeBanner::NoticeBanner(AppState* state, QWidget* parent)
     row->setContentsMargins(12, 10, 12, 10);
     row->setSpacing(8);
     row->addWidget(m_text, 1);
-    row->addWidget(m_automation, 0, Qt::AlignVCenter);
     row->addWidget(dismiss, 0, Qt::AlignVCenter);
 
-    connect(m_automation, &QPushButton::clicked, m_state, &AppState::openAutomationSettings);
-    connect(dismiss, &QPushButton::clicked, m_state, [this] {
-        m_state->setMessage(std::nullopt);
-        m_state->setShowAutomationButton(false);
-    });
+    connect(dismiss, &QPushButton::clicked, m_state, [this] { m_state->setMessage(std::nullopt); });
     connect(m_state, &AppState::messageChanged, this, &NoticeBanner::refresh);
-    connect(m_state, &AppState::showAutomationButtonChanged, this, &NoticeBanner::refresh);
     refresh();
 }
 
@@ -42,5 +35,4 @@ void NoticeBanner::refresh()
     const std::optional<QString> message = m_state->message();
     setVisible(message.has_value());
     m_text->setText(message.value_or(QString()));
-    m_automation->setVisible(message && m_state->showAutomationButton());
 }

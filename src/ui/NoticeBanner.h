@@ -3,7 +3,6 @@
 #include "RoundedBox.h"
 
 class AppState;
-class QPushButton;
 class SymbolLabel;
 
 // The one-line notice over everything else, while `AppState.message` is set.
@@ -19,5 +18,4 @@ private:
 
     AppState* m_state;
     SymbolLabel* m_text;
-    QPushButton* m_automation;
 };

@@ -189,7 +189,6 @@ private slots:
             FileAction{ActionId::trim, u"Trim or cut parts"_s, {}, ActionStyle::ai, {}, {}, {}, false});
         state->setRequestText(u"Keep from 0:10 to 0:40"_s);
         state->setMessage(u"Path copied."_s);
-        state->setShowAutomationButton(true);
         state->setOutcome(RunOutcome{});
 
         const QString b = file(u"b.mp4"_s);
@@ -200,7 +199,6 @@ private slots:
         QCOMPARE(state->currentAction(), std::nullopt);
         QCOMPARE(state->requestText(), QString());
         QCOMPARE(state->message(), std::nullopt);
-        QVERIFY(!state->showAutomationButton());
         QCOMPARE(state->outcome(), std::nullopt);
         QCOMPARE(state->review(), std::nullopt);
         QCOMPARE(state->details()->path, b);
@@ -212,13 +210,12 @@ private slots:
         QCOMPARE(state->player()->path(), b);
     }
 
-    void clearFilesKeepsKindRequestAndButton()
+    void clearFilesKeepsKindAndRequest()
     {
         auto state = makeState();
         state->load({file(u"a.mp3"_s)});
         QPointer<MediaPlayer> player = state->player();
         state->setRequestText(u"Make it louder"_s);
-        state->setShowAutomationButton(true);
         state->setMessage(u"Path copied."_s);
         state->setStage(Stage::finished);
         state->clearFiles();
@@ -229,7 +226,6 @@ private slots:
         QCOMPARE(state->message(), std::nullopt);
         QCOMPARE(state->kind(), FileKind::audio);
         QCOMPARE(state->requestText(), u"Make it louder"_s);
-        QVERIFY(state->showAutomationButton());
         QTRY_VERIFY(!player);
         // A probe that finishes after the clear changes nothing.
         m_probes.first().deliver(u"mp3"_s);
@@ -292,17 +288,6 @@ private slots:
         state->chooseFiles();
         QCOMPARE(state->files(), (QStringList{folder, a}));
         QCOMPARE(state->message(), u"Path copied."_s);
-    }
-
-    void finderSelectionIsNotAvailable()
-    {
-        auto state = makeState();
-        state->setShowAutomationButton(true);
-        state->useFinderSelection();
-        QCOMPARE(state->message(), u"Could not ask the file manager for its selection. Drop the file here instead."_s);
-        QVERIFY(!state->showAutomationButton());
-        state->openAutomationSettings();
-        QVERIFY(state->files().isEmpty());
     }
 
     void basicDetails_data()
