@@ -158,8 +158,9 @@ LoopbackServer::Parameters LoopbackServer::parseRequest(const QByteArray& bytes)
 
 QByteArray LoopbackServer::response(bool signedIn)
 {
+    // system-ui is the desktop's own font in every current browser; without it the page would be in serif.
     const QByteArray body = signedIn
-        ? QByteArrayLiteral("<html><body style='font-family:-apple-system;text-align:center;margin-top:80px'>"
+        ? QByteArrayLiteral("<html><body style='font-family:system-ui,sans-serif;text-align:center;margin-top:80px'>"
                             "<h2>You're signed in</h2><p>You can close this tab and go back to Trellick.</p>"
                             "</body></html>")
         : QByteArrayLiteral("<html><body></body></html>");

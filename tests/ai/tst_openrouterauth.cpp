@@ -120,7 +120,7 @@ private slots:
     {
         QCOMPARE(LoopbackServer::response(false), notFound);
         const QByteArray page
-            = "<html><body style='font-family:-apple-system;text-align:center;margin-top:80px'><h2>You're "
+            = "<html><body style='font-family:system-ui,sans-serif;text-align:center;margin-top:80px'><h2>You're "
               "signed in</h2><p>You can close this tab and go back to Trellick.</p></body></html>";
         QCOMPARE(LoopbackServer::response(true),
                  "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: "
