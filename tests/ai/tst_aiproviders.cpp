@@ -50,6 +50,10 @@ bool holdsJSON(const QString& text)
     return text.contains(u'{') && text.contains(u'}');
 }
 
+// What every chat request of both providers carries for the system and user texts "SYSTEM" and "USER".
+const QJsonArray messages{QJsonObject{{u"role"_s, u"system"_s}, {u"content"_s, u"SYSTEM"_s}},
+                          QJsonObject{{u"role"_s, u"user"_s}, {u"content"_s, u"USER"_s}}};
+
 AIEndpoints endpointsFor(const FakeOllama& server)
 {
     AIEndpoints endpoints;
@@ -149,14 +153,11 @@ private slots:
         QCOMPARE(requests[0].headers.value("authorization"), "Bearer sk-or-v1-abc");
         QCOMPARE(requests[0].headers.value("content-type"), "application/json");
         QCOMPARE(requests[0].headers.value("x-title"), "Trellick");
-        const QJsonObject withJson = requests[0].json();
-        QCOMPARE(withJson.value(u"model"_s).toString(), u"json"_s);
-        QCOMPARE(withJson.value(u"temperature"_s).toDouble(), 0.2);
-        QCOMPARE(withJson.value(u"response_format"_s).toObject(), (QJsonObject{{u"type"_s, u"json_object"_s}}));
-        QCOMPARE(withJson.value(u"messages"_s).toArray(),
-                 (QJsonArray{QJsonObject{{u"role"_s, u"system"_s}, {u"content"_s, u"SYSTEM"_s}},
-                             QJsonObject{{u"role"_s, u"user"_s}, {u"content"_s, u"USER"_s}}}));
-        QVERIFY(!requests[1].json().contains(u"response_format"_s));
+        QJsonObject plain{{u"model"_s, u"plain"_s}, {u"temperature"_s, 0.2}, {u"messages"_s, messages}};
+        QCOMPARE(requests[1].json(), plain);
+        plain.insert(u"model"_s, u"json"_s);
+        plain.insert(u"response_format"_s, QJsonObject{{u"type"_s, u"json_object"_s}});
+        QCOMPARE(requests[0].json(), plain);
         // The key goes to the chat only, never with the model list.
         const QList<LocalHttpServer::Request> lists = server.server().requests("/api/v1/models");
         QVERIFY(!lists.isEmpty() && !lists.first().headers.contains("authorization"));
@@ -352,14 +353,12 @@ private slots:
         const auto outcome = runJob<AnswerOutcome>(job);
         QVERIFY(outcome);
         QCOMPARE(outcome->value(), (AIAnswer{content, u"qwen2.5:7b"_s}));
-        const QJsonObject body = server.chatBodies().value(0);
-        QCOMPARE(body.value(u"model"_s).toString(), u"qwen2.5:7b"_s);
-        QCOMPARE(body.value(u"stream"_s), QJsonValue(false));
-        QCOMPARE(body.value(u"format"_s).toString(), u"json"_s);
-        QCOMPARE(body.value(u"options"_s).toObject().value(u"temperature"_s).toDouble(), 0.2);
-        QCOMPARE(body.value(u"messages"_s).toArray(),
-                 (QJsonArray{QJsonObject{{u"role"_s, u"system"_s}, {u"content"_s, u"SYSTEM"_s}},
-                             QJsonObject{{u"role"_s, u"user"_s}, {u"content"_s, u"USER"_s}}}));
+        QCOMPARE(server.chatBodies().value(0),
+                 (QJsonObject{{u"model"_s, u"qwen2.5:7b"_s},
+                              {u"stream"_s, false},
+                              {u"format"_s, u"json"_s},
+                              {u"options"_s, QJsonObject{{u"temperature"_s, 0.2}}},
+                              {u"messages"_s, messages}}));
         QCOMPARE(server.server().requests().value(0).headers.value("content-type"), "application/json");
     }
 

@@ -5,7 +5,9 @@
 #include "base/FFmpegTools.h"
 #include "plans/PlanFactory.h"
 #include "plans/PlanParser.h"
+#include "plans/StepSandbox.h"
 #include "plans/SystemTools.h"
+#include "platform/Sandbox.h"
 
 #include <QDir>
 #include <QFile>
@@ -315,6 +317,29 @@ private slots:
         QCOMPARE(outcome(uR"({"steps":[{"program":"ffmpeg","args":["-i","{input}",)"_s + args
                          + uR"(,"{output}"],"output":"x.mp4"}]})"_s),
                  message);
+    }
+
+    // What a step may write is sized by all it reads, a folder by the files at every depth in it.
+    void fileSizeLimitFollowsTheInputs()
+    {
+        QTemporaryDir dir;
+        const auto sparse = [&dir](const QString& name, qint64 megabytes) {
+            QDir().mkpath(QFileInfo(dir.filePath(name)).absolutePath());
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(megabytes << 20)); // takes no room on disk
+        };
+        sparse(u"big/a.wav"_s, 60);
+        sparse(u"big/deeper/b.wav"_s, 40);
+        sparse(u"other.wav"_s, 50);
+        ResolvedStep step;
+        step.executable = u"/usr/bin/zip"_s;
+        step.inputs = {dir.filePath(u"big"_s), dir.filePath(u"other.wav"_s)};
+        step.outputPath = dir.filePath(u"big.zip"_s);
+        ResolvedOption option;
+        option.tempDir = dir.filePath(u"scratch"_s);
+        option.steps = {step};
+        QCOMPARE(StepSandbox::policy(option, step, {}).fileSizeLimit,
+                 SandboxPolicy::fileSizeLimitFor(qint64(150) << 20));
     }
 };
 
