@@ -3,7 +3,6 @@
 #include "BaseLog.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
@@ -15,12 +14,6 @@ QString ensured(const QString& path)
         qCDebug(lcBase, "could not make the folder %s", qUtf8Printable(path));
     }
     return path;
-}
-
-bool isExecutableFile(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.isFile() && info.isExecutable();
 }
 
 } // namespace
@@ -45,12 +38,6 @@ QString binDir()
 QString fallbackOutputDir()
 {
     return ensured(supportDir() + QStringLiteral("/Output"));
-}
-
-bool toolsInstalled()
-{
-    const QString bin = binDir();
-    return isExecutableFile(bin + QStringLiteral("/ffmpeg")) && isExecutableFile(bin + QStringLiteral("/ffprobe"));
 }
 
 } // namespace AppPaths

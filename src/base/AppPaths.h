@@ -10,7 +10,4 @@ QString supportDir();
 QString binDir();
 QString fallbackOutputDir();
 
-// Read afresh every time, so an install or a removal is seen at once.
-bool toolsInstalled();
-
 } // namespace AppPaths

@@ -105,7 +105,6 @@ private slots:
         });
         QCOMPARE(install(installer), std::nullopt);
 
-        QVERIFY(AppPaths::toolsInstalled());
         for (const QString& tool : ToolInstaller::tools()) {
             const QString path = AppPaths::binDir() + u'/' + tool;
             QCOMPARE(TestFiles::read(path), TestFiles::read(u"/usr/bin/"_s + tool));

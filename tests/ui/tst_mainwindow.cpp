@@ -595,7 +595,7 @@ private slots:
 
         QVERIFY(QDir().mkpath(AppPaths::binDir()) && TestMedia::installTool(u"ffmpeg"_s)
                 && TestMedia::installTool(u"ffprobe"_s));
-        m_state->setToolsReady(AppPaths::toolsInstalled());
+        m_state->setToolsReady(FFmpegTools::chosen().has_value());
         QCOMPARE(shownText(view, u"toolsStatus"_s), u"ffmpeg and ffprobe are installed."_s);
         QVERIFY(shown<QPushButton>(view, u"Download again"_s));
 
