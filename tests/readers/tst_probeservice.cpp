@@ -25,15 +25,6 @@ static QStringList texts(const MediaFacts& facts)
     return list;
 }
 
-static QStringList labels(const MediaFacts& facts)
-{
-    QStringList list;
-    for (const FactLine& line : facts.lines()) {
-        list << line.label;
-    }
-    return list;
-}
-
 // What ffprobe itself says, read as a user of the tool would read it: the container's duration and bit
 // rate, the first video stream that is not cover art, the first audio stream.
 static MediaFacts ffprobeFacts(const QString& path)
@@ -231,68 +222,56 @@ private slots:
         }
     }
 
-    // Damaged and hostile files give fewer lines or none, and every probe returns.
+    // Damaged and hostile files give no facts (a cut-off video may keep some), and every probe returns.
     void badInput_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<FileKind>("kind");
-        QTest::addColumn<QStringList>("allowed"); // the labels that may still be shown
-        QTest::newRow("truncated video") << u"truncated.mp4"_s << FileKind::video
-                                         << QStringList{u"Duration"_s,   u"Resolution"_s,  u"Video codec"_s,
-                                                        u"Frame rate"_s, u"Audio codec"_s, u"Sample rate"_s,
-                                                        u"Bit rate"_s};
-        QTest::newRow("text named .mp4") << u"text.mp4"_s << FileKind::video << QStringList();
+        QTest::addColumn<QByteArray>("bytes"); // the file, unless the test makes it another way
+        const QByteArray clip = TestFiles::read(path(u"clip.mp4"_s));
+        QTest::newRow("truncated video") << u"truncated.mp4"_s << FileKind::video << clip.left(clip.size() / 3);
+        QTest::newRow("text named .mp4") << u"text.mp4"_s << FileKind::video
+                                         << QByteArray("This is not a picture or a film.\n");
         // Lists of other files: the file beside them is not read for them, and they are said to be lists.
-        QTest::newRow("HLS playlist naming a sibling") << u"hls.mp4"_s << FileKind::video << QStringList();
-        QTest::newRow("ffconcat list naming a sibling") << u"concat.mp3"_s << FileKind::audio << QStringList();
-        QTest::newRow("zero-byte picture") << u"empty.jpg"_s << FileKind::image << QStringList();
-        QTest::newRow("SVG named .png") << u"drawing.png"_s << FileKind::image << QStringList();
-        QTest::newRow("BMP header with no size") << u"flat.bmp"_s << FileKind::image << QStringList();
-        QTest::newRow("broken PDF") << u"broken.pdf"_s << FileKind::pdf << QStringList();
-        QTest::newRow("named pipe as video") << u"pipe.mp4"_s << FileKind::video << QStringList();
-        QTest::newRow("named pipe as picture") << u"pipe.jpg"_s << FileKind::image << QStringList();
-        QTest::newRow("named pipe as PDF") << u"pipe.pdf"_s << FileKind::pdf << QStringList();
-        QTest::newRow("4 GB of nothing as video") << u"sparse.mp4"_s << FileKind::video << QStringList();
-        QTest::newRow("4 GB of nothing as picture") << u"sparse.jpg"_s << FileKind::image << QStringList();
-        QTest::newRow("4 GB of nothing as PDF") << u"sparse.pdf"_s << FileKind::pdf << QStringList();
-        QTest::newRow("missing file") << u"gone.mp4"_s << FileKind::video << QStringList();
+        QTest::newRow("HLS playlist naming a sibling")
+            << u"hls.mp4"_s << FileKind::video
+            << QByteArray("#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\nclip.mp4\n#EXT-X-ENDLIST\n");
+        QTest::newRow("ffconcat list naming a sibling")
+            << u"concat.mp3"_s << FileKind::audio << QByteArray("ffconcat version 1.0\nfile song.mp3\n");
+        QTest::newRow("zero-byte picture") << u"empty.jpg"_s << FileKind::image << QByteArray();
+        QTest::newRow("SVG named .png") << u"drawing.png"_s << FileKind::image
+                                        << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='9' height='9'/>");
+        QTest::newRow("BMP header with no size")
+            << u"flat.bmp"_s << FileKind::image
+            << QByteArray("BM") + QByteArray(12, '\0') + QByteArray("\x28\0\0\0", 4) + QByteArray(8, '\0');
+        QTest::newRow("broken PDF")
+            << u"broken.pdf"_s << FileKind::pdf
+            << QByteArray("%PDF-1.7\n1 0 obj << /Type /Catalog /Pages 2 0 R >>\nendobj\ntrailer garbage");
+        QTest::newRow("named pipe as video") << u"pipe.mp4"_s << FileKind::video << QByteArray();
+        QTest::newRow("named pipe as picture") << u"pipe.jpg"_s << FileKind::image << QByteArray();
+        QTest::newRow("named pipe as PDF") << u"pipe.pdf"_s << FileKind::pdf << QByteArray();
+        QTest::newRow("4 GB of nothing as video") << u"sparse.mp4"_s << FileKind::video << QByteArray();
+        QTest::newRow("4 GB of nothing as picture") << u"sparse.jpg"_s << FileKind::image << QByteArray();
+        QTest::newRow("4 GB of nothing as PDF") << u"sparse.pdf"_s << FileKind::pdf << QByteArray();
+        QTest::newRow("missing file") << u"gone.mp4"_s << FileKind::video << QByteArray();
     }
 
     void badInput()
     {
         QFETCH(QString, name);
         QFETCH(FileKind, kind);
-        QFETCH(QStringList, allowed);
+        QFETCH(QByteArray, bytes);
         const QString file = path(name);
-        if (name == u"truncated.mp4"_s) {
-            QFile clip(path(u"clip.mp4"_s));
-            QVERIFY(clip.open(QIODevice::ReadOnly));
-            TestFiles::write(file, clip.read(clip.size() / 3));
-        } else if (name.startsWith(u"text."_s)) {
-            TestFiles::write(file, "This is not a picture or a film.\n");
-        } else if (name == u"hls.mp4"_s) {
-            TestFiles::write(file, "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\nclip.mp4\n#EXT-X-ENDLIST\n");
-        } else if (name == u"concat.mp3"_s) {
-            TestFiles::write(file, "ffconcat version 1.0\nfile song.mp3\n");
-        } else if (name == u"drawing.png"_s) {
-            TestFiles::write(file, "<svg xmlns='http://www.w3.org/2000/svg' width='9' height='9'/>");
-        } else if (name == u"flat.bmp"_s) {
-            TestFiles::write(
-                file, QByteArray("BM") + QByteArray(12, '\0') + QByteArray("\x28\0\0\0", 4) + QByteArray(8, '\0'));
-        } else if (name == u"broken.pdf"_s) {
-            TestFiles::write(file, "%PDF-1.7\n1 0 obj << /Type /Catalog /Pages 2 0 R >>\nendobj\ntrailer garbage");
-        } else if (name.startsWith(u"pipe."_s)) {
+        if (name.startsWith(u"pipe."_s)) {
             QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
         } else if (name.startsWith(u"sparse."_s)) {
             QFile sparse(file);
             QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(4LL << 30));
-        } else if (name == u"empty.jpg"_s) {
-            TestFiles::write(file);
+        } else if (name != u"gone.mp4"_s) {
+            TestFiles::write(file, bytes);
         }
         const MediaFacts facts = ProbeHelper::probeNow(file, kind);
-        for (const QString& label : labels(facts)) {
-            QVERIFY2(allowed.contains(label), qPrintable(label));
-        }
+        QVERIFY(name == u"truncated.mp4"_s || facts.lines().isEmpty());
         QCOMPARE(facts.fileList, name == u"hls.mp4"_s || name == u"concat.mp3"_s);
         QFile::remove(file);
     }
@@ -334,18 +313,17 @@ private slots:
 
     void jsonKeepsEveryFact()
     {
-        MediaFacts facts;
-        facts.duration = 12.345678901234;
-        facts.width = 1920;
-        facts.height = 1080;
-        facts.videoCodec = u"h264"_s;
-        facts.audioCodec = u"aac"_s;
-        facts.bitRate = 4'500'000'123;
-        facts.frameRate = u"29.97 fps"_s;
-        facts.sampleRate = u"48000 Hz"_s;
-        facts.pages = 0;
-        facts.fileList = true;
-        facts.source = u"ffprobe"_s;
+        const MediaFacts facts{.duration = 12.345678901234,
+                               .width = 1920,
+                               .height = 1080,
+                               .videoCodec = u"h264"_s,
+                               .audioCodec = u"aac"_s,
+                               .bitRate = 4'500'000'123,
+                               .frameRate = u"29.97 fps"_s,
+                               .sampleRate = u"48000 Hz"_s,
+                               .pages = 0,
+                               .fileList = true,
+                               .source = u"ffprobe"_s};
         QCOMPARE(ProbeHelper::decode(ProbeHelper::encode(facts)), facts);
         QCOMPARE(ProbeHelper::decode(ProbeHelper::encode(MediaFacts())), MediaFacts());
     }
