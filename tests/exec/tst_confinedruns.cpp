@@ -1,7 +1,6 @@
 #include "TestFiles.h"
 #include "TestMain.h"
 #include "TestMedia.h"
-#include "base/AppPaths.h"
 #include "base/ProcessJob.h"
 #include "exec/ToolRunner.h"
 #include "plans/PlanFactory.h"
@@ -74,9 +73,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QVERIFY(QDir().mkpath(AppPaths::binDir()));
-        QFile::remove(AppPaths::binDir() + u"/ffmpeg"_s);
-        QVERIFY(QFile::link(u"/usr/bin/ffmpeg"_s, AppPaths::binDir() + u"/ffmpeg"_s));
+        QVERIFY(TestMedia::installTool(u"ffmpeg"_s));
         QVERIFY(TestMedia::videoMp4(path(u"holiday.mp4"_s)));
         QVERIFY(TestMedia::wav(path(u"song.wav"_s)));
         QVERIFY(TestMedia::picture(path(u"photo.png"_s), 64, 48));
@@ -86,8 +83,6 @@ private slots:
         // (a step reads its input files, not their folder) and outside the folder a step writes into.
         TestFiles::write(path(u"passwords.txt"_s), "hunter2\n");
     }
-
-    void cleanupTestCase() { QFile::remove(AppPaths::binDir() + u"/ffmpeg"_s); }
 
     void plansWorkConfined_data()
     {

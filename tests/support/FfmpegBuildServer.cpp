@@ -11,17 +11,12 @@ using namespace Qt::StringLiterals;
 
 FfmpegBuildServer::FfmpegBuildServer()
 {
-    qputenv("TRELLICK_FFMPEG_SERVER", (baseUrl() + u'/').toUtf8());
+    qputenv("TRELLICK_FFMPEG_SERVER", m_http.url().toString().toUtf8() + '/');
 }
 
 FfmpegBuildServer::~FfmpegBuildServer()
 {
     qunsetenv("TRELLICK_FFMPEG_SERVER");
-}
-
-QString FfmpegBuildServer::baseUrl() const
-{
-    return m_http.url().toString();
 }
 
 QString FfmpegBuildServer::archivePath()
@@ -32,11 +27,6 @@ QString FfmpegBuildServer::archivePath()
 void FfmpegBuildServer::route(const QString& path, const LocalHttpServer::Reply& reply)
 {
     m_http.route(path.toUtf8(), reply);
-}
-
-bool FfmpegBuildServer::requested(const QString& path) const
-{
-    return !m_http.requests(path.toUtf8()).isEmpty();
 }
 
 void FfmpegBuildServer::serve(const QByteArray& made)

@@ -21,12 +21,9 @@ public:
     };
 
     LocalHttpServer& http() { return m_http; }
-    // "http://127.0.0.1:PORT", without a final slash.
-    QString baseUrl() const;
     // The archive's path on the server, "/ffmpeg-...tar.xz".
     static QString archivePath();
     void route(const QString& path, const LocalHttpServer::Reply& reply);
-    bool requested(const QString& path) const;
     // Serves an archive (the usual one when empty) with its checksum list.
     void serve(const QByteArray& archive = {});
 

@@ -3,6 +3,7 @@
 #include "TestFiles.h"
 #include "base/AppPaths.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -99,12 +100,7 @@ bool installTool(const QString& name)
 {
     const QString link = AppPaths::binDir() + u'/' + name;
     QFile::remove(link);
-    return QFile::link(u"/usr/bin/"_s + name, link);
-}
-
-void removeTool(const QString& name)
-{
-    QFile::remove(AppPaths::binDir() + u'/' + name);
+    return QDir().mkpath(AppPaths::binDir()) && QFile::link(u"/usr/bin/"_s + name, link);
 }
 
 } // namespace TestMedia

@@ -21,8 +21,7 @@ bool picture(const QString& path, int width, int height);
 // A PDF with `pages` pages.
 bool pdf(const QString& path, int pages);
 
-// Links Debian's ffmpeg or ffprobe into the application's tools folder (under XDG_DATA_HOME), or removes it.
+// Links Debian's ffmpeg or ffprobe into the application's tools folder (under XDG_DATA_HOME), made if missing.
 bool installTool(const QString& name);
-void removeTool(const QString& name);
 
 } // namespace TestMedia
