@@ -36,6 +36,12 @@ Ended flat(const RunResult& result)
     return {{}, false, error.kind == ErrorKind::cancelled, error.message, error.details};
 }
 
+// A run that failed, not cancelled, with these words.
+Ended failed(const QString& summary, const QString& details = {})
+{
+    return {{}, false, false, summary, details};
+}
+
 struct Finished
 {
     Ended outcome;
@@ -284,12 +290,8 @@ private slots:
             {step(u"One"_s, u"/usr/bin/touch"_s, {out}, out), step(u"Two"_s, u"/usr/bin/touch"_s, {later}, later)}));
         QCOMPARE(
             f.outcome,
-            (Ended{
-                {},
-                false,
-                false,
-                u"A file named “taken.mp4” already exists, so nothing was written. Plan the action again to get a fresh name."_s,
-                {}}));
+            failed(
+                u"A file named “taken.mp4” already exists, so nothing was written. Plan the action again to get a fresh name."_s));
         QCOMPARE(QFileInfo(out).size(), 8);
         QVERIFY(!QFile::exists(later));
     }
@@ -302,25 +304,21 @@ private slots:
             = script(u"failing"_s, "echo partial > \"$1\"; echo 'open: Permission DENIED' >&2; exit 1\n");
         const Finished f = run(option({step(u"Fail"_s, failing, {out}, out)}));
         QCOMPARE(f.outcome,
-                 (Ended{{},
-                        false,
-                        false,
-                        u"The system did not allow writing there. Check the folder's permissions."_s,
-                        u"open: Permission DENIED\n"_s}));
+                 failed(u"The system did not allow writing there. Check the folder's permissions."_s,
+                        u"open: Permission DENIED\n"_s));
         QVERIFY(!QFile::exists(out));
 
         const QString silent = script(u"silent"_s, "exit 0\n");
         const Finished s = run(option({step(u"Nothing"_s, silent, {path(u"x"_s)}, path(u"x"_s))}));
-        QCOMPARE(s.outcome.summary, u"The tool finished but did not create the new file."_s);
-        QVERIFY(!s.outcome.ok);
+        QCOMPARE(s.outcome, failed(u"The tool finished but did not create the new file."_s));
 
         const Finished none = run(option({step(u"None"_s, std::nullopt, {}, path(u"y"_s))}));
-        QCOMPARE(none.outcome.summary, u"The tool stopped with an error (code -1)."_s);
-        QCOMPARE(none.outcome.details, u"No program to run."_s);
+        QCOMPARE(none.outcome, failed(u"The tool stopped with an error (code -1)."_s, u"No program to run."_s));
 
         const Finished missing = run(option({step(u"Gone"_s, path(u"no-such-tool"_s), {}, path(u"z"_s))}));
-        QCOMPARE(missing.outcome.summary, u"The tool could not find the file. It may have been moved or renamed."_s);
-        QCOMPARE(missing.outcome.details, u"Could not start the tool: "_s + qt_error_string(ENOENT));
+        QCOMPARE(missing.outcome,
+                 failed(u"The tool could not find the file. It may have been moved or renamed."_s,
+                        u"Could not start the tool: "_s + qt_error_string(ENOENT)));
 
         const QString crashing = script(u"crashing"_s, "kill -SEGV $$\n");
         const Finished c = run(option({step(u"Crash"_s, crashing, {}, path(u"w"_s))}));
@@ -339,15 +337,12 @@ private slots:
                                        "while [ ! -e \"$2/end\" ]; do sleep 0.05; done\n");
         ResolvedOption o = option({step(u"Race"_s, writing, {out, scratch}, out)});
         o.tempDir = scratch;
-        ToolRunner runner;
-        std::optional<Ended> outcome;
-        RunJob* job = runner.run(o, std::nullopt, {});
-        QObject::connect(job, &RunJob::finished, &runner, [&](const RunResult& result) { outcome = flat(result); });
-        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(scratch + u"/begun"_s); }, 60000));
-        TestFiles::write(out, "theirs");
-        TestFiles::write(scratch + u"/end"_s, "");
-        QVERIFY(QTest::qWaitFor([&] { return outcome.has_value(); }, 60000));
-        QCOMPARE(outcome->outputs, QStringList{path(u"raced 2.mp4"_s)});
+        const Finished f = run(o, std::nullopt, [&](ToolRunner&, Finished&) {
+            QVERIFY(QTest::qWaitFor([&] { return QFile::exists(scratch + u"/begun"_s); }, 60000));
+            TestFiles::write(out, "theirs");
+            TestFiles::write(scratch + u"/end"_s, "");
+        });
+        QCOMPARE(f.outcome.outputs, QStringList{path(u"raced 2.mp4"_s)});
         QCOMPARE(TestFiles::read(out), QByteArray("theirs"));
         QCOMPARE(TestFiles::read(path(u"raced 2.mp4"_s)), QByteArray("ours\n"));
     }
@@ -383,11 +378,7 @@ private slots:
         failing.native = NativeJobs::PdfImages{junk, path(u"junk pictures"_s)};
         const Finished bad = run(option({failing}));
         QCOMPARE(bad.outcome,
-                 (Ended{{},
-                        false,
-                        false,
-                        u"That did not work: The PDF could not be opened."_s,
-                        u"The PDF could not be opened."_s}));
+                 failed(u"That did not work: The PDF could not be opened."_s, u"The PDF could not be opened."_s));
         QVERIFY(!QFile::exists(path(u"junk pictures"_s)));
     }
 };
