@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QWidget>
 
 // Tests find widgets the way a screen reader does: by accessible name, among those shown.
@@ -38,14 +39,16 @@ T* shownByObjectName(QWidget* root, const QString& objectName)
     return nullptr;
 }
 
-// Names of the shown buttons under `root`, in layout (creation) order.
-inline QStringList buttonTexts(QWidget* root, const QString& objectNamePrefix)
+// Texts of the shown buttons (or labels) under `root` whose object names start with the prefix, in layout
+// (creation) order.
+template <typename T = QAbstractButton>
+QStringList shownTexts(QWidget* root, const QString& objectNamePrefix)
 {
     settle();
     QStringList texts;
-    for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
-        if (button->objectName().startsWith(objectNamePrefix) && button->isVisibleTo(root)) {
-            texts.append(button->text());
+    for (T* widget : root->findChildren<T*>()) {
+        if (widget->objectName().startsWith(objectNamePrefix) && widget->isVisibleTo(root)) {
+            texts.append(widget->text());
         }
     }
     return texts;

@@ -138,22 +138,13 @@ class TestMainWindow : public QObject
     QDialog* open(DialogKind kind)
     {
         m_state->setDialog(kind);
-        QDialog* dialog = m_window->dialogRouter()->current();
-        return dialog;
+        return m_window->dialogRouter()->current();
     }
 
     // A video chosen, an AI action picked and `request` typed, as the user would.
     void askingWith(const QString& request)
     {
-        const QString video = file(u"holiday.mp4"_s);
-        m_state->setFiles({video});
-        FileDetails details;
-        details.path = video;
-        details.name = u"holiday.mp4"_s;
-        details.kind = FileKind::video;
-        details.kindText = u"MPEG-4 video"_s;
-        details.sizeText = u"1.2 MB"_s;
-        m_state->setDetails(details);
+        chooseVideo();
         m_state->setCurrentAction(Actions::video().constFirst());
         m_state->setStage(Stage::asking);
         m_state->setRequestText(request);
@@ -161,7 +152,7 @@ class TestMainWindow : public QObject
 
     void signInToOpenRouter()
     {
-        QVERIFY(m_ai->keychain->save(u"sk-or-test"_s, u"openrouter-api-key"_s));
+        QVERIFY(m_ai->keychain->save(u"sk-or-test"_s, account));
         m_state->settings().readKey();
         QTRY_VERIFY(m_state->settings().signedIn());
     }
@@ -254,14 +245,8 @@ private slots:
         QCOMPARE(dialog->order(), (QStringList{a, c, b}));
         shown<QToolButton>(dialog, u"Move down a.pdf"_s)->click();
         QCOMPARE(dialog->order(), (QStringList{c, a, b}));
-        QStringList rows;
-        WidgetFinder::settle();
-        for (QLabel* label : dialog->findChildren<QLabel*>(u"mergeRow"_s)) {
-            if (label->isVisibleTo(dialog)) {
-                rows.append(label->text());
-            }
-        }
-        QCOMPARE(rows, (QStringList{u"1. c.pdf"_s, u"2. a.pdf"_s, u"3. b.pdf"_s}));
+        QCOMPARE(WidgetFinder::shownTexts<QLabel>(dialog, u"mergeRow"_s),
+                 (QStringList{u"1. c.pdf"_s, u"2. a.pdf"_s, u"3. b.pdf"_s}));
 
         // Adding skips what is already listed and keeps the chooser's order.
         const QString d = file(u"d.pdf"_s), e = file(u"e.pdf"_s);
@@ -294,27 +279,19 @@ private slots:
     void infoListsPathsAndDetails()
     {
         m_state->setFiles({file(u"a.mp4"_s), file(u"b.mp4"_s)});
-        FileDetails details;
-        details.name = u"a.mp4"_s;
-        details.kindText = u"MPEG-4 video"_s;
-        details.sizeText = u"3 MB"_s;
-        m_state->setDetails(details);
+        FileDetails d = details(file(u"a.mp4"_s), u"a.mp4"_s);
+        m_state->setDetails(d);
         QDialog* dialog = open(DialogKind::info);
         QVERIFY(!dialog->findChild<QLabel*>(u"info_Duration"_s));
         // The probe's facts come after the sheet opened.
-        details.facts.duration = 12;
-        details.facts.source = u"libavformat"_s;
-        m_state->setDetails(details);
-        QStringList paths;
-        for (QLabel* label : dialog->findChildren<QLabel*>(u"infoPath"_s)) {
-            paths.append(label->text());
-        }
-        QCOMPARE(paths, m_state->files());
+        d.facts.duration = 12;
+        d.facts.source = u"libavformat"_s;
+        m_state->setDetails(d);
+        QCOMPARE(WidgetFinder::shownTexts<QLabel>(dialog, u"infoPath"_s), m_state->files());
         QCOMPARE(dialog->findChild<QLabel*>(u"info_Kind"_s)->text(), u"MPEG-4 video"_s);
         QCOMPARE(dialog->findChild<QLabel*>(u"info_Duration"_s)->text(), u"0:12"_s);
         QCOMPARE(dialog->findChild<QLabel*>(u"info_Read with"_s)->text(), u"libavformat"_s);
-        auto* close = shown<QPushButton>(dialog, u"Close"_s);
-        QVERIFY(close->isDefault());
+        QVERIFY(shown<QPushButton>(dialog, u"Close"_s)->isDefault());
         QTest::keyClick(dialog, Qt::Key_Return);
         QCOMPARE(m_state->dialog(), std::nullopt);
     }
@@ -327,13 +304,8 @@ private slots:
         QVERIFY(WidgetFinder::shownByObjectName(dialog, u"historyEmpty"_s));
         QVERIFY(!shown<QPushButton>(dialog, u"Clear all"_s));
 
-        HistoryEntry direct;
-        direct.id = QUuid::createUuid();
-        direct.date = QDateTime::currentDateTimeUtc();
-        direct.fileName = u"notes.txt"_s;
-        direct.request = u"Compress to .zip"_s;
-        direct.command = u"zip notes.zip notes.txt"_s;
-        direct.result = u"Done: notes.zip"_s;
+        const HistoryEntry direct{QUuid::createUuid(),   QDateTime::currentDateTimeUtc(), u"notes.txt"_s,       {},
+                                  u"Compress to .zip"_s, u"zip notes.zip notes.txt"_s,    u"Done: notes.zip"_s, {}};
         HistoryEntry asked = direct;
         asked.id = QUuid::createUuid();
         asked.fileName = u"clip.mp4"_s;
@@ -693,11 +665,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_state->stage(), Stage::finished, 30'000);
         QVERIFY(shownByObjectName(m_window, u"resultView"_s));
         QCOMPARE(m_state->outcome()->outputs, (QStringList{file(u"b.zip"_s), file(u"a.zip"_s)}));
-        QStringList names;
-        for (QLabel* label : m_window->findChildren<QLabel*>(u"outputName"_s)) {
-            names << label->text();
-        }
-        QCOMPARE(names, (QStringList{u"b.zip"_s, u"a.zip"_s}));
+        QCOMPARE(WidgetFinder::shownTexts<QLabel>(m_window, u"outputName"_s), (QStringList{u"b.zip"_s, u"a.zip"_s}));
         // The archive holds the file, and the original is untouched.
         QProcess unzip;
         unzip.start(u"/usr/bin/unzip"_s, {u"-p"_s, file(u"b.zip"_s)});
@@ -742,13 +710,7 @@ private slots:
         d.facts.width = 1920;
         d.facts.height = 1080;
         m_state->setDetails(d);
-        QStringList facts;
-        WidgetFinder::settle();
-        for (QLabel* label : m_window->findChildren<QLabel*>(u"fact"_s)) {
-            if (label->isVisibleTo(m_window)) {
-                facts.append(label->text());
-            }
-        }
+        const QStringList facts = WidgetFinder::shownTexts<QLabel>(m_window, u"fact"_s);
         QCOMPARE(facts.size(), d.facts.lines().size());
         QCOMPARE(facts.value(0), d.facts.lines().value(0).label + u": "_s + d.facts.lines().value(0).value);
     }
@@ -760,7 +722,7 @@ private slots:
         for (const FileAction& action : m_state->actions()) {
             expected.append(action.title);
         }
-        QCOMPARE(WidgetFinder::buttonTexts(m_window, u"action_"_s), expected);
+        QCOMPARE(WidgetFinder::shownTexts(m_window, u"action_"_s), expected);
         QVERIFY(expected.size() > 5);
     }
 
@@ -776,10 +738,7 @@ private slots:
     {
         QFETCH(QString, request);
         QFETCH(bool, enabled);
-        chooseVideo();
-        m_state->setCurrentAction(Actions::video().constFirst());
-        m_state->setStage(Stage::asking);
-        m_state->setRequestText(request);
+        askingWith(request);
         QPushButton* ask = shown<QPushButton>(m_window, u"Ask AI"_s);
         QVERIFY(ask);
         QCOMPARE(ask->isEnabled(), enabled);
@@ -787,9 +746,7 @@ private slots:
 
     void returnPressesTheDefaultButtonOfTheShownPanel()
     {
-        chooseVideo();
-        m_state->setCurrentAction(Actions::video().constFirst());
-        m_state->setStage(Stage::asking);
+        askingWith(QString());
         auto* edit = shown<QPlainTextEdit>(m_window, u"Request"_s);
         QCOMPARE(edit->placeholderText(), u"For example: "_s + Actions::video().constFirst().example);
         // A preset puts its text into the request.
@@ -836,9 +793,7 @@ private slots:
         QVERIFY(!shownByObjectName(m_window, u"planSteps"_s));
         QVERIFY(!shown(m_window, u"Change my request"_s)); // not an AI plan
         QCOMPARE(shownByObjectName<QLabel>(m_window, u"planSummary"_s)->text(), u"Cuts without re-encoding."_s);
-        const QList<QLabel*> saves = m_window->findChildren<QLabel*>();
-        QVERIFY(std::any_of(saves.begin(), saves.end(),
-                            [](QLabel* l) { return l->text() == u"Saves as: holiday (cut).mp4"_s && l->isVisible(); }));
+        QVERIFY(WidgetFinder::shownTexts<QLabel>(m_window, {}).contains(u"Saves as: holiday (cut).mp4"_s));
     }
 
     void planWithTwoOptionsPicksTheVersionAndListsSteps()
@@ -858,11 +813,8 @@ private slots:
         QCOMPARE(shownByObjectName<QLabel>(m_window, u"planSteps"_s)->text(), u"1. First pass\n2. Second pass"_s);
         QCOMPARE(shown<QPlainTextEdit>(m_window, u"The exact command"_s)->toPlainText(), two.commandText());
         QVERIFY(shown(m_window, u"Change my request"_s));
-        const QList<QLabel*> labels = m_window->findChildren<QLabel*>();
-        auto showsText = [&](const QString& text) {
-            return std::any_of(labels.begin(), labels.end(),
-                               [&](QLabel* l) { return l->text() == text && l->isVisible(); });
-        };
+        auto showsText
+            = [this](const QString& text) { return WidgetFinder::shownTexts<QLabel>(m_window, {}).contains(text); };
         QVERIFY(showsText(
             u"Answered by free/model (on the second try, after the first answer was rejected by my checks)"_s));
         QVERIFY(showsText(u"This needs ffmpeg. It will be downloaded once when you press Run."_s));
