@@ -163,12 +163,9 @@ private slots:
         QCOMPARE(review.options.size(), 1);
         QCOMPARE(review.options[0].label, u"Fast"_s);
         QCOMPARE(review.options[0].steps[0].outputPath, m_dir.filePath(u"song (cut).wav"_s));
-        QCOMPARE(review.selected, 0);
-        QCOMPARE(review.request, u"Keep from 0:10 to 0:40"_s);
-        QCOMPARE(review.title, u"Trim or cut parts"_s);
-        QCOMPARE(review.model, model);
-        QVERIFY(!review.retried);
-        QVERIFY(review.isAI);
+        QCOMPARE(review,
+                 (ReviewState{review.options, 0, u"Keep from 0:10 to 0:40"_s, u"Trim or cut parts"_s, model, false,
+                              true, 0, std::nullopt}));
         QCOMPARE(settings().lastModel(), model);
         QVERIFY(m_state->task().isEmpty());
 
