@@ -2,6 +2,7 @@
 #include "FfmpegBuildServer.h"
 #include "TestFiles.h"
 #include "TestMain.h"
+#include "TestMedia.h"
 #include "TestPdf.h"
 #include "base/AppPaths.h"
 #include "exec/RunFolders.h"
@@ -127,12 +128,8 @@ private slots:
         m_builds->serve();
 
         TestFiles::write(path(u"notes.txt"_s), "some notes\n");
-        QImage picture(64, 48, QImage::Format_RGB32);
-        picture.fill(Qt::darkCyan);
-        QVERIFY(picture.save(path(u"cat.png"_s)));
-        QVERIFY(TestFiles::runTool(
-            u"/usr/bin/ffmpeg"_s,
-            {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=d=2"_s, path(u"song.wav"_s)}));
+        QVERIFY(TestMedia::picture(path(u"cat.png"_s), 64, 48));
+        QVERIFY(TestMedia::wav(path(u"song.wav"_s)));
         TestPdf::write(path(u"report.pdf"_s), 3);
         TestPdf::write(path(u"appendix.pdf"_s), 2);
         QDir().mkpath(path(u"box/inner"_s));

@@ -1,4 +1,5 @@
 #include "TableCheck.h"
+#include "TestFiles.h"
 #include "TestMain.h"
 #include "platform/SingleInstance.h"
 
@@ -51,10 +52,7 @@ private slots:
         QSignalSpy opened(&first, &SingleInstance::openRequested);
 
         QTemporaryDir dir;
-        const QString file = dir.filePath(u"notes ü.txt"_s);
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.close();
+        const QString file = TestFiles::write(dir.filePath(u"notes ü.txt"_s));
 
         QProcess second;
         second.setWorkingDirectory(dir.path());
