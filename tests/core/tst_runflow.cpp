@@ -69,12 +69,14 @@ class TestRunFlow : public QObject
             timeoutMs);
     }
 
-    // ffmpeg's download is slow enough to act in the middle of it.
-    static void serveSlowly(FfmpegBuildServer& builds)
+    // A sound to convert to MP3, with an ffmpeg download slow enough to act in the middle of it.
+    void convertWhileServingSlowly(FfmpegBuildServer& builds)
     {
         builds.serve();
         builds.route(FfmpegBuildServer::archivePath(),
                      LocalHttpServer::Reply::slowly(FfmpegBuildServer::archive(), 4096, 20));
+        m_state->load({wav(u"song.wav"_s, 1)});
+        m_state->prepareConvert(ActionId::convertAudio, u"mp3"_s);
     }
 
     HistoryEntry lastEntry() const { return m_state->history().entries().value(0); }
@@ -143,8 +145,7 @@ private slots:
         QVERIFY(QFileInfo(m_dir.path() + u"/a.zip"_s).size() > 0);
         QVERIFY(builds.http().requests().isEmpty());
 
-        // The clock's time in whole seconds, as the history file keeps it; no plan, as a direct action cannot be
-        // re-run.
+        // The clock's time in whole seconds, as the history keeps it; no plan, as a direct action is not re-run.
         const QDateTime now = TestServices::fixedNow().addMSecs(-TestServices::fixedNow().time().msec());
         QCOMPARE(lastEntry(),
                  (HistoryEntry{lastEntry().id, now, fileName, paths.first(), u"Compress to .zip"_s,
@@ -228,9 +229,9 @@ private slots:
         QCOMPARE(m_state->dialog(), std::nullopt);
         QCOMPARE(m_state->stage(), Stage::review);
         QCOMPARE(m_state->files(), QStringList{a});
-        QCOMPARE(m_state->review()->title, u"Re-run"_s);
-        QCOMPARE(m_state->review()->request, u"Zip it please"_s);
-        QVERIFY(!m_state->review()->isAI);
+        QCOMPARE(*m_state->review(),
+                 (ReviewState{m_state->review()->options, 0, u"Zip it please"_s, u"Re-run"_s, std::nullopt, false,
+                              false, 0, std::nullopt}));
         QCOMPARE(QFileInfo(m_state->review()->options.first().finalOutputs().first()).fileName(), u"packed 2.zip"_s);
     }
 
@@ -337,9 +338,7 @@ private slots:
     void cancelledDownloadLeavesNoHistory()
     {
         FfmpegBuildServer builds;
-        serveSlowly(builds);
-        m_state->load({wav(u"song.wav"_s, 1)});
-        m_state->prepareConvert(ActionId::convertAudio, u"mp3"_s);
+        convertWhileServingSlowly(builds);
         connect(m_state.get(), &AppState::installTextChanged, this, [this] {
             if (m_state->installText().startsWith(u"Downloading"_s)) {
                 m_state->installer().cancel();
@@ -357,9 +356,7 @@ private slots:
     void runJoinsTheDownloadUnderWay()
     {
         FfmpegBuildServer builds;
-        serveSlowly(builds);
-        m_state->load({wav(u"song.wav"_s, 1)});
-        m_state->prepareConvert(ActionId::convertAudio, u"mp3"_s);
+        convertWhileServingSlowly(builds);
         m_state->installToolsNow();
         QTRY_VERIFY_WITH_TIMEOUT(m_state->installFraction() > 0, timeoutMs);
         QVERIFY(m_state->toolsInstalling());
