@@ -91,12 +91,9 @@ private slots:
         QVERIFY(m_dir.isValid());
         m_song = m_dir.filePath(u"song.wav"_s);
         m_other = m_dir.filePath(u"other.wav"_s);
-        QVERIFY(TestMedia::wav(m_song));
-        QVERIFY(TestMedia::wav(m_other));
         m_video = m_dir.filePath(u"talk.mp4"_s);
-        QVERIFY(TestMedia::videoMp4(m_video));
-        QVERIFY(TestMedia::installTool(u"ffmpeg"_s));
-        QVERIFY(TestMedia::installTool(u"ffprobe"_s));
+        QVERIFY(TestMedia::wav(m_song) && TestMedia::wav(m_other) && TestMedia::videoMp4(m_video));
+        QVERIFY(TestMedia::installTool(u"ffmpeg"_s) && TestMedia::installTool(u"ffprobe"_s));
     }
 
     void init()
