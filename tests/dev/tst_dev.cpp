@@ -36,12 +36,9 @@ const QString trimPlan
 
 } // namespace
 
-// `trellick-dev` end to end. `do` runs every direct action: it loads real files into a real AppState,
-// performs the action as the window would, runs the plan (installing ffmpeg from a local build server when
-// needed) and leaves the new files beside the originals. `ask` sends a request to the local OpenRouter
-// server, with the key in the test's own keyring. Killed outright in the middle of a long run, the program
-// leaves no tool running and nothing half-made under a final name, and the next start removes what the
-// dead run left.
+// `trellick-dev` end to end, on real files with real tools, the local servers and the test's own keyring.
+// Killed in the middle of a long run it leaves no tool running and nothing half-made under a final name, and
+// the next start removes what the dead run left.
 class TestDev : public QObject
 {
     Q_OBJECT
@@ -187,11 +184,9 @@ private slots:
     {
         QFETCH(QStringList, args);
         QFETCH(QStringList, outputs);
-        QStringList absolute = args;
-        const QString last = absolute.takeLast();
-        absolute << path(last);
-        if (args.first() == u"pdfMerge"_s) {
-            absolute[absolute.size() - 2] = path(absolute[absolute.size() - 2]);
+        QStringList absolute; // the files named are those of initTestCase
+        for (const QString& arg : args) {
+            absolute << (QFileInfo::exists(path(arg)) ? path(arg) : arg);
         }
         const auto [status, output] = dev(u"do"_s, absolute);
         QVERIFY2(status == 0, qPrintable(output));
