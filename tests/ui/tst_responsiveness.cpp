@@ -95,9 +95,7 @@ private slots:
         const QString video = m_dir.filePath(u"clip.mp4"_s);
         const QString picture = m_dir.filePath(u"photo.jpg"_s);
         const QString pdf = m_dir.filePath(u"doc.pdf"_s);
-        QVERIFY(TestMedia::videoMp4(video));
-        QVERIFY(TestMedia::picture(picture, 4000, 3000));
-        QVERIFY(TestMedia::pdf(pdf, 40));
+        QVERIFY(TestMedia::videoMp4(video) && TestMedia::picture(picture, 4000, 3000) && TestMedia::pdf(pdf, 40));
 
         AppState state(TestServices().services);
         MainWindow window(&state);
