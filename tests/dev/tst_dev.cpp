@@ -198,7 +198,7 @@ private slots:
 
     void realOutputsAreWhatTheyClaim()
     {
-        // The pages really were taken, in the order typed, and the merge holds all pages.
+        // The pages really were taken, and the merge holds all pages.
         QProcess qpdf;
         qpdf.start(u"/usr/bin/qpdf"_s, {u"--show-npages"_s, path(u"report (pages 3,1).pdf"_s)});
         QVERIFY(qpdf.waitForFinished());
