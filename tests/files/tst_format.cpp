@@ -89,26 +89,20 @@ private slots:
 
     void homeRelative_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
         const QString home = QDir::homePath();
         QTest::newRow("inside the home") << home + u"/.local/share/Trellick/bin"_s << u"~/.local/share/Trellick/bin"_s;
         QTest::newRow("a name that only starts alike") << home + u"x/bin"_s << home + u"x/bin"_s;
     }
 
-    void homeRelative()
-    {
-        QFETCH(QString, path);
-        QFETCH(QString, shown);
-        QCOMPARE(Format::homeRelative(path), shown);
-    }
+    void homeRelative() { checkRow<QString, QString>(&Format::homeRelative); }
 
     void todayIsIsoDateWhateverTheLocale()
     {
         QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
         const QString today = Format::today();
         QLocale::setDefault(QLocale::c());
-        QVERIFY2(QRegularExpression(u"^[0-9]{4}-[0-9]{2}-[0-9]{2}$"_s).match(today).hasMatch(), qPrintable(today));
         QCOMPARE(today, QDate::currentDate().toString(Qt::ISODate));
     }
 };
