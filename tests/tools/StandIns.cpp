@@ -3,8 +3,6 @@
 #include "base/ProcessJob.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
-#include <QFile>
 
 namespace StandIns {
 
@@ -28,16 +26,6 @@ QString output(const QString& program, const QStringList& args)
         return {};
     }
     return result.out.trimmed();
-}
-
-QByteArray digest(const QString& path)
-{
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (file.open(QIODevice::ReadOnly)) {
-        hash.addData(&file);
-    }
-    return hash.result();
 }
 
 } // namespace StandIns

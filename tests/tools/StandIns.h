@@ -14,7 +14,5 @@ QString path(const QString& name);
 ProcResult run(const QString& name, const QStringList& args);
 // Runs a system program and returns its standard output, trimmed; empty when it failed.
 QString output(const QString& program, const QStringList& args);
-// SHA-256 of a file's contents, to prove an input was left alone.
-QByteArray digest(const QString& path);
 
 } // namespace StandIns

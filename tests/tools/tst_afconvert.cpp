@@ -76,7 +76,7 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(QString, words);
         const QString output = at(u"refused.m4a"_s);
-        const QByteArray before = StandIns::digest(m_stereo);
+        const QByteArray before = TestFiles::read(m_stereo);
         QStringList final;
         for (const QString& arg : args) {
             final << (arg == u"{input}"_s ? m_stereo : arg == u"{output}"_s ? output : arg);
@@ -86,7 +86,7 @@ private slots:
         QVERIFY2(r.err.contains(words), qPrintable(r.err));
         QCOMPARE(r.err.count(u'\n'), 1);
         QVERIFY(!QFileInfo::exists(output));
-        QCOMPARE(StandIns::digest(m_stereo), before);
+        QCOMPARE(TestFiles::read(m_stereo), before);
     }
 
     // The audio-format dialog's commands, exactly as the application builds them, then what plans ask for.

@@ -112,7 +112,7 @@ private slots:
     {
         QFETCH(QStringList, args);
         QFETCH(QString, words);
-        const QByteArray before = StandIns::digest(m_marker);
+        const QByteArray before = TestFiles::read(m_marker);
         const QString output = at(u"refused.png"_s);
         const ProcResult r = sips(args, m_marker, output);
         QVERIFY(r.status != 0);
@@ -120,7 +120,7 @@ private slots:
         QVERIFY(r.err.startsWith(u"Error: "_s));
         QCOMPARE(r.err.count(u'\n'), 1);
         QVERIFY(!QFileInfo::exists(output));
-        QCOMPARE(StandIns::digest(m_marker), before);
+        QCOMPARE(TestFiles::read(m_marker), before);
     }
 
     // Pictures whose right half is transparent, converted to every format: those without transparency
@@ -166,11 +166,11 @@ private slots:
         }
         // The picture-format dialog's command, exactly as the application builds it.
         const QString output = at(u"converted-"_s + kind + u"."_s + format);
-        const QByteArray before = StandIns::digest(input);
+        const QByteArray before = TestFiles::read(input);
         const ProcResult r = sips({u"-s"_s, u"format"_s, format, u"{input}"_s, u"-o"_s, u"{output}"_s}, input, output);
         QCOMPARE(r.err, QString());
         QCOMPARE(r.out, input + u"\n  "_s + output + u"\n"_s);
-        QCOMPARE(StandIns::digest(input), before);
+        QCOMPARE(TestFiles::read(input), before);
         QVERIFY(QDir(m_dir.path()).entryList({u".*.part"_s}, QDir::Hidden | QDir::Files).isEmpty());
         QCOMPARE(header(output, u"width"_s) + u'x' + header(output, u"height"_s), u"64x48"_s);
         if (format != u"bmp"_s) { // read by ImageMagick, not by a loader of libvips' own
