@@ -24,12 +24,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Each page's MediaBox (as x0, y0, width, height), rotation and number of annotations.
 struct PdfFacts
 {
-    int pages = 0;
-    QList<QRectF> boxes; // MediaBox as x0, y0, width, height
+    QList<QRectF> boxes;
     QList<int> rotations;
     QList<int> annotations;
+
+    bool operator==(const PdfFacts&) const = default;
 };
 
 PdfFacts facts(const QString& path)
@@ -43,7 +45,6 @@ PdfFacts facts(const QString& path)
         QPDFObjectHandle rotate = page.getAttribute("/Rotate", false);
         f.rotations << (rotate.isInteger() ? rotate.getIntValueAsInt() : 0);
         f.annotations << int(page.getAnnotations().size());
-        ++f.pages;
     }
     return f;
 }
@@ -360,11 +361,8 @@ private slots:
     {
         const QString dest = path(u"extract.pdf"_s);
         QCOMPARE(failure(NativeOps::pdfExtract(m_mixed, {3, 2, 0, 99, -1}, dest)), std::nullopt);
-        const PdfFacts f = facts(dest);
-        QCOMPARE(f.pages, 3);
-        QCOMPARE(f.boxes.at(0), QRectF(100, 200, 300, 400));
-        QCOMPARE(f.rotations, (QList<int>{0, 90, 0}));
-        QCOMPARE(f.annotations, (QList<int>{1, 0, 1}));
+        QCOMPARE(facts(dest),
+                 (PdfFacts{{{100, 200, 300, 400}, {0, 0, 612, 792}, {0, 0, 612, 792}}, {0, 90, 0}, {1, 0, 1}}));
         QCOMPARE(pdfText(dest), u"Page 4 Page 3 Page 1"_s);
     }
 
@@ -426,7 +424,7 @@ private slots:
         QCOMPARE(failure(NativeOps::pdfMerge({path(u"cut.pdf"_s)}, path(u"cut-merged.pdf"_s))),
                  u"“cut.pdf” could not be opened as a PDF."_s);
         QCOMPARE(failure(NativeOps::shrink(path(u"cut.pdf"_s), path(u"cut-small.pdf"_s))), std::nullopt);
-        QCOMPARE(facts(path(u"cut-small.pdf"_s)).pages, 3);
+        QCOMPARE(facts(path(u"cut-small.pdf"_s)).boxes.size(), 3);
         QCOMPARE(pdfText(path(u"cut-small.pdf"_s)), pdfText(path(u"whole.pdf"_s)));
     }
 
@@ -461,9 +459,7 @@ private slots:
         const QString a = TestPdf::write(path(u"two.pdf"_s), 2);
         const QString b = TestPdf::write(path(u"three.pdf"_s), 3);
         QCOMPARE(failure(NativeOps::pdfMerge({b, a, m_mixed}, path(u"merged.pdf"_s))), std::nullopt);
-        const PdfFacts f = facts(path(u"merged.pdf"_s));
-        QCOMPARE(f.pages, 10);
-        QCOMPARE(f.rotations.at(7), 90);
+        QCOMPARE(facts(path(u"merged.pdf"_s)).rotations, (QList<int>{0, 0, 0, 0, 0, 0, 0, 90, 0, 0}));
         QVERIFY(pdfText(path(u"merged.pdf"_s)).startsWith(u"Page 1 Page 2 Page 3 Page 1 Page 2 Page 1"_s));
 
         QCOMPARE(failure(NativeOps::pdfMerge({a, a}, path(u"twice.pdf"_s))), std::nullopt);
@@ -479,11 +475,7 @@ private slots:
     {
         const QString dest = path(u"small.pdf"_s);
         QCOMPARE(failure(NativeOps::shrink(m_mixed, dest)), std::nullopt);
-        const PdfFacts before = facts(m_mixed);
-        const PdfFacts after = facts(dest);
-        QCOMPARE(after.boxes, before.boxes);
-        QCOMPARE(after.rotations, before.rotations);
-        QCOMPARE(after.annotations, before.annotations);
+        QCOMPARE(facts(dest), facts(m_mixed));
         QCOMPARE(pdfText(dest), pdfText(m_mixed));
         // A second round has nothing left to gain, and writes nothing.
         QCOMPARE(failure(NativeOps::shrink(dest, path(u"smaller still.pdf"_s))),
