@@ -63,20 +63,18 @@ TestHome::TestHome(char** argv, const char* keyringScript)
         fatal("cannot make a temporary home");
     }
     m_path = QFile::decodeName(folder);
-    const QString runtime = m_path + QStringLiteral("/runtime");
-    for (const QString& sub : {QStringLiteral("/.local/share"), QStringLiteral("/.local/state"),
-                               QStringLiteral("/.config"), QStringLiteral("/.cache")}) {
-        QDir().mkpath(m_path + sub);
-    }
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
     set("HOME", m_path);
-    set("XDG_DATA_HOME", m_path + QStringLiteral("/.local/share"));
-    set("XDG_STATE_HOME", m_path + QStringLiteral("/.local/state"));
-    set("XDG_CONFIG_HOME", m_path + QStringLiteral("/.config"));
-    set("XDG_CACHE_HOME", m_path + QStringLiteral("/.cache"));
-    set("XDG_RUNTIME_DIR", runtime);
+    const std::pair<const char*, const char*> folders[] = {{"XDG_DATA_HOME", "/.local/share"},
+                                                           {"XDG_STATE_HOME", "/.local/state"},
+                                                           {"XDG_CONFIG_HOME", "/.config"},
+                                                           {"XDG_CACHE_HOME", "/.cache"},
+                                                           {"XDG_RUNTIME_DIR", "/runtime"}};
+    for (const auto& [variable, sub] : folders) {
+        QDir().mkpath(m_path + QLatin1String(sub));
+        set(variable, m_path + QLatin1String(sub));
+    }
+    const QString runtime = m_path + QStringLiteral("/runtime");
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (!keepBus) {
         set("DBUS_SESSION_BUS_ADDRESS", QStringLiteral("unix:path=") + runtime + QStringLiteral("/no-bus"));
         qunsetenv(privateBusVariable);
@@ -86,7 +84,7 @@ TestHome::TestHome(char** argv, const char* keyringScript)
     qunsetenv("DISPLAY");
     qunsetenv("WAYLAND_DISPLAY");
     qunsetenv("GNOME_KEYRING_CONTROL");
-    if (QDir(accountHome()) == QDir(m_path)) {
+    if (QDir(AccountHome::path()) == QDir(m_path)) {
         fatal("the temporary home is the account's own home");
     }
 }
@@ -94,9 +92,4 @@ TestHome::TestHome(char** argv, const char* keyringScript)
 TestHome::~TestHome()
 {
     QDir(m_path).removeRecursively();
-}
-
-QString TestHome::accountHome()
-{
-    return AccountHome::path();
 }

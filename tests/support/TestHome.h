@@ -22,9 +22,6 @@ public:
     TestHome(const TestHome&) = delete;
     TestHome& operator=(const TestHome&) = delete;
 
-    // The home folder of this account in the password database: the one a test must never use.
-    static QString accountHome();
-
 private:
     QString m_path;
 };
