@@ -116,20 +116,21 @@ private slots:
             // Its -version answer is known without running it again.
             QVERIFY(!FFmpegTools::version(path).isEmpty());
         }
-        QCOMPARE(reports.first(), qMakePair(0.0, u"Reading the published checksum..."_s));
-        QVERIFY(reports.contains(qMakePair(0.9, u"Checking..."_s)));
-        QVERIFY(reports.contains(qMakePair(0.95, u"Unpacking..."_s)));
-        QCOMPARE(reports.last(), qMakePair(1.0, u"Done"_s));
-        double last = 0;
-        for (const auto& [fraction, text] : reports) {
-            QVERIFY2(fraction >= last && fraction <= 1.0, qPrintable(text));
-            last = fraction;
-        }
+        // The bar only moves forward; between the fixed steps the download reports its bytes.
+        QVERIFY(std::is_sorted(reports.begin(), reports.end(), [](auto a, auto b) { return a.first < b.first; }));
+        reports.removeIf([](const auto& report) { return report.second.startsWith(u"Downloading ffmpeg"_s); });
+        QCOMPARE(reports,
+                 (QList<QPair<double, QString>>{{0.0, u"Reading the published checksum..."_s},
+                                                {0.9, u"Checking..."_s},
+                                                {0.95, u"Unpacking..."_s},
+                                                {1.0, u"Done"_s}}));
     }
 
     void failures_data()
     {
         const QString planted = m_tmp.filePath(u"planted"_s);
+        const QString outside = u"The download held names outside its folder, so nothing was installed."_s;
+        const QString layout = u"The download was not laid out like an ffmpeg build, so nothing was installed."_s;
         QTest::addColumn<QString>("setup");
         QTest::addColumn<Entries>("entries");
         QTest::addColumn<QString>("message");
@@ -155,16 +156,14 @@ private slots:
         QTest::newRow("climbing name") << u"serve"_s
                                        << usualEntries()
                 + Entries{{top + u"../../../planted"_s, u"/etc/hostname"_s, {}}}
-                                       << u"The download held names outside its folder, so nothing was installed."_s;
+                                       << outside;
         QTest::newRow("absolute name") << u"serve"_s << Entries{{planted, u"/etc/hostname"_s, {}}} + usualEntries()
-                                       << u"The download held names outside its folder, so nothing was installed."_s;
-        QTest::newRow("two top folders")
-            << u"serve"_s
-            << Entries{{u"a/bin/ffmpeg"_s, u"/usr/bin/ffmpeg"_s, {}}, {u"b/bin/ffprobe"_s, u"/usr/bin/ffprobe"_s, {}}}
-            << u"The download was not laid out like an ffmpeg build, so nothing was installed."_s;
-        QTest::newRow("ffmpeg twice") << u"serve"_s << usualEntries() + usualEntries().mid(0, 1)
-                                      << u"The download was not laid out like an ffmpeg build, so nothing was "
-                                         "installed."_s;
+                                       << outside;
+        QTest::newRow("two top folders") << u"serve"_s
+                                         << Entries{{u"a/bin/ffmpeg"_s, u"/usr/bin/ffmpeg"_s, {}},
+                                                    {u"b/bin/ffprobe"_s, u"/usr/bin/ffprobe"_s, {}}}
+                                         << layout;
+        QTest::newRow("ffmpeg twice") << u"serve"_s << usualEntries() + usualEntries().mid(0, 1) << layout;
         QTest::newRow("ffmpeg does not start")
             << u"serve"_s << Entries{{top + u"bin/ffmpeg"_s, u"/bin/false"_s, {}}} + usualEntries().mid(1)
             << u"ffmpeg was installed but would not start: "_s;
