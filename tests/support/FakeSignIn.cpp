@@ -54,23 +54,13 @@ void FakeSignIn::open(const QUrl& url)
     const QUrlQuery query(url);
     QUrl callback(query.queryItemValue(u"callback_url"_s, QUrl::FullyDecoded));
     QUrlQuery back;
-    switch (m_browser) {
-    case Browser::withoutCode:
-        back.addQueryItem(u"state"_s, query.queryItemValue(u"state"_s));
-        break;
-    case Browser::redirectWithoutState:
+    if (m_browser != Browser::withoutCode) {
         back.addQueryItem(u"code"_s, QString::fromLatin1(code));
-        break;
-    case Browser::redirectWithWrongState:
-        back.addQueryItem(u"code"_s, QString::fromLatin1(code));
-        back.addQueryItem(u"state"_s, u"not-the-state"_s);
-        break;
-    case Browser::redirect:
-    case Browser::never:
-    case Browser::chromium:
-        back.addQueryItem(u"code"_s, QString::fromLatin1(code));
-        back.addQueryItem(u"state"_s, query.queryItemValue(u"state"_s));
-        break;
+    }
+    if (m_browser != Browser::redirectWithoutState) {
+        back.addQueryItem(u"state"_s,
+                          m_browser == Browser::redirectWithWrongState ? u"not-the-state"_s
+                                                                       : query.queryItemValue(u"state"_s));
     }
     callback.setQuery(back);
     m_callback = callback;
