@@ -24,10 +24,10 @@ const SandboxSupport thisKernel{99, true, true};
 const SandboxSupport noLandlock{0, true, true};
 
 // A model's reply with one option whose steps are given as JSON objects.
-QString reply(const QString& label, const QString& steps, const QString& resultSeconds = u"null"_s)
+QString reply(const QString& steps, const QString& resultSeconds = u"null"_s)
 {
-    return u"Here is the plan:\n```json\n{\"options\":[{\"label\":\""_s + label + u"\",\"summary\":\""_s + label
-        + u".\",\"warnings\":[],\"result_seconds\":"_s + resultSeconds + u",\"steps\":["_s + steps + u"]}]}\n```"_s;
+    return u"Here is the plan:\n```json\n{\"options\":[{\"label\":\"Plan\",\"summary\":\"The plan.\",\"result_seconds\":"_s
+        + resultSeconds + u",\"warnings\":[],\"steps\":["_s + steps + u"]}]}\n```"_s;
 }
 
 QString step(const QString& program, const QString& args, const QString& output)
@@ -97,8 +97,7 @@ private slots:
             const QByteArray name = kernelName.toUtf8();
             QTest::addRow("%s: ffmpeg trims", name.constData())
                 << kernel << u"holiday.mp4"_s
-                << reply(u"Keep 0:00.5 to 0:01.5"_s,
-                         step(u"ffmpeg"_s,
+                << reply(step(u"ffmpeg"_s,
                               u"\"-ss\",\"0.5\",\"-i\",\"{input}\",\"-t\",\"1\",\"-c:v\",\"libx264\",\"-preset\","
                               "\"ultrafast\",\"-c:a\",\"aac\",\"-movflags\",\"+faststart\",\"{output}\""_s,
                               u"holiday (cut).mp4"_s),
@@ -106,42 +105,37 @@ private slots:
                 << u"format=duration"_s << u"1"_s;
             QTest::addRow("%s: ffmpeg converts in two steps", name.constData())
                 << kernel << u"holiday.mp4"_s
-                << reply(u"Sound as MP3"_s,
-                         step(u"ffmpeg"_s, u"\"-i\",\"{input}\",\"-vn\",\"-c:a\",\"pcm_s16le\",\"{output}\""_s,
+                << reply(step(u"ffmpeg"_s, u"\"-i\",\"{input}\",\"-vn\",\"-c:a\",\"pcm_s16le\",\"{output}\""_s,
                               u"sound.wav"_s)
-                             + u","_s
-                             + step(u"ffmpeg"_s,
-                                    u"\"-i\",\"{prev}\",\"-c:a\",\"libmp3lame\",\"-b:a\",\"128k\",\"{output}\""_s,
-                                    u"holiday.mp3"_s))
+                         + u","_s
+                         + step(u"ffmpeg"_s,
+                                u"\"-i\",\"{prev}\",\"-c:a\",\"libmp3lame\",\"-b:a\",\"128k\",\"{output}\""_s,
+                                u"holiday.mp3"_s))
                 << u"stream=codec_name"_s << u"mp3"_s;
             // A title in a font that fontconfig finds among the system's fonts.
             QTest::addRow("%s: ffmpeg draws a title", name.constData())
                 << kernel << u"holiday.mp4"_s
-                << reply(
-                       u"Title"_s,
-                       step(
-                           u"ffmpeg"_s,
-                           uR"("-i","{input}","-vf","drawtext=font=Sans:text='My Holiday\\: Day 1':fontsize=32:x=10:y=10","-c:v","libx264","-preset","ultrafast","-an","{output}")"_s,
-                           u"holiday (title).mp4"_s))
+                << reply(step(
+                       u"ffmpeg"_s,
+                       uR"("-i","{input}","-vf","drawtext=font=Sans:text='My Holiday\\: Day 1':fontsize=32:x=10:y=10","-c:v","libx264","-preset","ultrafast","-an","{output}")"_s,
+                       u"holiday (title).mp4"_s))
                 << u"stream=codec_name"_s << u"h264"_s;
             QTest::addRow("%s: sips", name.constData())
                 << kernel << u"photo.png"_s
-                << reply(u"Smaller JPEG"_s,
-                         step(u"sips"_s,
+                << reply(step(u"sips"_s,
                               u"\"-s\",\"format\",\"jpeg\",\"--resampleWidth\",32,\"{input}\",\"-o\",\"{output}\""_s,
                               u"photo (small).jpg"_s))
                 << u"stream=codec_name,width,height"_s << u"mjpeg,32,24"_s;
             QTest::addRow("%s: afconvert", name.constData())
                 << kernel << u"song.wav"_s
-                << reply(u"AAC"_s,
-                         step(u"afconvert"_s,
+                << reply(step(u"afconvert"_s,
                               u"\"-f\",\"m4af\",\"-d\",\"aac\",\"-b\",128000,\"{input}\",\"{output}\""_s,
                               u"song.m4a"_s))
                 << u"stream=codec_name"_s << u"aac"_s;
             QTest::addRow("%s: zip a folder", name.constData())
                 << kernel << u"album"_s
-                << reply(u"Zip"_s, step(u"zip"_s, u"\"-r\",\"-X\",\"{output}\",\"{input}\""_s, u"album.zip"_s))
-                << u"unzip"_s << u"album/inner/b.txt"_s;
+                << reply(step(u"zip"_s, u"\"-r\",\"-X\",\"{output}\",\"{input}\""_s, u"album.zip"_s)) << u"unzip"_s
+                << u"album/inner/b.txt"_s;
         }
     }
 
@@ -209,8 +203,7 @@ private slots:
         const QString input
             = TestFiles::write(path(u"lists/"_s + name), QString::fromUtf8(contents).arg(memo).toUtf8());
         const QString args = u"\"-i\",\"{input}\",\"-c\",\"copy\",\"{output}\""_s;
-        const Result<AIPlanResponse, PlanError> parsed
-            = PlanParser::parse(reply(u"Copy"_s, step(u"ffmpeg"_s, args, output)));
+        const Result<AIPlanResponse, PlanError> parsed = PlanParser::parse(reply(step(u"ffmpeg"_s, args, output)));
         QVERIFY(parsed.ok());
         PlanFactory factory;
         const Result<ResolvedOption, PlanError> option = direct
