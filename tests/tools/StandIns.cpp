@@ -18,6 +18,12 @@ ProcResult run(const QString& name, const QStringList& args)
     return ProcessJob::runBlocking(path(name), args, {}, 120000);
 }
 
+bool refused(const ProcResult& result, const QString& prefix, const QString& words)
+{
+    return result.status != 0 && result.err.startsWith(prefix) && result.err.count(u'\n') == 1
+        && result.err.contains(words);
+}
+
 QString output(const QString& program, const QStringList& args)
 {
     const ProcResult result = ProcessJob::runBlocking(program, args, {}, 120000);
