@@ -36,14 +36,17 @@ QString step(const QString& program, const QString& args, const QString& output)
         + u"\",\"summary\":\"Runs "_s + program + u".\"}"_s;
 }
 
-// Runs the option through a runner of its own and returns the outputs, or the failure as one text.
-Result<QStringList, QString> run(const ResolvedOption& option)
+// Runs the option in a runner of its own (on `kernel` when given): the outputs, or the failure as one text.
+Result<QStringList, QString> run(const ResolvedOption& option, std::optional<SandboxSupport> kernel = std::nullopt)
 {
+    SandboxSupport::setForTesting(kernel);
     ToolRunner runner;
     std::optional<RunResult> outcome;
     RunJob* job = runner.run(option, std::nullopt, {});
     QObject::connect(job, &RunJob::finished, &runner, [&](const RunResult& result) { outcome = result; });
-    if (!QTest::qWaitFor([&] { return outcome.has_value(); }, 120000)) {
+    const bool finished = QTest::qWaitFor([&] { return outcome.has_value(); }, 120000);
+    SandboxSupport::setForTesting(std::nullopt);
+    if (!finished) {
         return u"the run did not finish"_s;
     }
     if (!outcome->ok()) {
@@ -153,9 +156,7 @@ private slots:
         QVERIFY2(options.ok(), options.ok() ? "" : qPrintable(options.error().message));
         const ResolvedOption option = options.value().first();
 
-        SandboxSupport::setForTesting(kernel);
-        const Result<QStringList, QString> outputs = run(option);
-        SandboxSupport::setForTesting(std::nullopt);
+        const Result<QStringList, QString> outputs = run(option, kernel);
         QVERIFY2(outputs.ok(), qPrintable(outputs.ok() ? QString() : outputs.error()));
         QCOMPARE(outputs.value().size(), 1);
         const QString output = outputs.value().first();
@@ -254,9 +255,7 @@ private slots:
         option.steps = {peek};
         option.tempDir = path(u"scratch"_s);
 
-        SandboxSupport::setForTesting(kernel);
-        const Result<QStringList, QString> outputs = run(option);
-        SandboxSupport::setForTesting(std::nullopt);
+        const Result<QStringList, QString> outputs = run(option, kernel);
         QVERIFY2(outputs.ok(), qPrintable(outputs.ok() ? QString() : outputs.error()));
         QCOMPARE(TestFiles::read(output), secret + "home=" + path(u"scratch"_s).toUtf8() + "\n");
     }

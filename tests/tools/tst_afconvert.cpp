@@ -130,8 +130,7 @@ private slots:
         QFETCH(QString, output);
         QFETCH(QString, facts);
         const ProcResult r = StandIns::run(u"afconvert"_s, options + QStringList{at(input), at(output)});
-        QCOMPARE(r.err, QString());
-        QCOMPARE(r.status, 0);
+        QVERIFY2(r.status == 0 && r.err.isEmpty(), qPrintable(r.err));
         const QJsonObject probed = probe(at(output));
         QStringList seen;
         for (const char* key : {"format_name", "codec_name", "channels", "channel_layout", "sample_rate"}) {
