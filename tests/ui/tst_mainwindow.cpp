@@ -210,12 +210,8 @@ private slots:
     {
         QFETCH(int, pages);
         QFETCH(QString, text);
-        const QString path = file(u"doc.pdf"_s);
-        if (pages > 0) {
-            TestPdf::write(path, pages);
-        } else {
-            TestFiles::write(path, "%PDF-1.4 this is not really a PDF");
-        }
+        const QString path = pages > 0 ? TestPdf::write(file(u"doc.pdf"_s), pages)
+                                       : TestFiles::write(file(u"doc.pdf"_s), "%PDF-1.4 this is not really a PDF");
         // The count arrives with the probed facts, after the sheet has opened.
         m_state->load({path});
         auto* dialog = qobject_cast<PDFExtractDialog*>(open(DialogKind::pdfExtract));
@@ -253,10 +249,8 @@ private slots:
         shown<QPushButton>(dialog, u"Add PDFs..."_s)->click();
         QCOMPARE(dialog->order(), (QStringList{c, a, b, e, d}));
         // PDFs are known by their content; anything else picked is refused with a word.
-        const QString shouty = file(u"report.Pdf"_s), bare = file(u"scan"_s), text = file(u"notes.txt"_s);
-        TestPdf::write(shouty, 1);
-        TestPdf::write(bare, 1);
-        TestFiles::write(text, "not a PDF");
+        const QString shouty = TestPdf::write(file(u"report.Pdf"_s), 1), bare = TestPdf::write(file(u"scan"_s), 1);
+        const QString text = TestFiles::write(file(u"notes.txt"_s), "not a PDF");
         FileDialogs::setNextAnswer({shouty, text, bare});
         shown<QPushButton>(dialog, u"Add PDFs..."_s)->click();
         QCOMPARE(dialog->order(), (QStringList{c, a, b, e, d, shouty, bare}));
