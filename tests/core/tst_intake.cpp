@@ -184,8 +184,7 @@ private slots:
         bool cancelled = false;
         state->task().start([&cancelled] { cancelled = true; });
         state->setStage(Stage::review);
-        state->setCurrentAction(
-            FileAction{ActionId::trim, u"Trim or cut parts"_s, {}, ActionStyle::ai, {}, {}, {}, false});
+        state->setCurrentAction(actionWithId(ActionId::trim));
         state->setRequestText(u"Keep from 0:10 to 0:40"_s);
         state->setMessage(u"Path copied."_s);
         state->setOutcome(RunOutcome{});

@@ -34,14 +34,6 @@ QString smallerPlan(const QString& preset)
 const QString bashPlan = u"{\"options\":[{\"label\":\"Shell\",\"steps\":[{\"program\":\"bash\",\"args\":[\"-c\","
                          "\"ffmpeg -i {input} {output}\"],\"output\":\"song (cut).wav\"}]}]}"_s;
 
-// The action the window would offer for a file of this kind.
-FileAction offered(AppState& state, ActionId id)
-{
-    const QList<FileAction> actions = state.actions();
-    const auto it = std::find_if(actions.begin(), actions.end(), [&](const FileAction& a) { return a.id == id; });
-    return it == actions.end() ? FileAction{} : *it;
-}
-
 } // namespace
 
 // From a typed request to a plan under review, against the local OpenRouter and Ollama servers, and from a
@@ -63,7 +55,10 @@ class TestRequestFlow : public QObject
     void askingWith(const QString& request, const QString& file = {})
     {
         m_state->load({file.isEmpty() ? m_song : file});
-        m_state->perform(offered(*m_state, ActionId::trim));
+        const QList<FileAction> offered = m_state->actions();
+        const auto trim = std::find_if(offered.begin(), offered.end(), [](auto& a) { return a.id == ActionId::trim; });
+        QVERIFY(trim != offered.end());
+        m_state->perform(*trim);
         QCOMPARE(m_state->stage(), Stage::asking);
         m_state->setRequestText(request);
         // The facts go into the request: wait for them as the user would see them.
