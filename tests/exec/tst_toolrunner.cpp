@@ -133,11 +133,10 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("message");
+        const QString encoder = u"This copy of ffmpeg does not include a needed encoder or decoder."_s;
         QTest::newRow("nothing known") << u"something odd"_s << 3 << u"The tool stopped with an error (code 3)."_s;
-        QTest::newRow("encoder") << u"Unknown encoder 'libfoo'"_s << 1
-                                 << u"This copy of ffmpeg does not include a needed encoder or decoder."_s;
-        QTest::newRow("encoder first") << u"Encoder not found; permission denied"_s << 1
-                                       << u"This copy of ffmpeg does not include a needed encoder or decoder."_s;
+        QTest::newRow("encoder") << u"Unknown encoder 'libfoo'"_s << 1 << encoder;
+        QTest::newRow("encoder first") << u"Encoder not found; permission denied"_s << 1 << encoder;
         QTest::newRow("exists") << u"File 'a.mp4' already exists. Exiting."_s << 1
                                 << u"A file with that name already exists, so nothing was written."_s;
         QTest::newRow("missing") << u"x.mp4: No such file or directory"_s << 1
