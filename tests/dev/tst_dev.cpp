@@ -96,8 +96,9 @@ class TestDev : public QObject
         QString out;
     };
 
-    // Runs `trellick-dev command args...` to its end; output and errors together.
-    Run dev(const QString& command, const QStringList& args)
+    // Runs `trellick-dev command args...`, with `input` on its standard input if given, to its end; output and
+    // errors together.
+    Run dev(const QString& command, const QStringList& args, const QByteArray& input = {})
     {
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
@@ -105,6 +106,10 @@ class TestDev : public QObject
         environment.insert(u"TRELLICK_OPENROUTER_URL"_s, m_openRouter.url().toString());
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(TRELLICK_DEV), QStringList{command} + args);
+        if (!input.isNull()) {
+            process.write(input);
+            process.closeWriteChannel();
+        }
         // The servers live in this process: its event loop must turn while the tool runs.
         if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 120'000)) {
             process.kill();
@@ -238,6 +243,34 @@ private slots:
         QVERIFY(copied.out.contains(u"Notice: Path copied."_s));
         const auto info = dev(u"do"_s, {u"info"_s, path(u"notes.txt"_s)});
         QVERIFY2(info.out.contains(u"Command: gio info "_s + path(u"notes.txt"_s)), qPrintable(info.out));
+    }
+
+    // plan-check prints each option the checker accepts, or the refusal alone; only the application's own
+    // plans may use tar.
+    void planCheck()
+    {
+        const QString clip = TestFiles::write(path(u"checked/clip.mp4"_s));
+        const QString folder = QFileInfo(clip).path();
+        const QString cut = folder + u"/clip (cut).mp4"_s;
+        const QString zip = folder + u"/clip.zip"_s;
+        const QByteArray reply = R"(Sure: {"options":[
+            {"label":"Fast","steps":[{"program":"ffmpeg","args":["-ss",5,"-i","{input}","-c","copy","{output}"],"output":"clip (cut).mp4"}]},
+            {"label":"Bad","steps":[{"program":"bash","args":["x"],"output":"x.mp4"}]},
+            {"label":"Zip","steps":[{"program":"zip","args":["-r","-X","{output}","{input}"],"output":"clip.zip"}]}]})";
+        const auto [status, out] = dev(u"plan-check"_s, {u"--input"_s, clip}, reply);
+        QCOMPARE(status, 0);
+        QCOMPARE(out,
+                 u"Fast\nffmpeg -hide_banner -n -nostdin -ss 5 -i "_s + clip + u" -c copy '"_s + cut + u"'\nOutput: "_s
+                     + cut + u"\n\nZip\ncd "_s + folder + u" && zip -r -X "_s + zip + u" clip.mp4\nOutput: "_s + zip
+                     + u"\n"_s);
+        const Run refused = dev(u"plan-check"_s, {u"--input"_s, clip}, "no plan here");
+        QCOMPARE(refused.status, 1);
+        QCOMPARE(refused.out, u"The answer was not JSON.\n"_s);
+        QCOMPARE(dev(u"plan-check"_s, {u"--input"_s}, "{}").status, 2);
+        const QByteArray tar
+            = R"({"steps":[{"program":"tar","args":["-xf","{input}","-C","{output}"],"output":"clip.zip"}]})";
+        QCOMPARE(dev(u"plan-check"_s, {u"--input"_s, clip}, tar).status, 1);
+        QCOMPARE(dev(u"plan-check"_s, {u"--trusted"_s, u"--input"_s, clip}, tar).status, 0);
     }
 
     void init() { QVERIFY(SecretServiceKeychain().save(u"sk-or-v1-dev"_s, account)); }
