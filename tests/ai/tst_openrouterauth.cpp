@@ -68,11 +68,6 @@ AIEndpoints endpointsFor(const FakeSignIn& service)
     return endpoints;
 }
 
-bool succeeded(const std::optional<SignInOutcome>& outcome)
-{
-    return outcome && outcome->ok();
-}
-
 // The callback port of the last sign-in accepts nothing any more.
 bool portClosed(const FakeSignIn& service)
 {
@@ -331,7 +326,7 @@ private slots:
         QVERIFY(keychain->save(u"earlier"_s, account));
         OpenRouterAuth auth(keychain, endpointsFor(service));
         const auto outcome = runJob<SignInOutcome>(auth);
-        QVERIFY2(succeeded(outcome), qPrintable(errorOf(outcome)));
+        QVERIFY2(outcome && outcome->ok(), qPrintable(errorOf(outcome)));
         QCOMPARE(keychain->load(account),
                  storedKey(u"sk-or-v1-second"_s)); // a successful sign-in replaces the earlier key
         QVERIFY(portClosed(service));
@@ -357,7 +352,7 @@ private slots:
         keychain->remove(account);
         OpenRouterAuth auth(keychain, endpointsFor(service));
         const auto outcome = runJob<SignInOutcome>(auth, 60'000);
-        QVERIFY2(succeeded(outcome), qPrintable(errorOf(outcome)));
+        QVERIFY2(outcome && outcome->ok(), qPrintable(errorOf(outcome)));
         QCOMPARE(SecretServiceKeychain().load(account), storedKey(u"sk-or-v1-test-key"_s));
         QCOMPARE(service.server().requests("/auth").size(), 1);
         QVERIFY(portClosed(service));
